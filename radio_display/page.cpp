@@ -1,0 +1,213 @@
+// VORN_Kestrel_FMC: the radio tuning page. The screen of the control display
+// unit shows one fixed page, "TUNE": COM1, COM2, NAV1, NAV2 with their
+// presets, ADF and ATC, decoded from BCD variables, shown only while the
+// display has power; the key legends light with the panel lights.
+#include <cstdio>
+#include <cstdlib>
+
+#include "frame/elements.h"
+#include "frame/host_services.h"
+#include "frame/sound.h"
+#include "radio_display/radio_display.h"
+
+namespace radio_display {
+namespace {
+
+// Looked up on every update, in this order.
+enum : int { kAdfExtension, kDisplayPower, kPanelLighting, kVarCount };
+constinit ModuleVar vars[kVarCount] = {
+    SimVar(0x12),   // ADF: bits 8-11 leading digit, bits 0-3 tenths
+    SimVar(0x301),  // display power: text shown while exactly 1.0
+    SimVar(0x0a),   // panel lighting
+};
+
+int32_t firstDrawDone = 0;
+
+// ---- text ------------------------------------------------------------------
+
+// Bit 0x4 always; hidden unless the display power reads exactly 1.0.
+void ApplyDisplayPower(ElementHead* element) {
+  SetFlag(element, kFlagLit, true);
+  SetFlag(element, kFlagHidden, !(vars[kDisplayPower].value == 1.0));
+}
+
+StringElement* AsString(ElementHead* element) { return reinterpret_cast<StringElement*>(element); }
+
+template <const char* Label>
+double GAUGE_CALL LabelText(ElementHead* element) {
+  ApplyDisplayPower(element);
+  std::snprintf(AsString(element)->text_buffer, kStringTextCapacity, "%s", Label);
+  return 0.0;
+}
+
+constexpr char kTune[] = "TUNE";
+constexpr char kCom1[] = "COM1";
+constexpr char kCom2[] = "COM2";
+constexpr char kPreset[] = "PRESET";
+constexpr char kNav1[] = "NAV1";
+constexpr char kNav2[] = "NAV2";
+constexpr char kAdf[] = "ADF";
+constexpr char kAtc[] = "ATC";
+
+int Digit(uint32_t value, int shift) { return static_cast<int>((value >> shift) & 0xF); }
+
+// The scratch text read as a number, narrowed to single precision and
+// widened again, printed with `format`.
+void WriteNumber(ElementHead* element, const char* scratch, const char* format) {
+  const double number = static_cast<float>(std::atof(scratch));
+  std::snprintf(AsString(element)->text_buffer, kStringTextCapacity, format, number);
+}
+
+uint32_t OwnValue(ElementHead* element) { return VarInteger(AsString(element)->source_vars[0]); }
+
+double GAUGE_CALL RadioFrequencyText(ElementHead* element) {
+  ApplyDisplayPower(element);
+  const uint32_t v = OwnValue(element);
+  char scratch[16];
+  std::snprintf(scratch, sizeof scratch, "1%d%d.%d%d", Digit(v, 12), Digit(v, 8), Digit(v, 4),
+                Digit(v, 0));
+  WriteNumber(element, scratch, "%.2f");
+  return 0.0;
+}
+
+double GAUGE_CALL AdfFrequencyText(ElementHead* element) {
+  ApplyDisplayPower(element);
+  const uint32_t v = OwnValue(element);
+  const uint32_t a = VarInteger(vars[kAdfExtension]);
+  char scratch[16];
+  std::snprintf(scratch, sizeof scratch, "%d%d%d%d.%d", Digit(a, 8), Digit(v, 8), Digit(v, 4),
+                Digit(v, 0), Digit(a, 0));
+  WriteNumber(element, scratch, "%.1f");
+  return 0.0;
+}
+
+double GAUGE_CALL TransponderCodeText(ElementHead* element) {
+  ApplyDisplayPower(element);
+  const uint32_t v = OwnValue(element);
+  char scratch[16];
+  std::snprintf(scratch, sizeof scratch, "%d%d%d%d", Digit(v, 12), Digit(v, 8), Digit(v, 4),
+                Digit(v, 0));
+  WriteNumber(element, scratch, "%.0f");
+  return 0.0;
+}
+
+// Lighting is tested first, then display power; NaN counts as not equal.
+double GAUGE_CALL LegendLightPicture(ElementHead* element) {
+  SetFlag(element, kFlagLit, true);
+  return vars[kPanelLighting].value == 1.0 && vars[kDisplayPower].value == 1.0 ? 1.0 : 0.0;
+}
+
+// ---- panel service events --------------------------------------------------
+
+void GAUGE_CALL RadioDisplayCallback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
+  switch (event) {
+    case kPanelInitialise:
+      BindSoundLibraryOnce();
+      break;
+    case kPanelUpdate:
+      RebindSoundLibrary();
+      LookupVars(vars, kVarCount);
+      break;
+    case kPanelDraw:
+      firstDrawDone = 1;
+      break;
+    case kPanelKill:
+      TerminateAndReleaseSoundLibrary();
+      break;
+    default:
+      break;
+  }
+}
+
+// ---- records ---------------------------------------------------------------
+
+extern GaugeHeader gaugeHeader;
+extern StaticImageElement face;
+extern IconElement legends;
+
+constexpr int kStringCount = 21;
+extern StringElement strings[kStringCount];
+
+constinit FailureRecord failures[2 + kStringCount] = {};
+
+// The chain: face, lit legends, then the strings in table order.
+constinit ElementHead* rootSlot[1] = {&face.head};
+constinit ElementHead* faceChildren[2] = {&legends.head, nullptr};
+constinit ElementHead* legendsChildren[2] = {&strings[0].head, nullptr};
+constinit ElementHead* stringChildren[kStringCount - 1][2] = {
+    {&strings[1].head, nullptr},  {&strings[2].head, nullptr},  {&strings[3].head, nullptr},
+    {&strings[4].head, nullptr},  {&strings[5].head, nullptr},  {&strings[6].head, nullptr},
+    {&strings[7].head, nullptr},  {&strings[8].head, nullptr},  {&strings[9].head, nullptr},
+    {&strings[10].head, nullptr}, {&strings[11].head, nullptr}, {&strings[12].head, nullptr},
+    {&strings[13].head, nullptr}, {&strings[14].head, nullptr}, {&strings[15].head, nullptr},
+    {&strings[16].head, nullptr}, {&strings[17].head, nullptr}, {&strings[18].head, nullptr},
+    {&strings[19].head, nullptr}, {&strings[20].head, nullptr},
+};
+
+constinit StaticImageElement face = MakeFace(&gaugeHeader, faceChildren, &failures[0]);
+
+// Picture 0 (0x1200) all black; picture 1 (0x1201) the key legends lit.
+constinit IconElement legends = MakeIcon(
+    MakeHead(kIcon, 0x1200, 0, 0, &gaugeHeader, legendsChildren, &failures[1]), 2,
+    LegendLightPicture);
+
+constexpr uint32_t kWhite = 0x00FFFFFF;
+constexpr uint32_t kGreen = 0x0040FF00;
+constexpr uint32_t kYellow = 0x0000FFFF;
+constexpr uint32_t kBlue = 0x00FF8000;
+constexpr char kArial[] = "Arial";
+constexpr char kNarrow[] = "Arial Narrow";
+
+// Row `index` of the page table (0 for the title).
+constexpr StringElement Text(int index, int32_t x, int32_t y, int32_t width, int32_t height,
+                             const char* font, uint32_t weight, uint32_t colour, uint32_t var_id,
+                             ElementUpdateCallback callback) {
+  StringElement text{};
+  ElementHead** next = index + 1 < kStringCount ? stringChildren[index] : nullptr;
+  text.head = MakeHead(kString, kNoResource, x, y, &gaugeHeader, next, &failures[2 + index]);
+  text.source_vars[0] = SimVar(var_id);
+  text.box_width = width;
+  text.box_height = height;
+  text.text_colour = colour;
+  for (int i = 0; font[i] != '\0'; ++i) text.font_name[i] = font[i];
+  text.font_weight = weight;
+  text.font_charset = 1;
+  text.string_style = kStringStyle;
+  text.update_callback = callback;
+  return text;
+}
+
+constinit StringElement strings[kStringCount] = {
+    //       x    y   width height font     weight colour   var    callback
+    Text(0,  148,  28, 234, 30, kArial,  500, kBlue,   0,     LabelText<kTune>),
+    Text(1,   60,  52, 322, 20, kNarrow, 100, kWhite,  0,     LabelText<kCom1>),
+    Text(2,  250,  52, 132, 20, kNarrow, 500, kWhite,  0,     LabelText<kCom2>),
+    Text(3,   52,  65, 330, 30, kNarrow, 500, kGreen,  0x17,  RadioFrequencyText),   // COM1
+    Text(4,  240,  65, 142, 30, kNarrow, 500, kGreen,  0x366, RadioFrequencyText),   // COM2
+    Text(5,   60,  86, 322, 20, kNarrow, 500, kWhite,  0,     LabelText<kPreset>),
+    Text(6,  250,  86, 132, 20, kNarrow, 500, kWhite,  0,     LabelText<kPreset>),
+    Text(7,   52, 100, 330, 30, kNarrow, 500, kYellow, 0x269, RadioFrequencyText),   // COM1 preset
+    Text(8,  241, 100, 141, 30, kNarrow, 500, kYellow, 0x367, RadioFrequencyText),   // COM2 preset
+    Text(9,   60, 118, 322, 20, kNarrow, 500, kWhite,  0,     LabelText<kNav1>),
+    Text(10, 250, 118, 132, 20, kNarrow, 500, kWhite,  0,     LabelText<kNav2>),
+    Text(11,  52, 130, 330, 30, kNarrow, 500, kGreen,  0x18,  RadioFrequencyText),   // NAV1
+    Text(12, 240, 130, 142, 30, kNarrow, 500, kGreen,  0x1B,  RadioFrequencyText),   // NAV2
+    Text(13,  60, 153, 322, 20, kNarrow, 500, kWhite,  0,     LabelText<kPreset>),
+    Text(14, 250, 153, 132, 20, kNarrow, 500, kWhite,  0,     LabelText<kPreset>),
+    Text(15,  52, 166, 330, 30, kNarrow, 500, kYellow, 0x368, RadioFrequencyText),   // NAV1 preset
+    Text(16, 240, 166, 142, 30, kNarrow, 500, kYellow, 0x369, RadioFrequencyText),   // NAV2 preset
+    Text(17,  52, 196, 330, 30, kNarrow, 500, kGreen,  0x10,  AdfFrequencyText),     // ADF
+    Text(18, 240, 196, 142, 30, kNarrow, 500, kWhite,  0x26,  TransponderCodeText),  // ATC
+    Text(19,  60, 186, 322, 20, kNarrow, 500, kWhite,  0,     LabelText<kAdf>),
+    Text(20, 250, 186, 132, 20, kNarrow, 500, kWhite,  0,     LabelText<kAtc>),
+};
+
+constinit GaugeHeader gaugeHeader =
+    MakeGaugeHeader("VORN_Kestrel_FMC", rootSlot, keyAreas, RadioDisplayCallback);
+
+}  // namespace
+}  // namespace radio_display
+
+extern "C" {
+GAUGE_EXPORT constinit ModuleLinkage Linkage = MakeLinkage(&radio_display::gaugeHeader);
+}
