@@ -1,0 +1,458 @@
+#include "host/host.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "gauge_sound/gauge_sound.h"
+
+namespace host {
+
+// ---- the log ----------------------------------------------------------------
+
+std::string LogEntry::Describe() const {
+  char line[96];
+  switch (kind) {
+    case LogKind::kKeyEvent:
+      std::snprintf(line, sizeof line, "key 0x%" PRIX32 " value %" PRIu32, id, value);
+      return line;
+    case LogKind::kPlaySound:
+      return "play \"" + file + "\" \"" + alias + "\" " + std::to_string(flags);
+    case LogKind::kStopSound:
+      return "stop \"" + file + "\"";
+    case LogKind::kTerminateSounds:
+      return "terminate sounds";
+    case LogKind::kTrappedSlot:
+      return "unexpected service slot " + std::to_string(id);
+    case LogKind::kNamedBind:
+      return "bind \"" + file + "\" " + (value != 0 ? "bound" : "unbound");
+    case LogKind::kLookup:
+      std::snprintf(line, sizeof line, "lookup 0x%" PRIX32, id);
+      return line;
+  }
+  return "?";
+}
+
+// ---- variables --------------------------------------------------------------
+
+void Variables::Set(uint32_t id, double value) { values_[id] = Value{false, value, 0}; }
+
+void Variables::SetInteger(uint32_t id, uint32_t value) {
+  values_[id] = Value{true, static_cast<double>(value), value};
+}
+
+bool Variables::Has(uint32_t id) const { return values_.count(id) != 0; }
+
+bool Variables::IsInteger(uint32_t id) const {
+  auto it = values_.find(id);
+  return it != values_.end() && it->second.integer;
+}
+
+double Variables::Get(uint32_t id) const {
+  auto it = values_.find(id);
+  return it == values_.end() ? 0.0 : it->second.number;
+}
+
+uint32_t Variables::GetInteger(uint32_t id) const {
+  auto it = values_.find(id);
+  if (it == values_.end()) return 0;
+  if (it->second.integer) return it->second.bits;
+  const double number = it->second.number;
+  return number >= 0.0 && number < 4294967296.0 ? static_cast<uint32_t>(number) : 0;
+}
+
+int32_t* Variables::Register(const std::string& name, int32_t initial) {
+  NamedSlot& slot = named_[name];
+  if (!slot.storage) slot.storage = std::make_unique<int32_t>(initial);
+  if (!slot.registered) *slot.storage = initial;
+  slot.registered = true;
+  return slot.storage.get();
+}
+
+void Variables::Unregister(const std::string& name) {
+  auto it = named_.find(name);
+  if (it != named_.end()) it->second.registered = false;
+}
+
+int32_t* Variables::Named(const std::string& name) {
+  auto it = named_.find(name);
+  return it != named_.end() && it->second.registered ? it->second.storage.get() : nullptr;
+}
+
+bool Variables::IsRegistered(const std::string& name) const {
+  auto it = named_.find(name);
+  return it != named_.end() && it->second.registered;
+}
+
+bool Variables::Lookup(ModuleVar& var) const {
+  auto it = values_.find(var.var_id);
+  if (it == values_.end()) {
+    var.value = 0.0;
+    return false;
+  }
+  if (it->second.integer) {
+    SetVarInteger(var, it->second.bits);
+  } else {
+    var.value = it->second.number;
+  }
+  return true;
+}
+
+// ---- the services -----------------------------------------------------------
+
+namespace {
+
+// The host and gauge being served by the call into a module that is running
+// now. Services and sound reports arrive inside such a call.
+struct Serving {
+  Host* host = nullptr;
+  Gauge* gauge = nullptr;
+};
+Serving serving;
+
+class ServingScope {
+ public:
+  ServingScope(Host* host, Gauge* gauge) : saved_(serving) { serving = {host, gauge}; }
+  ~ServingScope() { serving = saved_; }
+
+ private:
+  Serving saved_;
+};
+
+}  // namespace
+
+struct ServiceCalls {
+  static void Append(LogEntry entry) {
+    if (serving.host == nullptr) return;
+    if (serving.gauge != nullptr) entry.gauge = serving.gauge->name();
+    serving.host->log_.push_back(std::move(entry));
+  }
+
+  static int32_t GAUGE_CALL TriggerKeyEvent(uint32_t event_id, uint32_t value) {
+    Append({.kind = LogKind::kKeyEvent, .id = event_id, .value = value});
+    if (serving.host != nullptr && serving.host->key_handler_) {
+      serving.host->key_handler_(event_id, value);
+    }
+    return 1;
+  }
+
+  static int32_t GAUGE_CALL InitializeVarByName(ModuleVar* var, const char* name) {
+    if (var == nullptr || name == nullptr || serving.host == nullptr) return 0;
+    var->value_ptr = serving.host->vars_.Named(name);
+    Append({.kind = LogKind::kNamedBind, .value = var->value_ptr != nullptr ? 1u : 0u,
+            .file = name});
+    return var->value_ptr != nullptr ? 1 : 0;
+  }
+
+  static int32_t GAUGE_CALL LookupVar(ModuleVar* var) {
+    if (var == nullptr || serving.host == nullptr) return 0;
+    Host& host = *serving.host;
+    if (host.trace_lookups_) Append({.kind = LogKind::kLookup, .id = var->var_id});
+    if (!host.vars_.Lookup(*var) && !host.NotedUnknown(var->var_id)) {
+      char note[64];
+      std::snprintf(note, sizeof note, "variable 0x%" PRIX32 " is not simulated; it reads 0",
+                    var->var_id);
+      host.Note(note);
+    }
+    return 1;
+  }
+
+  template <int Slot>
+  static void GAUGE_CALL Trap() {
+    Append({.kind = LogKind::kTrappedSlot, .id = Slot});
+  }
+
+  static void Report(void*, const GaugeSoundCall* call) {
+    if (call == nullptr) return;
+    LogEntry entry{};
+    switch (call->kind) {
+      case GaugeSoundCall::kPlay: entry.kind = LogKind::kPlaySound; break;
+      case GaugeSoundCall::kStop: entry.kind = LogKind::kStopSound; break;
+      case GaugeSoundCall::kTerminate: entry.kind = LogKind::kTerminateSounds; break;
+    }
+    entry.file = call->file != nullptr ? call->file : "";
+    entry.alias = call->alias != nullptr ? call->alias : "";
+    entry.flags = call->flags;
+    Append(std::move(entry));
+  }
+};
+
+namespace {
+
+template <size_t... Slots>
+HostServices MakeServiceTable(std::index_sequence<Slots...>) {
+  HostServiceSlot traps[] = {&ServiceCalls::Trap<static_cast<int>(Slots)>...};
+  HostServices table{};
+  for (int slot = 0; slot < 36; ++slot) table.slots_0_to_35[slot] = traps[slot];
+  table.trigger_key_event = &ServiceCalls::TriggerKeyEvent;
+  table.slots_37_and_38[0] = traps[37];
+  table.slots_37_and_38[1] = traps[38];
+  table.initialize_var_by_name = &ServiceCalls::InitializeVarByName;
+  table.lookup_var = &ServiceCalls::LookupVar;
+  return table;
+}
+
+}  // namespace
+
+HostServices* Host::ServiceTable() {
+  static HostServices table = MakeServiceTable(std::make_index_sequence<kHostServiceSlots>());
+  return &table;
+}
+
+// ---- modules ----------------------------------------------------------------
+
+Module::~Module() = default;
+
+std::string Module::name() const {
+  const char* name = linkage_->gauge_headers[0]->gauge_name;
+  return name != nullptr ? name : "";
+}
+
+Host::Host() = default;
+
+Host::~Host() {
+  while (!modules_.empty()) UnloadModule(modules_.back().get());
+  if (sound_library_.is_open()) {
+    if (auto set = reinterpret_cast<GaugeSoundSetReporterFn>(
+            sound_library_.Symbol(kGaugeSoundSetReporterName))) {
+      set(nullptr, nullptr);
+    }
+  }
+}
+
+bool Host::NotedUnknown(uint32_t var_id) {
+  for (uint32_t seen : unknown_vars_) {
+    if (seen == var_id) return true;
+  }
+  unknown_vars_.push_back(var_id);
+  return false;
+}
+
+void Host::Note(const std::string& note) {
+  for (const std::string& seen : notes_) {
+    if (seen == note) return;
+  }
+  notes_.push_back(note);
+}
+
+bool Host::LoadSoundLibrary(const std::filesystem::path& path, std::string* error) {
+  std::string why;
+  if (!std::filesystem::exists(path)) {
+    if (error) *error = "sound library " + path.string() + " not found: build it, or give its path";
+    return false;
+  }
+  if (!sound_library_.Open(path, &why)) {
+    if (error) *error = "cannot load sound library " + path.string() + ": " + why;
+    return false;
+  }
+  auto set = reinterpret_cast<GaugeSoundSetReporterFn>(
+      sound_library_.Symbol(kGaugeSoundSetReporterName));
+  if (set == nullptr) {
+    if (error) *error = path.string() + " has no " + kGaugeSoundSetReporterName +
+                        ": clicks will play but not be logged";
+    return false;
+  }
+  set(&ServiceCalls::Report, this);
+  return true;
+}
+
+Module* Host::LoadModule(const std::filesystem::path& path, std::string* error) {
+  auto fail = [&](const std::string& why) -> Module* {
+    if (error) *error = "cannot load gauge module " + path.string() + ": " + why;
+    return nullptr;
+  };
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return fail("no such file");
+  if (!std::filesystem::is_regular_file(path, ec)) return fail("not a file");
+
+  std::unique_ptr<Module> module(new Module);
+  module->path_ = std::filesystem::absolute(path, ec);
+  std::string why;
+  if (!module->library_.Open(module->path_, &why)) {
+    return fail("not a loadable shared library (" + why + ")");
+  }
+  module->linkage_ = static_cast<ModuleLinkage*>(module->library_.Symbol("Linkage"));
+  module->import_table_ = static_cast<ImportEntry*>(module->library_.Symbol("ImportTable"));
+  if (module->linkage_ == nullptr) return fail("it exports no Linkage: not a gauge module");
+  if (module->import_table_ == nullptr) {
+    return fail("it exports no ImportTable: not a gauge module");
+  }
+  if (module->linkage_->module_id != kModuleId) {
+    char found[64];
+    std::snprintf(found, sizeof found, "module_id is 0x%" PRIX32 ", expected 0x13",
+                  module->linkage_->module_id);
+    return fail(std::string(found) + ": not a gauge module of this kind");
+  }
+  GaugeHeader* header = module->linkage_->gauge_headers[0];
+  if (header == nullptr) return fail("its gauge header list is empty");
+  if (header->gauge_callback == nullptr) return fail("its gauge header has no gauge callback");
+  if (header->element_list == nullptr || *header->element_list == nullptr) {
+    return fail("its gauge header has no elements");
+  }
+
+  module->import_table_[0].service_table = ServiceTable();
+  {
+    ServingScope scope(this, nullptr);
+    if (module->linkage_->module_init != nullptr) module->linkage_->module_init();
+  }
+  modules_.push_back(std::move(module));
+  return modules_.back().get();
+}
+
+void Host::UnloadModule(Module* module) {
+  for (size_t i = gauges_.size(); i-- > 0;) {
+    if (&gauges_[i]->module() == module) DestroyGauge(gauges_[i].get());
+  }
+  for (size_t i = 0; i < modules_.size(); ++i) {
+    if (modules_[i].get() != module) continue;
+    {
+      ServingScope scope(this, nullptr);
+      if (module->linkage_->module_deinit != nullptr) module->linkage_->module_deinit();
+    }
+    modules_.erase(modules_.begin() + static_cast<std::ptrdiff_t>(i));
+    return;
+  }
+}
+
+Gauge* Host::CreateGauge(Module& module) {
+  gauges_.push_back(std::unique_ptr<Gauge>(new Gauge(*this, module)));
+  Gauge* gauge = gauges_.back().get();
+  gauge->alive_ = true;
+  gauge->SendEvent(kPanelInitialise);
+  return gauge;
+}
+
+void Host::DestroyGauge(Gauge* gauge) {
+  for (size_t i = 0; i < gauges_.size(); ++i) {
+    if (gauges_[i].get() != gauge) continue;
+    if (gauge->alive()) gauge->Kill();
+    gauges_.erase(gauges_.begin() + static_cast<std::ptrdiff_t>(i));
+    return;
+  }
+}
+
+// ---- gauges -----------------------------------------------------------------
+
+namespace {
+// Guards against records that loop or never end.
+constexpr size_t kMaxElements = 4096;
+constexpr size_t kMaxMouseRects = 4096;
+}  // namespace
+
+Gauge::Gauge(Host& host, Module& module)
+    : host_(&host), module_(&module), header_(&module.header()), name_(module.name()) {
+  elements_ = WalkChain(*header_->element_list);
+  for (ElementHead* element : elements_) {
+    if (element->element_kind == kString) text_buffers_[element].fill('\0');
+  }
+}
+
+void Gauge::SendEvent(PanelServiceEvent event, uint32_t extra) {
+  ServingScope scope(host_, this);
+  header_->gauge_callback(header_, event, extra);
+}
+
+void Gauge::Kill() {
+  SendEvent(kPanelKill);
+  alive_ = false;
+}
+
+std::vector<ElementHead*> Gauge::Elements() const { return elements_; }
+
+std::vector<ElementHead*> Gauge::WalkChain(ElementHead* root) {
+  std::vector<ElementHead*> order;
+  // Depth first, each element before its children, children in list order.
+  std::vector<ElementHead*> pending{root};
+  while (!pending.empty() && order.size() < kMaxElements) {
+    ElementHead* element = pending.back();
+    pending.pop_back();
+    order.push_back(element);
+    if (element->children == nullptr) continue;
+    size_t count = 0;
+    while (count < kMaxElements && element->children[count] != nullptr) ++count;
+    for (size_t i = count; i-- > 0;) pending.push_back(element->children[i]);
+  }
+  return order;
+}
+
+const Frame& Gauge::Draw() {
+  SendEvent(kPanelDraw);
+  ServingScope scope(host_, this);
+  frame_.elements.clear();
+  for (ElementHead* element : elements_) {
+    DrawnElement drawn;
+    drawn.record = element;
+    drawn.kind = element->element_kind;
+    drawn.resource_id = element->resource_id;
+    drawn.x = element->position_x;
+    drawn.y = element->position_y;
+    ElementUpdateCallback callback = nullptr;
+    switch (element->element_kind) {
+      case kIcon:
+        callback = reinterpret_cast<IconElement*>(element)->update_callback;
+        break;
+      case kNeedle:
+        callback = reinterpret_cast<NeedleElement*>(element)->update_callback;
+        break;
+      case kString: {
+        auto* text = reinterpret_cast<StringElement*>(element);
+        if (text->source_vars[0].var_id != 0) {
+          ServiceCalls::LookupVar(&text->source_vars[0]);
+        }
+        text->text_buffer = text_buffers_[element].data();
+        callback = text->update_callback;
+        break;
+      }
+      default:
+        break;
+    }
+    if (callback != nullptr) drawn.value = callback(element);
+    if (element->element_kind == kString) {
+      auto& buffer = text_buffers_[element];
+      buffer.back() = '\0';
+      drawn.text = std::string_view(buffer.data(), std::strlen(buffer.data()));
+    }
+    drawn.flags = element->image_flags;
+    frame_.elements.push_back(drawn);
+  }
+  return frame_;
+}
+
+std::vector<const MouseRect*> Gauge::MouseAreas() const {
+  std::vector<const MouseRect*> areas;
+  const MouseRect* rect = header_->mouse_rects;
+  for (size_t i = 0; rect != nullptr && i < kMaxMouseRects && rect[i].rect_kind != kRectEnd;
+       ++i) {
+    if (rect[i].rect_kind == kRectChild) areas.push_back(&rect[i]);
+  }
+  return areas;
+}
+
+const MouseRect* Gauge::HitTest(int32_t x, int32_t y, uint32_t mouse_event) const {
+  for (const MouseRect* area : MouseAreas()) {
+    const bool inside = x >= area->x && y >= area->y &&
+                        static_cast<int64_t>(x) < static_cast<int64_t>(area->x) + area->width &&
+                        static_cast<int64_t>(y) < static_cast<int64_t>(area->y) + area->height;
+    if (inside && (area->event_mask & mouse_event) == mouse_event &&
+        area->mouse_callback != nullptr) {
+      return area;
+    }
+  }
+  return nullptr;
+}
+
+bool Gauge::Click(int32_t x, int32_t y, uint32_t mouse_event) {
+  const MouseRect* area = HitTest(x, y, mouse_event);
+  if (area == nullptr) return false;
+  CallMouse(*area, mouse_event);
+  return true;
+}
+
+int32_t Gauge::CallMouse(const MouseRect& area, uint32_t mouse_event) {
+  if (area.mouse_callback == nullptr) return 0;
+  ServingScope scope(host_, this);
+  return area.mouse_callback(0, mouse_event);
+}
+
+}  // namespace host

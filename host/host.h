@@ -1,0 +1,259 @@
+// The host core: our stand-in for the simulator's panel system. It loads
+// gauge modules, offers them the host services, keeps the simulation and
+// named variables, drives each gauge through its panel service events,
+// draws its element chain into a frame of values, and delivers clicks to
+// its mouse rectangles. Everything a module sends out lands in one ordered
+// log. One thread; one call into a module at a time.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/elements.h"
+#include "frame/host_services.h"
+#include "frame/linkage.h"
+#include "frame/module_var.h"
+#include "frame/mouse_rect.h"
+#include "host/shared_library.h"
+
+namespace host {
+
+// ---- the log ----------------------------------------------------------------
+
+enum class LogKind {
+  kKeyEvent,         // TriggerKeyEvent(id, value)
+  kPlaySound,        // GaugePlaySound(file, alias, flags)
+  kStopSound,        // GaugeStopSound(file)
+  kTerminateSounds,  // TerminateSounds()
+  kTrappedSlot,      // a service slot no module should call; id = slot
+  kNamedBind,        // InitializeVarByName(record, file = name); value = 1 if bound
+  kLookup,           // LookupVar(id); only while lookups are traced
+};
+
+struct LogEntry {
+  LogKind kind = LogKind::kKeyEvent;
+  std::string gauge = {};   // the gauge being served when it happened, or ""
+  uint32_t id = 0;       // key event id, trapped slot, looked-up variable
+  uint32_t value = 0;    // key event value; 1 for a bound named variable
+  std::string file = {};  // sound file, or the named variable's name
+  std::string alias = {}; // GaugePlaySound's second argument
+  int32_t flags = 0;     // GaugePlaySound's third argument
+
+  std::string Describe() const;  // one line, e.g. "key 0x1038C value 0"
+};
+
+// ---- variables ----------------------------------------------------------------
+
+// The simulation variables by id (each either a 64-bit float or a 32-bit
+// integer such as a BCD frequency) and the named variables that gauges
+// outside this system register. A named variable's storage lives as long as
+// this object, even after it is unregistered, so a module's pointer into it
+// never dangles.
+class Variables {
+ public:
+  void Set(uint32_t id, double value);
+  void SetInteger(uint32_t id, uint32_t value);
+  bool Has(uint32_t id) const;
+  bool IsInteger(uint32_t id) const;
+  double Get(uint32_t id) const;          // 0.0 if unknown; an integer as its value
+  uint32_t GetInteger(uint32_t id) const; // 0 if unknown; a float truncated
+
+  // Registers `name` with storage owned here (the value is kept if it was
+  // registered before); returns the storage.
+  int32_t* Register(const std::string& name, int32_t initial = 0);
+  void Unregister(const std::string& name);
+  int32_t* Named(const std::string& name);  // null while not registered
+  bool IsRegistered(const std::string& name) const;
+
+  // LookupVar's work: fills `var.value`. Returns false for an unknown id
+  // (the value is then 0.0).
+  bool Lookup(ModuleVar& var) const;
+
+ private:
+  struct Value {
+    bool integer = false;
+    double number = 0.0;
+    uint32_t bits = 0;
+  };
+  struct NamedSlot {
+    std::unique_ptr<int32_t> storage;
+    bool registered = false;
+  };
+  std::map<uint32_t, Value> values_;
+  std::map<std::string, NamedSlot, std::less<>> named_;
+};
+
+// ---- modules ----------------------------------------------------------------
+
+class Host;
+class Gauge;
+
+// One loaded gauge module file.
+class Module {
+ public:
+  ~Module();
+  Module(const Module&) = delete;
+  Module& operator=(const Module&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::string name() const;  // the gauge name of its header
+  ModuleLinkage& linkage() { return *linkage_; }
+  ImportEntry* import_table() { return import_table_; }
+  GaugeHeader& header() { return *linkage_->gauge_headers[0]; }
+
+ private:
+  friend class Host;
+  Module() = default;
+  std::filesystem::path path_;
+  SharedLibrary library_;
+  ModuleLinkage* linkage_ = nullptr;
+  ImportEntry* import_table_ = nullptr;
+};
+
+// ---- drawing ----------------------------------------------------------------
+
+// One element as the host drew it: the record's values after its update
+// callback ran.
+struct DrawnElement {
+  const ElementHead* record = nullptr;
+  uint32_t kind = 0;            // ElementKind
+  uint32_t resource_id = 0;
+  int32_t x = 0;                // position (needle: pivot)
+  int32_t y = 0;
+  uint32_t flags = 0;           // image_flags after the callback
+  double value = 0.0;           // icon: picture index; needle: value; string: result
+  std::string_view text;        // string: the text written into the buffer
+
+  bool hidden() const { return (flags & kFlagHidden) != 0; }
+  bool lit() const { return (flags & kFlagLit) != 0; }
+};
+
+struct Frame {
+  std::vector<DrawnElement> elements;  // chain order, face first
+};
+
+// Text buffer the host supplies to each string element.
+inline constexpr size_t kTextBufferSize = 64;
+
+// One gauge created from a module's header.
+class Gauge {
+ public:
+  const std::string& name() const { return name_; }
+  Module& module() { return *module_; }
+  GaugeHeader& header() { return *header_; }
+  bool alive() const { return alive_; }
+
+  // Panel service events. Any number can be sent; the named ones are the
+  // host's usual work.
+  void SendEvent(PanelServiceEvent event, uint32_t extra = 0);
+  void Update() { SendEvent(kPanelUpdate); }
+  void Kill();  // event 12; the gauge is then no longer alive
+
+  // Event 10, then every element's update callback in chain order. Before a
+  // string's callback the host refreshes its first source variable and
+  // supplies its text buffer. The frame stays valid until the next Draw.
+  const Frame& Draw();
+  const Frame& last_frame() const { return frame_; }
+
+  // The elements of the chain in drawing order, and the children of the
+  // mouse list in list order.
+  std::vector<ElementHead*> Elements() const;
+  std::vector<const MouseRect*> MouseAreas() const;
+
+  // The child under (x, y) that takes `mouse_event`, or null. A rectangle
+  // covers x to x + width - 1 and y to y + height - 1.
+  const MouseRect* HitTest(int32_t x, int32_t y, uint32_t mouse_event = kMousePress) const;
+  // Calls the callback of the child under (x, y); false if none takes it.
+  bool Click(int32_t x, int32_t y, uint32_t mouse_event = kMousePress);
+  // Calls a child's callback directly, as a click inside it would.
+  int32_t CallMouse(const MouseRect& area, uint32_t mouse_event = kMousePress);
+
+ private:
+  friend class Host;
+  Gauge(Host& host, Module& module);
+  static std::vector<ElementHead*> WalkChain(ElementHead* root);
+  Host* host_;
+  Module* module_;
+  GaugeHeader* header_;
+  std::string name_;
+  bool alive_ = false;
+  std::vector<ElementHead*> elements_;  // the chain, walked once at creation
+  Frame frame_;
+  std::map<const ElementHead*, std::array<char, kTextBufferSize>> text_buffers_;
+};
+
+// ---- the host ---------------------------------------------------------------
+
+class Host {
+ public:
+  Host();
+  ~Host();  // kills live gauges, unloads modules, releases the sound library
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  Variables& vars() { return vars_; }
+
+  // What the modules sent out, in order.
+  const std::vector<LogEntry>& log() const { return log_; }
+  void ClearLog() { log_.clear(); }
+  // The host's own notes: unknown variables, icon results it could not
+  // show, and the like. Each distinct note once.
+  const std::vector<std::string>& notes() const { return notes_; }
+  void Note(const std::string& note);
+  // Also log every LookupVar (off by default: it is most of the traffic).
+  void TraceLookups(bool on) { trace_lookups_ = on; }
+
+  // Called for every key event after it is logged: the simulator's side.
+  void OnKeyEvent(std::function<void(uint32_t id, uint32_t value)> handler) {
+    key_handler_ = std::move(handler);
+  }
+
+  // Loads the sound library stand-in from `path` and routes its reports
+  // into this host's log. The modules then find it already loaded by name.
+  bool LoadSoundLibrary(const std::filesystem::path& path, std::string* error);
+
+  // Loads a gauge module, writes the service table into its ImportTable,
+  // calls module_init. On failure returns null and says why in `error`.
+  Module* LoadModule(const std::filesystem::path& path, std::string* error);
+  // Kills the module's live gauges, calls module_deinit, unloads it.
+  void UnloadModule(Module* module);
+
+  // Creates a gauge from the module's header and sends event 4.
+  Gauge* CreateGauge(Module& module);
+  // Kills the gauge if it lives and forgets it.
+  void DestroyGauge(Gauge* gauge);
+
+  // The service table this host writes into every module.
+  static HostServices* ServiceTable();
+
+ private:
+  friend class Gauge;
+  friend struct ServiceCalls;
+  bool NotedUnknown(uint32_t var_id);
+  Variables vars_;
+  std::vector<LogEntry> log_;
+  std::vector<std::string> notes_;
+  std::vector<uint32_t> unknown_vars_;  // noted once each
+  bool trace_lookups_ = false;
+  std::function<void(uint32_t, uint32_t)> key_handler_;
+  SharedLibrary sound_library_;
+  std::vector<std::unique_ptr<Module>> modules_;
+  std::vector<std::unique_ptr<Gauge>> gauges_;
+};
+
+// Where the built modules and the sound library are, relative to the
+// running program (bin/ beside gauges/ and lib/ in a build tree).
+std::filesystem::path DefaultGaugeDir();
+std::filesystem::path DefaultSoundLibrary();
+
+// "orlahyd" -> <dir>/orlahyd.so (or .gau on Windows).
+std::filesystem::path GaugeFile(const std::filesystem::path& dir, std::string_view gauge);
+
+}  // namespace host

@@ -1,0 +1,29 @@
+// A loaded shared library: dlopen on POSIX, LoadLibrary on Windows.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace host {
+
+class SharedLibrary {
+ public:
+  SharedLibrary() = default;
+  ~SharedLibrary() { Close(); }
+  SharedLibrary(SharedLibrary&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+  // Loads `path`; on failure says why in `error` (the loader's own words).
+  bool Open(const std::filesystem::path& path, std::string* error);
+  void Close();
+  bool is_open() const { return handle_ != nullptr; }
+  // The address of an exported symbol, or null.
+  void* Symbol(const char* name) const;
+
+ private:
+  void* handle_ = nullptr;
+};
+
+}  // namespace host

@@ -1,0 +1,37 @@
+#include <dlfcn.h>
+
+#include "host/shared_library.h"
+
+namespace host {
+
+SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+bool SharedLibrary::Open(const std::filesystem::path& path, std::string* error) {
+  Close();
+  // A path with a slash is opened as given, never searched for.
+  const std::string file = path.has_parent_path() ? path.string() : "./" + path.string();
+  handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr && error != nullptr) {
+    const char* why = dlerror();
+    *error = why != nullptr ? why : "the loader gave no reason";
+  }
+  return handle_ != nullptr;
+}
+
+void SharedLibrary::Close() {
+  if (handle_ != nullptr) dlclose(handle_);
+  handle_ = nullptr;
+}
+
+void* SharedLibrary::Symbol(const char* name) const {
+  return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
+}
+
+}  // namespace host
