@@ -343,9 +343,7 @@ constexpr size_t kMaxMouseRects = 4096;
 Gauge::Gauge(Host& host, Module& module)
     : host_(&host), module_(&module), header_(&module.header()), name_(module.name()) {
   elements_ = WalkChain(*header_->element_list);
-  for (ElementHead* element : elements_) {
-    if (element->element_kind == kString) text_buffers_[element].fill('\0');
-  }
+  text_buffers_.assign(elements_.size(), {});
 }
 
 void Gauge::SendEvent(PanelServiceEvent event, uint32_t extra) {
@@ -380,7 +378,8 @@ const Frame& Gauge::Draw() {
   SendEvent(kPanelDraw);
   ServingScope scope(host_, this);
   frame_.elements.clear();
-  for (ElementHead* element : elements_) {
+  for (size_t index = 0; index < elements_.size(); ++index) {
+    ElementHead* element = elements_[index];
     DrawnElement drawn;
     drawn.record = element;
     drawn.kind = element->element_kind;
@@ -400,7 +399,7 @@ const Frame& Gauge::Draw() {
         if (text->source_vars[0].var_id != 0) {
           ServiceCalls::LookupVar(&text->source_vars[0]);
         }
-        text->text_buffer = text_buffers_[element].data();
+        text->text_buffer = text_buffers_[index].data();
         callback = text->update_callback;
         break;
       }
@@ -409,7 +408,7 @@ const Frame& Gauge::Draw() {
     }
     if (callback != nullptr) drawn.value = callback(element);
     if (element->element_kind == kString) {
-      auto& buffer = text_buffers_[element];
+      auto& buffer = text_buffers_[index];
       buffer.back() = '\0';
       drawn.text = std::string_view(buffer.data(), std::strlen(buffer.data()));
     }

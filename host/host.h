@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "frame/elements.h"
@@ -86,7 +87,7 @@ class Variables {
     std::unique_ptr<int32_t> storage;
     bool registered = false;
   };
-  std::map<uint32_t, Value> values_;
+  std::unordered_map<uint32_t, Value> values_;
   std::map<std::string, NamedSlot, std::less<>> named_;
 };
 
@@ -186,7 +187,8 @@ class Gauge {
   bool alive_ = false;
   std::vector<ElementHead*> elements_;  // the chain, walked once at creation
   Frame frame_;
-  std::map<const ElementHead*, std::array<char, kTextBufferSize>> text_buffers_;
+  // One text buffer per element of the chain (used by strings only).
+  std::vector<std::array<char, kTextBufferSize>> text_buffers_;
 };
 
 // ---- the host ---------------------------------------------------------------

@@ -49,44 +49,67 @@ constexpr char kNav2[] = "NAV2";
 constexpr char kAdf[] = "ADF";
 constexpr char kAtc[] = "ATC";
 
-int Digit(uint32_t value, int shift) { return static_cast<int>((value >> shift) & 0xF); }
+// A scratch text built from 4-bit digit groups. Each group is written as a
+// decimal number, so a group above 9 takes two characters; nothing is
+// validated. At most 11 characters and the NUL.
+class Scratch {
+ public:
+  Scratch& Group(uint32_t value, int shift) {
+    const uint32_t group = (value >> shift) & 0xF;
+    if (group >= 10) text_[length_++] = '1';
+    text_[length_++] = static_cast<char>('0' + group % 10);
+    text_[length_] = '\0';
+    return *this;
+  }
+  Scratch& Char(char c) {
+    text_[length_++] = c;
+    text_[length_] = '\0';
+    return *this;
+  }
+  const char* text() const { return text_; }
 
-// The scratch text read as a number, narrowed to single precision and
-// widened again, printed with `format`.
-void WriteNumber(ElementHead* element, const char* scratch, const char* format) {
-  const double number = static_cast<float>(std::atof(scratch));
+ private:
+  char text_[16] = {};
+  int length_ = 0;
+};
+
+// The scratch text read as a number the way atof reads it, narrowed to
+// single precision and widened again, printed with `format`.
+void WriteNumber(ElementHead* element, const Scratch& scratch, const char* format) {
+  const double number = static_cast<float>(std::atof(scratch.text()));
   std::snprintf(AsString(element)->text_buffer, kStringTextCapacity, format, number);
 }
 
 uint32_t OwnValue(ElementHead* element) { return VarInteger(AsString(element)->source_vars[0]); }
 
+// "1%d%d.%d%d" of the four groups, as "%.2f".
 double GAUGE_CALL RadioFrequencyText(ElementHead* element) {
   ApplyDisplayPower(element);
   const uint32_t v = OwnValue(element);
-  char scratch[16];
-  std::snprintf(scratch, sizeof scratch, "1%d%d.%d%d", Digit(v, 12), Digit(v, 8), Digit(v, 4),
-                Digit(v, 0));
+  Scratch scratch;
+  scratch.Char('1').Group(v, 12).Group(v, 8).Char('.').Group(v, 4).Group(v, 0);
   WriteNumber(element, scratch, "%.2f");
   return 0.0;
 }
 
+// "%d%d%d%d.%d": the extension's bits 8-11, three groups of the variable,
+// the extension's bits 0-3; as "%.1f".
 double GAUGE_CALL AdfFrequencyText(ElementHead* element) {
   ApplyDisplayPower(element);
   const uint32_t v = OwnValue(element);
   const uint32_t a = VarInteger(vars[kAdfExtension]);
-  char scratch[16];
-  std::snprintf(scratch, sizeof scratch, "%d%d%d%d.%d", Digit(a, 8), Digit(v, 8), Digit(v, 4),
-                Digit(v, 0), Digit(a, 0));
+  Scratch scratch;
+  scratch.Group(a, 8).Group(v, 8).Group(v, 4).Group(v, 0).Char('.').Group(a, 0);
   WriteNumber(element, scratch, "%.1f");
   return 0.0;
 }
 
+// "%d%d%d%d" of the four groups, as "%.0f".
 double GAUGE_CALL TransponderCodeText(ElementHead* element) {
   ApplyDisplayPower(element);
   const uint32_t v = OwnValue(element);
-  char scratch[16];
-  std::snprintf(scratch, sizeof scratch, "%d%d%d%d", Digit(v, 12), Digit(v, 8), Digit(v, 4),
-                Digit(v, 0));
+  Scratch scratch;
+  scratch.Group(v, 12).Group(v, 8).Group(v, 4).Group(v, 0);
   WriteNumber(element, scratch, "%.0f");
   return 0.0;
 }

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds everything, then runs the main job: the four gauges loaded into the
+# host core with an example aircraft state, a few clicks, and what each
+# gauge shows and sends.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/setup.sh"
+"$root/tools/build.sh" build/native
+"$root/build/native/bin/panel-bench" show

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds and runs every test: once as built, once again with
+# AddressSanitizer and UndefinedBehaviorSanitizer (any report fails).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+"$root/tools/setup.sh"
+
+echo "== native build and tests"
+"$root/tools/build.sh" build/native
+ctest --test-dir "$root/build/native" --output-on-failure -j "$jobs"
+
+echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+"$root/tools/build.sh" build/asan -DGAUGES_SANITIZE=ON -DGAUGES_BENCHMARKS=OFF
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs"
+
+echo "== benchmarks (one short pass: they must run and allocate nothing)"
+"$root/build/native/bin/gauge_benchmarks" --benchmark_min_time=0.05
