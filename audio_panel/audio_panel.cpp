@@ -175,11 +175,10 @@ constinit FailureRecord failures[kElementCount] = {};
 
 // The chain: face, lit legends, then the eight lamps.
 constinit ElementHead* rootSlot[1] = {&face.head};
-constinit ElementHead* children[kElementCount][2] = {
+constinit ElementHead* children[kElementCount - 1][2] = {
     {&icons[0].head, nullptr}, {&icons[1].head, nullptr}, {&icons[2].head, nullptr},
     {&icons[3].head, nullptr}, {&icons[4].head, nullptr}, {&icons[5].head, nullptr},
     {&icons[6].head, nullptr}, {&icons[7].head, nullptr}, {&icons[8].head, nullptr},
-    {nullptr, nullptr},
 };
 
 constinit StaticImageElement face = MakeFace(&gaugeHeader, children[0], &failures[0]);

@@ -62,6 +62,6 @@ constexpr MouseRect MakeMouseMarker(MouseRectKind kind) {
 
 constexpr MouseRect MakeMouseChild(int32_t x, int32_t y, int32_t width, int32_t height,
                                    uint32_t cursor, MouseCallback callback) {
-  return {kRectChild, x,  y, width, height, cursor, 0, cursor == kCursorHand ? kMaskPush : kMaskArrow,
-          0,          callback, 0};
+  const uint32_t mask = cursor == kCursorHand ? kMaskPush : kMaskArrow;
+  return {kRectChild, x, y, width, height, cursor, 0, mask, 0, callback, 0};
 }
