@@ -1,0 +1,670 @@
+// orlapfdset, the PFD settings panel: its records, the four named variables of
+// the PFD gauge, the BARO key events, the knob animations, the altimeter test
+// timing and the lit legends.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/gauge_fixture.h"
+
+namespace {
+
+using testing_support::LogLines;
+
+// The records are packed to 4 bytes, so in a 64-bit build a pointer field may
+// sit off its natural alignment: copy it out before a check takes a reference.
+template <typename T>
+T Field(T value) {
+  return value;
+}
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char line[200];
+  std::snprintf(line, sizeof line, format, args...);
+  return line;
+}
+
+template <size_t N>
+uint32_t AnyBits(const uint32_t (&words)[N]) {
+  uint32_t any = 0;
+  for (uint32_t word : words) any |= word;
+  return any;
+}
+
+// One line per record, with every field that the host reads from it.
+std::string Describe(const ElementHead& head) {
+  std::string line = Format("kind %u resource 0x%X at %d,%d pivot %d,%d flags 0x%X",
+                            head.element_kind, head.resource_id, head.position_x,
+                            head.position_y, head.offset_x, head.offset_y, head.image_flags);
+  if (head.element_kind == kIcon) {
+    const auto& icon = reinterpret_cast<const IconElement&>(head);
+    line += Format(" source %u mode %u pictures %u", icon.source_var.var_id, icon.icon_mode,
+                   icon.picture_count);
+  }
+  return line;
+}
+
+std::string Describe(const MouseRect& rect) {
+  return Format("kind %u box %d,%d %dx%d cursor 0x%X help %u mask 0x%X key %u data %u %s",
+                rect.rect_kind, rect.x, rect.y, rect.width, rect.height, rect.cursor,
+                rect.help_id, rect.event_mask, rect.key_event, rect.callback_data,
+                Field(rect.mouse_callback) != nullptr ? "callback" : "no callback");
+}
+
+const std::string kFaceLine = "kind 0 resource 0x100 at 0,0 pivot 0,0 flags 0x83";
+
+std::string IconLine(uint32_t resource, int32_t x, int32_t y, uint32_t pictures) {
+  return Format("kind 4 resource 0x%X at %d,%d pivot 0,0 flags 0x83 source 0 mode 3 pictures %u",
+                resource, x, y, pictures);
+}
+
+std::string MarkerLine(uint32_t kind) {
+  return Format("kind %u box 0,0 0x0 cursor 0xFFFFFFFF help 0 mask 0x0 key 0 data 0 no callback",
+                kind);
+}
+
+std::string ChildLine(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t cursor,
+                      uint32_t mask) {
+  return Format("kind 2 box %d,%d %dx%d cursor 0x%X help 0 mask 0x%X key 0 data 0 callback", x,
+                y, width, height, cursor, mask);
+}
+
+// Walks the chain from the root and describes each element, checking on the
+// way what every element shares: at most one child, the owning header, an
+// empty failure list of its own, zero in every reserved word, a callback.
+std::vector<std::string> DescribeChain(GaugeHeader& header) {
+  std::vector<std::string> lines;
+  std::set<const FailureRecord*> failure_lists;
+  for (ElementHead* e = *header.element_list; e != nullptr && lines.size() < 20;
+       e = e->children != nullptr ? e->children[0] : nullptr) {
+    lines.push_back(Describe(*e));
+    SCOPED_TRACE(lines.back());
+    if (e->children != nullptr) {
+      EXPECT_EQ(e->children[1], nullptr) << "a second child";
+    }
+    EXPECT_EQ(Field(e->gauge_header), &header);
+    EXPECT_EQ(AnyBits(e->reserved), 0u);
+    const FailureRecord* failures = Field(e->failure_list);
+    EXPECT_TRUE(failures != nullptr && AnyBits(failures->words) == 0u) << "no empty failure list";
+    EXPECT_TRUE(failure_lists.insert(failures).second) << "failure list of an earlier element";
+    if (e->element_kind == kIcon) {
+      const auto& icon = reinterpret_cast<const IconElement&>(*e);
+      EXPECT_NE(Field(icon.update_callback), nullptr);
+      EXPECT_EQ(icon.reserved_1 | icon.reserved_4 | AnyBits(icon.reserved_2) |
+                    AnyBits(icon.reserved_3),
+                0u);
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> DescribeMouseList(const GaugeHeader& header) {
+  std::vector<std::string> lines;
+  const MouseRect* rects = Field(header.mouse_rects);
+  for (size_t i = 0; rects != nullptr && i < 50; ++i) {
+    lines.push_back(Describe(rects[i]));
+    if (rects[i].rect_kind == 0) break;
+  }
+  return lines;
+}
+
+// Linkage, ImportTable and the gauge header: the fixed values, and zero in
+// every word that the module leaves to the host.
+void ExpectModuleRecords(host::Module& module, const char* gauge_name) {
+  const ModuleLinkage& linkage = module.linkage();
+  EXPECT_EQ(linkage.module_id, 0x13u);
+  EXPECT_EQ(linkage.module_version, 0x800u);
+  EXPECT_EQ(linkage.reserved_1 | linkage.reserved_2, 0u);
+  EXPECT_NE(Field(linkage.module_init), nullptr);
+  EXPECT_NE(Field(linkage.module_deinit), nullptr);
+  EXPECT_EQ(Field(linkage.gauge_headers[1]), nullptr) << "more than one gauge";
+  EXPECT_EQ(module.import_table()[0].service_id, 0x0Fu);
+  EXPECT_EQ(module.import_table()[1].service_id, 0u);
+  EXPECT_EQ(Field(module.import_table()[1].service_table), nullptr);
+
+  const GaugeHeader& header = module.header();
+  EXPECT_EQ(header.header_version, 0x320u);
+  EXPECT_STREQ(Field(header.gauge_name), gauge_name);
+  EXPECT_EQ(header.default_size, 100u);
+  EXPECT_NE(Field(header.element_list), nullptr);
+  EXPECT_NE(Field(header.mouse_rects), nullptr);
+  EXPECT_NE(Field(header.gauge_callback), nullptr);
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(Field(header.reserved_pointers[i]), nullptr) << "pointer slot " << i;
+  }
+  EXPECT_EQ(AnyBits(header.reserved_words), 0u);
+  EXPECT_EQ(AnyBits(header.host_fields), 0u) << "host run-time fields";
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+constexpr uint32_t kCounter = 0x01;
+constexpr uint32_t kLighting = 0x0a;
+constexpr uint32_t kBus = 0x2f1;
+
+constexpr uint32_t kBaroKnob = 0x1100;
+constexpr uint32_t kDhKnob = 0x1200;
+constexpr uint32_t kLegends = 0x1300;
+
+const std::string kClick = R"(play "sound\orlaclick.wav" "" 0)";
+
+std::string Key(uint32_t id) {
+  char line[40];
+  std::snprintf(line, sizeof line, "key 0x%X value 0", id);
+  return line;
+}
+
+// The controls in mouse list order, with what one press sends out.
+struct Control {
+  const char* name;
+  int32_t x, y, width, height;
+  uint32_t cursor, event_mask;
+  std::vector<std::string> press;
+};
+const Control kControls[] = {
+    {"BARO right", 28, 32, 13, 20, 1, 0x20200000, {Key(0x1015b), kClick}},
+    {"BARO left", 14, 31, 13, 20, 2, 0x20200000, {kClick, Key(0x1015c)}},
+    {"IN/MB SEL", 22, 63, 17, 11, 5, 0x20000000, {kClick}},
+    {"TEMP", 15, 86, 31, 10, 5, 0x20000000, {kClick}},
+    {"DH-SET right", 27, 112, 14, 18, 1, 0x20200000, {kClick}},
+    {"DH-SET left", 13, 111, 14, 19, 2, 0x20200000, {kClick}},
+    {"ALT-TEST", 15, 140, 30, 11, 5, 0x20000000, {kClick}},
+};
+enum ControlIndex { kBaroRight, kBaroLeft, kInMbSel, kTemp, kDhRight, kDhLeft, kAltTest };
+
+// A panel with nothing registered under the PFD gauge's names.
+class PfdSettingsTestBase : public testing_support::GaugeTest {
+ public:
+  PfdSettingsTestBase() : GaugeTest("orlapfdset") {}
+
+ protected:
+  std::vector<std::string> Press(ControlIndex which, host::Gauge* on = nullptr) {
+    const Control& control = kControls[which];
+    host::Gauge& target = on != nullptr ? *on : gauge();
+    host_.ClearLog();
+    const MouseRect* area =
+        target.HitTest(control.x + control.width / 2, control.y + control.height / 2);
+    EXPECT_NE(area, nullptr) << control.name << ": no mouse area under its middle";
+    if (area == nullptr) return {};
+    EXPECT_EQ(target.CallMouse(*area), 0) << control.name;
+    return LogLines(host_);
+  }
+
+  // The two knob pictures of a fresh draw.
+  std::pair<double, double> Knobs() {
+    Draw();
+    return {Drawn(kBaroKnob).value, Drawn(kDhKnob).value};
+  }
+
+  void UpdateWithCounter(double counter) {
+    vars().Set(kCounter, counter);
+    gauge().Update();
+  }
+
+  // The variables looked up since the log was last cleared, in order.
+  std::vector<uint32_t> LookedUp() const {
+    std::vector<uint32_t> ids;
+    for (const host::LogEntry& entry : host_.log()) {
+      if (entry.kind == host::LogKind::kLookup) ids.push_back(entry.id);
+    }
+    return ids;
+  }
+
+  host::Gauge& Recreate() {
+    gauge().Kill();
+    gauge_ = host_.CreateGauge(module());
+    return gauge();
+  }
+};
+
+// The PFD gauge is loaded: all four names are registered before the panel's
+// gauge is created.
+class PfdSettingsTest : public PfdSettingsTestBase {
+ public:
+  PfdSettingsTest()
+      : temp_(*vars().Register("temp", 0)),
+        millibars_(*vars().Register("millibars", 0)),
+        dhset_(*vars().Register("dhset", 0)),
+        ratest_(*vars().Register("ratest", 0)) {}
+
+ protected:
+  int32_t& temp_;
+  int32_t& millibars_;
+  int32_t& dhset_;
+  int32_t& ratest_;
+};
+
+using PfdSettingsUnboundTest = PfdSettingsTestBase;
+
+// ---- records -----------------------------------------------------------------
+
+TEST_F(PfdSettingsTest, LinkageAndHeaderHoldTheirFixedValues) {
+  ExpectModuleRecords(module(), "orlapfdset");
+}
+
+TEST_F(PfdSettingsTest, ElementChainIsTheFaceTwoKnobsAndTheLegends) {
+  EXPECT_EQ(DescribeChain(module().header()),
+            (std::vector<std::string>{
+                kFaceLine,
+                IconLine(0x1100, 19, 36, 4),   // BARO knob, 15 x 15
+                IconLine(0x1200, 19, 115, 4),  // DH-SET knob, 13 x 13
+                IconLine(0x1300, 0, 0, 2),     // legends, the whole face
+            }));
+}
+
+TEST_F(PfdSettingsTest, MouseListIsAParentSevenControlsAndTheEndRecords) {
+  std::vector<std::string> want = {MarkerLine(1)};
+  for (const Control& c : kControls) {
+    want.push_back(ChildLine(c.x, c.y, c.width, c.height, c.cursor, c.event_mask));
+  }
+  want.push_back(MarkerLine(3));
+  want.push_back(MarkerLine(0));
+  EXPECT_EQ(DescribeMouseList(module().header()), want);
+}
+
+// ---- lookups and binding ---------------------------------------------------------
+
+TEST_F(PfdSettingsTest, UpdateLooksUpCounterLightingAndPowerInOrder) {
+  host_.TraceLookups(true);
+  host_.ClearLog();
+  gauge().Update();
+  gauge().Update();
+  EXPECT_EQ(LookedUp(), (std::vector<uint32_t>{0x01, 0x0a, 0x2f1, 0x01, 0x0a, 0x2f1}));
+
+  host_.ClearLog();
+  Draw();
+  EXPECT_THAT(LookedUp(), ::testing::IsEmpty()) << "drawing reads the last update";
+  Press(kAltTest);
+  EXPECT_THAT(LookedUp(), ::testing::IsEmpty()) << "ALT-TEST reads the last update";
+}
+
+TEST_F(PfdSettingsTest, InitialiseBindsTheFourNamesInOrder) {
+  std::vector<std::string> binds;
+  for (const host::LogEntry& entry : host_.log()) {
+    if (entry.kind == host::LogKind::kNamedBind) binds.push_back(entry.Describe());
+  }
+  EXPECT_EQ(binds, (std::vector<std::string>{R"(bind "temp" bound)", R"(bind "millibars" bound)",
+                                             R"(bind "dhset" bound)", R"(bind "ratest" bound)"}));
+}
+
+TEST_F(PfdSettingsUnboundTest, InitialiseStillAsksForEveryNameWhenNoneIsRegistered) {
+  std::vector<std::string> binds;
+  for (const host::LogEntry& entry : host_.log()) {
+    if (entry.kind == host::LogKind::kNamedBind) binds.push_back(entry.Describe());
+  }
+  EXPECT_EQ(binds,
+            (std::vector<std::string>{R"(bind "temp" unbound)", R"(bind "millibars" unbound)",
+                                      R"(bind "dhset" unbound)", R"(bind "ratest" unbound)"}));
+}
+
+// ---- controls ---------------------------------------------------------------
+
+TEST_F(PfdSettingsTest, EachControlSendsItsKeyEventsAndClickInOrder) {
+  vars().Set(kCounter, 5.0);
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(Press(static_cast<ControlIndex>(i)), kControls[i].press) << kControls[i].name;
+  }
+}
+
+TEST_F(PfdSettingsTest, BaroKnobTurnsItsPictureAndSendsOneKeyEventPerCall) {
+  Draw();
+  const double right[] = {1, 2, 3, 0, 1};
+  for (double frame : right) {
+    EXPECT_EQ(Press(kBaroRight), (std::vector<std::string>{Key(0x1015b), kClick}));
+    EXPECT_EQ(Knobs(), std::make_pair(frame, 0.0)) << "BARO right half";
+  }
+  const double left[] = {0, 3, 2, 1, 0, 3};
+  for (double frame : left) {
+    EXPECT_EQ(Press(kBaroLeft), (std::vector<std::string>{kClick, Key(0x1015c)}));
+    EXPECT_EQ(Knobs(), std::make_pair(frame, 0.0)) << "BARO left half";
+  }
+  EXPECT_EQ(dhset_, 0) << "the BARO knob writes no named variable";
+  EXPECT_EQ(millibars_, 0);
+}
+
+TEST_F(PfdSettingsTest, DhSetKnobStepsDhsetAndTurnsItsPicture) {
+  Draw();
+  const std::pair<int32_t, double> left[] = {{-1, 3}, {-2, 2}, {-3, 1}, {-4, 0}, {-5, 3}};
+  for (auto [dhset, frame] : left) {
+    EXPECT_EQ(Press(kDhLeft), std::vector<std::string>{kClick});
+    EXPECT_EQ(dhset_, dhset) << "DH-SET left half";
+    EXPECT_EQ(Knobs(), std::make_pair(0.0, frame)) << "DH-SET left half";
+  }
+  const std::pair<int32_t, double> right[] = {{-4, 0}, {-3, 1}, {-2, 2}, {-1, 3}, {0, 0}, {1, 1}};
+  for (auto [dhset, frame] : right) {
+    EXPECT_EQ(Press(kDhRight), std::vector<std::string>{kClick});
+    EXPECT_EQ(dhset_, dhset) << "DH-SET right half";
+    EXPECT_EQ(Knobs(), std::make_pair(0.0, frame)) << "DH-SET right half";
+  }
+}
+
+TEST_F(PfdSettingsTest, DhsetStopsAtTheEndsOfItsRangeInsteadOfOverflowing) {
+  Draw();
+  dhset_ = INT32_MAX - 1;
+  Press(kDhRight);
+  EXPECT_EQ(dhset_, INT32_MAX);
+  EXPECT_EQ(Press(kDhRight), std::vector<std::string>{kClick});
+  EXPECT_EQ(dhset_, INT32_MAX) << "no wrap at the top";
+  EXPECT_EQ(Knobs().second, 2.0) << "the knob still turns";
+  Press(kDhLeft);
+  EXPECT_EQ(dhset_, INT32_MAX - 1) << "and steps back down";
+
+  dhset_ = INT32_MIN + 1;
+  Press(kDhLeft);
+  EXPECT_EQ(dhset_, INT32_MIN);
+  EXPECT_EQ(Press(kDhLeft), std::vector<std::string>{kClick});
+  EXPECT_EQ(dhset_, INT32_MIN) << "no wrap at the bottom";
+  Press(kDhRight);
+  EXPECT_EQ(dhset_, INT32_MIN + 1);
+}
+
+TEST_F(PfdSettingsTest, InMbSelAndTempFlipOnlyTheirOwnVariable) {
+  struct Case {
+    ControlIndex control;
+    int32_t& flipped;
+    int32_t& untouched;
+  };
+  const Case cases[] = {{kInMbSel, millibars_, temp_}, {kTemp, temp_, millibars_}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(kControls[c.control].name);
+    const std::pair<int32_t, int32_t> flips[] = {
+        {7, 0}, {0, 1}, {1, 0}, {-1, 0}, {INT32_MIN, 0}, {INT32_MAX, 0}, {2, 0}};
+    c.untouched = 42;
+    for (auto [before, after] : flips) {
+      c.flipped = before;
+      EXPECT_EQ(Press(c.control), std::vector<std::string>{kClick});
+      EXPECT_EQ(c.flipped, after) << "from " << before;
+    }
+    EXPECT_EQ(c.untouched, 42);
+    EXPECT_EQ(dhset_, 0);
+    EXPECT_EQ(ratest_, 0);
+    c.untouched = 0;
+  }
+}
+
+// ---- ALT-TEST ------------------------------------------------------------------
+
+TEST_F(PfdSettingsTest, AltTestRunsUntilTheCounterLandsOnTheMark) {
+  Draw();
+  UpdateWithCounter(100.5);
+  Press(kAltTest);
+  EXPECT_EQ(ratest_, 1);
+  const std::pair<double, int32_t> readings[] = {
+      {150.0, 1}, {189.0, 1}, {190.5, 1}, {191.0, 1}, {190.0, 0}};
+  for (auto [counter, ratest] : readings) {
+    UpdateWithCounter(counter);
+    EXPECT_EQ(ratest_, ratest) << "counter " << counter << ", mark 190";
+  }
+  // The mark went back to 0 with the end of the test.
+  ratest_ = 1;
+  UpdateWithCounter(190.0);
+  EXPECT_EQ(ratest_, 1) << "a test that ended has no mark left";
+}
+
+TEST_F(PfdSettingsTest, AltTestMarkIsTheSumTruncatedTowardZero) {
+  Draw();
+  struct Case {
+    double at_press;
+    double near_miss;  // a whole-number reading next to the mark, that does not end it
+    double mark;       // the first reading that ends it
+  };
+  const Case cases[] = {
+      {100.5, 191.0, 190.0}, {-0.5, 90.0, 89.0}, {-100.7, -11.0, -10.0},
+      {0.9, 91.0, 90.0},     {-90.5, -1.0, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("counter at press " + std::to_string(c.at_press));
+    UpdateWithCounter(c.at_press);
+    Press(kAltTest);
+    UpdateWithCounter(c.near_miss);
+    EXPECT_EQ(ratest_, 1);
+    UpdateWithCounter(c.mark);
+    EXPECT_EQ(ratest_, 0) << "reading " << c.mark;
+  }
+}
+
+TEST_F(PfdSettingsTest, AltTestPassedOverEndsOnlyOnZero) {
+  Draw();
+  UpdateWithCounter(100.0);
+  Press(kAltTest);
+  for (double counter : {189.5, 190.5, 250.0, 1000.0, -5.0}) {
+    UpdateWithCounter(counter);
+    EXPECT_EQ(ratest_, 1) << "counter " << counter;
+  }
+  UpdateWithCounter(0.0);
+  EXPECT_EQ(ratest_, 0);
+  UpdateWithCounter(-0.0);
+  EXPECT_EQ(ratest_, 0);
+}
+
+TEST_F(PfdSettingsTest, AltTestMarkComesFromTheLastUpdateNotTheLiveValue) {
+  Draw();
+  UpdateWithCounter(10.0);
+  vars().Set(kCounter, 50.0);  // not looked up yet
+  Press(kAltTest);
+  UpdateWithCounter(140.0);
+  EXPECT_EQ(ratest_, 1) << "the mark is 100, not 140";
+  UpdateWithCounter(100.0);
+  EXPECT_EQ(ratest_, 0);
+}
+
+TEST_F(PfdSettingsTest, SecondPressRestartsTheTestWithANewMark) {
+  Draw();
+  UpdateWithCounter(10.0);
+  Press(kAltTest);
+  UpdateWithCounter(50.0);
+  ratest_ = 5;
+  Press(kAltTest);
+  EXPECT_EQ(ratest_, 1);
+  UpdateWithCounter(100.0);
+  EXPECT_EQ(ratest_, 1) << "the first mark no longer counts";
+  UpdateWithCounter(140.0);
+  EXPECT_EQ(ratest_, 0);
+}
+
+TEST_F(PfdSettingsTest, CounterAtZeroClearsRatestWhoeverSetIt) {
+  Draw();
+  ratest_ = 1;
+  UpdateWithCounter(5.0);
+  EXPECT_EQ(ratest_, 1);
+  UpdateWithCounter(0.0);
+  EXPECT_EQ(ratest_, 0);
+  ratest_ = 9;
+  UpdateWithCounter(kNaN);
+  EXPECT_EQ(ratest_, 9) << "NaN equals neither 0.0 nor the mark";
+}
+
+TEST_F(PfdSettingsTest, OutOfRangeCounterSaturatesTheMark) {
+  Draw();
+  struct Case {
+    double at_press;
+    double passes;  // does not end the test
+    double ends;
+  };
+  const Case cases[] = {
+      {1e300, 1e300, 2147483647.0},
+      {kInf, 2147483648.0, 2147483647.0},
+      {2147483600.0, 2147483690.0, 2147483647.0},
+      {-1e300, -2147483649.0, -2147483648.0},
+      {-kInf, -1e300, -2147483648.0},
+      {kNaN, kNaN, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("counter at press " + std::to_string(c.at_press));
+    UpdateWithCounter(c.at_press);
+    Press(kAltTest);
+    EXPECT_EQ(ratest_, 1);
+    UpdateWithCounter(c.passes);
+    EXPECT_EQ(ratest_, 1) << "reading " << c.passes;
+    UpdateWithCounter(c.ends);
+    EXPECT_EQ(ratest_, 0) << "reading " << c.ends;
+  }
+}
+
+// ---- legends ------------------------------------------------------------------
+
+TEST_F(PfdSettingsTest, LegendsLightWithPowerAboveTenAndLightingExactlyOne) {
+  Draw();
+  struct Case {
+    double bus, lighting, legends;
+  };
+  const Case cases[] = {
+      {10.0, 1.0, 0.0},  {10.01, 1.0, 1.0},   {10.01, 0.5, 0.0}, {28.0, 0.999, 0.0},
+      {28.0, 2.0, 0.0},  {kNaN, 1.0, 0.0},    {28.0, kNaN, 0.0}, {kInf, 1.0, 1.0},
+      {-28.0, 1.0, 0.0}, {10.000001, 1.0, 1.0},
+  };
+  for (const Case& c : cases) {
+    vars().Set(kBus, c.bus);
+    vars().Set(kLighting, c.lighting);
+    Cycle();
+    EXPECT_EQ(Drawn(kLegends).value, c.legends) << "0x2f1 = " << c.bus << ", 0x0a = " << c.lighting;
+    EXPECT_EQ(Drawn(kLegends).flags, 0x87u) << "lit bit set whatever the picture";
+    EXPECT_EQ(Drawn(kBaroKnob).flags, 0x83u) << "knob pictures leave their element alone";
+    EXPECT_EQ(Drawn(kDhKnob).flags, 0x83u) << "knob pictures leave their element alone";
+  }
+}
+
+TEST_F(PfdSettingsTest, DrawBeforeAnyUpdateLeavesLegendsUnlitAndKnobsAtZero) {
+  vars().Set(kBus, 28.0);
+  vars().Set(kLighting, 1.0);
+  Draw();
+  EXPECT_EQ(Drawn(kLegends).value, 0.0);
+  EXPECT_EQ(Drawn(kLegends).flags, 0x87u);
+  EXPECT_EQ(Drawn(kBaroKnob).value, 0.0);
+  EXPECT_EQ(Drawn(kDhKnob).value, 0.0);
+}
+
+// ---- lifecycle ----------------------------------------------------------------
+
+TEST_F(PfdSettingsTest, FirstDrawResetsKnobsMarkAndPowerOncePerLoad) {
+  vars().Set(kBus, 28.0);
+  vars().Set(kLighting, 1.0);
+  UpdateWithCounter(10.0);
+  Press(kBaroRight);
+  Press(kBaroRight);
+  Press(kDhLeft);
+  Press(kAltTest);  // mark 100
+  EXPECT_EQ(Knobs(), std::make_pair(0.0, 0.0)) << "the first draw put both knobs back";
+  EXPECT_EQ(Drawn(kLegends).value, 0.0) << "and dropped the power";
+  EXPECT_EQ(dhset_, -1) << "named variables are not reset";
+  EXPECT_EQ(ratest_, 1) << "named variables are not reset";
+  UpdateWithCounter(100.0);
+  EXPECT_EQ(ratest_, 1) << "the first draw cleared the mark";
+
+  Press(kBaroRight);
+  Press(kDhRight);
+  Cycle();
+  EXPECT_EQ(Knobs(), std::make_pair(1.0, 1.0)) << "later draws reset nothing";
+  EXPECT_EQ(Drawn(kLegends).value, 1.0);
+
+  UpdateWithCounter(20.0);
+  Press(kAltTest);  // mark 110
+  Recreate();
+  EXPECT_EQ(Knobs(), std::make_pair(1.0, 1.0)) << "a new gauge of the loaded module resets nothing";
+  EXPECT_EQ(Drawn(kLegends).value, 1.0);
+  UpdateWithCounter(110.0);
+  EXPECT_EQ(ratest_, 0) << "the test started before the kill ends on its mark";
+}
+
+TEST_F(PfdSettingsTest, UnknownEventsChangeNothing) {
+  vars().Set(kBus, 28.0);
+  vars().Set(kLighting, 1.0);
+  Draw();
+  UpdateWithCounter(10.0);
+  Press(kBaroRight);
+  Press(kDhLeft);
+  Press(kAltTest);
+  temp_ = 3;
+  millibars_ = 4;
+  Draw();
+  ASSERT_EQ(Drawn(kLegends).value, 1.0);
+
+  vars().Set(kBus, 0.0);
+  vars().Set(kCounter, 0.0);  // an update would now end the test
+  host_.TraceLookups(true);
+  host_.ClearLog();
+  const PanelServiceEvent events[] = {0, 1, 2, 3, 5, 7, 8, 9, 11, 13, -1, INT32_MAX, INT32_MIN};
+  for (PanelServiceEvent event : events) gauge().SendEvent(event);
+  EXPECT_THAT(LogLines(host_, false), ::testing::IsEmpty());
+  EXPECT_EQ(Knobs(), std::make_pair(1.0, 3.0));
+  EXPECT_EQ(Drawn(kLegends).value, 1.0);
+  EXPECT_EQ(std::vector<int32_t>({temp_, millibars_, dhset_, ratest_}),
+            std::vector<int32_t>({3, 4, -1, 1}));
+}
+
+TEST_F(PfdSettingsTest, KillLeavesNamedVariablesAndStateAlone) {
+  Draw();
+  UpdateWithCounter(10.0);
+  Press(kTemp);
+  Press(kInMbSel);
+  Press(kDhRight);
+  Press(kAltTest);
+  gauge().Kill();
+  EXPECT_EQ(std::vector<int32_t>({temp_, millibars_, dhset_, ratest_}),
+            std::vector<int32_t>({1, 1, 1, 1}));
+  host::Gauge& again = *host_.CreateGauge(module());
+  gauge_ = &again;
+  EXPECT_EQ(Knobs(), std::make_pair(0.0, 1.0));
+  EXPECT_EQ(std::vector<int32_t>({temp_, millibars_, dhset_, ratest_}),
+            std::vector<int32_t>({1, 1, 1, 1}))
+      << "a second initialise binds again but writes nothing";
+}
+
+TEST_F(PfdSettingsTest, KilledGaugeClicksNoMoreButStillActs) {
+  Draw();
+  gauge().Kill();
+  EXPECT_EQ(Press(kBaroRight), std::vector<std::string>{Key(0x1015b)});
+  EXPECT_THAT(Press(kTemp), ::testing::IsEmpty());
+  EXPECT_EQ(temp_, 1) << "the press still flips its variable";
+
+  host::Gauge& again = *host_.CreateGauge(module());
+  EXPECT_EQ(Press(kBaroLeft, &again), (std::vector<std::string>{kClick, Key(0x1015c)}));
+}
+
+TEST_F(PfdSettingsTest, KillingOneOfTwoGaugesLeavesTheOtherClicking) {
+  host::Gauge& second = *host_.CreateGauge(module());
+  gauge().Kill();
+  EXPECT_EQ(Press(kTemp, &second), std::vector<std::string>{kClick});
+  second.Kill();
+  EXPECT_THAT(Press(kTemp, &second), ::testing::IsEmpty());
+}
+
+// ---- nothing registered under the PFD gauge's names -----------------------------
+
+TEST_F(PfdSettingsUnboundTest, PressesWithoutNamedVariablesStillTurnKnobsAndClick) {
+  Draw();
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(Press(static_cast<ControlIndex>(i)), kControls[i].press) << kControls[i].name;
+  }
+  EXPECT_EQ(Knobs(), std::make_pair(0.0, 0.0)) << "each knob went one way and back";
+  Press(kDhLeft);
+  Press(kBaroRight);
+  EXPECT_EQ(Knobs(), std::make_pair(1.0, 3.0));
+  for (double counter : {0.0, 50.0, 100.0}) UpdateWithCounter(counter);  // no ratest to write
+  EXPECT_EQ(Knobs(), std::make_pair(1.0, 3.0));
+}
+
+TEST_F(PfdSettingsUnboundTest, AltTestTimingRunsWithoutRatest) {
+  Draw();
+  UpdateWithCounter(10.0);
+  EXPECT_EQ(Press(kAltTest), std::vector<std::string>{kClick});  // mark 100, nothing written
+
+  // The PFD gauge turns up during the test; a new gauge of the panel binds it.
+  int32_t& ratest = *vars().Register("ratest", 1);
+  host_.CreateGauge(module());
+  UpdateWithCounter(50.0);
+  EXPECT_EQ(ratest, 1);
+  UpdateWithCounter(100.0);
+  EXPECT_EQ(ratest, 0) << "the mark set while unbound ends the test";
+}
+
+}  // namespace
