@@ -17,6 +17,8 @@
 
 namespace {
 
+using testing_support::Copy;
+
 using ::testing::ElementsAre;
 using testing_support::LogLines;
 
@@ -74,17 +76,17 @@ TEST(ModuleFiles, LinkageAndImportTableCarryTheFixedValues) {
     ASSERT_NE(module, nullptr) << error;
     const ModuleLinkage& linkage = module->linkage();
     EXPECT_EQ(linkage.module_id, 0x13u) << gauge;
-    EXPECT_NE(linkage.module_init, nullptr) << gauge;
-    EXPECT_NE(linkage.module_deinit, nullptr) << gauge;
+    EXPECT_NE(Copy(linkage.module_init), nullptr) << gauge;
+    EXPECT_NE(Copy(linkage.module_deinit), nullptr) << gauge;
     EXPECT_EQ(linkage.reserved_1, 0u) << gauge;
     EXPECT_EQ(linkage.reserved_2, 0u) << gauge;
     EXPECT_EQ(linkage.module_version, 0x800u) << gauge;
-    ASSERT_NE(linkage.gauge_headers[0], nullptr) << gauge;
-    EXPECT_EQ(linkage.gauge_headers[1], nullptr) << gauge;
-    EXPECT_STREQ(linkage.gauge_headers[0]->gauge_name, gauge);
+    ASSERT_NE(Copy(linkage.gauge_headers[0]), nullptr) << gauge;
+    EXPECT_EQ(Copy(linkage.gauge_headers[1]), nullptr) << gauge;
+    EXPECT_STREQ(Copy(linkage.gauge_headers[0]->gauge_name), gauge);
     EXPECT_EQ(module->import_table()[0].service_id, 0x0Fu) << gauge;
     EXPECT_EQ(module->import_table()[1].service_id, 0u) << gauge;
-    EXPECT_EQ(module->import_table()[1].service_table, nullptr) << gauge;
+    EXPECT_EQ(Copy(module->import_table()[1].service_table), nullptr) << gauge;
     // module_init and module_deinit do nothing, however often called.
     linkage.module_init();
     linkage.module_deinit();

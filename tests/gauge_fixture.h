@@ -11,6 +11,14 @@
 
 namespace testing_support {
 
+// A record field read by value. The records are packed to 4 bytes, so in a
+// 64-bit build a pointer field may sit where a reference to it would be
+// misaligned; the assertion macros take their arguments by reference.
+template <typename T>
+T Copy(T value) {
+  return value;
+}
+
 // The log as one line per entry ("key 0x1038C value 0",
 // "play sound\vornqexclick.wav", ...), for comparing sequences.
 std::vector<std::string> LogLines(const host::Host& host, bool keys_and_sounds_only = true);

@@ -15,6 +15,8 @@
 
 namespace {
 
+using testing_support::Copy;
+
 using host::DrawnElement;
 using host::Frame;
 using testing_support::LogLines;
@@ -185,16 +187,16 @@ std::string Area(size_t index) { return "area " + std::to_string(index + 1) + " 
 
 TEST_F(RadioDisplayTest, HeaderAndLinkageListTheOneGauge) {
   const GaugeHeader& header = gauge().header();
-  EXPECT_EQ(module().linkage().gauge_headers[0], &header);
-  EXPECT_EQ(module().linkage().gauge_headers[1], nullptr);
+  EXPECT_EQ(Copy(module().linkage().gauge_headers[0]), &header);
+  EXPECT_EQ(Copy(module().linkage().gauge_headers[1]), nullptr);
   EXPECT_EQ(header.header_version, 0x320u);
   EXPECT_STREQ(header.gauge_name, "VORN_Kestrel_FMC");
   EXPECT_EQ(header.default_size, 100u);
-  ASSERT_NE(header.element_list, nullptr);
-  EXPECT_NE(header.mouse_rects, nullptr);
-  EXPECT_NE(header.gauge_callback, nullptr);
+  ASSERT_NE(Copy(header.element_list), nullptr);
+  EXPECT_NE(Copy(header.mouse_rects), nullptr);
+  EXPECT_NE(Copy(header.gauge_callback), nullptr);
   for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(header.reserved_pointers[i], nullptr) << "pointer slot " << i;
+    EXPECT_EQ(Copy(header.reserved_pointers[i]), nullptr) << "pointer slot " << i;
     EXPECT_EQ(header.reserved_words[i], 0u) << "word " << i;
   }
   for (int i = 0; i < 27; ++i) EXPECT_EQ(header.host_fields[i], 0u) << "run-time word " << i;
@@ -204,27 +206,27 @@ TEST_F(RadioDisplayTest, ElementChainIsFaceLegendsAndTheTwentyOneFields) {
   GaugeHeader& header = gauge().header();
   const std::vector<ElementHead*> chain = gauge().Elements();
   ASSERT_EQ(chain.size(), 23u);
-  ASSERT_EQ(header.element_list[0], chain[0]);
+  ASSERT_EQ(Copy(header.element_list)[0], chain[0]);
   std::set<const FailureRecord*> failure_lists;
   for (size_t i = 0; i < chain.size(); ++i) {
     const ElementHead& head = *chain[i];
     SCOPED_TRACE("element " + std::to_string(i));
-    EXPECT_EQ(head.gauge_header, &header);
+    EXPECT_EQ(Copy(head.gauge_header), &header);
     EXPECT_EQ(head.image_flags, 0x83u);
     EXPECT_EQ(head.offset_x, 0);
     EXPECT_EQ(head.offset_y, 0);
     EXPECT_EQ(head.reserved[0] | head.reserved[1], 0u);
     if (i + 1 < chain.size()) {
-      ASSERT_NE(head.children, nullptr);
-      EXPECT_EQ(head.children[0], chain[i + 1]);
-      EXPECT_EQ(head.children[1], nullptr);
+      ASSERT_NE(Copy(head.children), nullptr);
+      EXPECT_EQ(Copy(head.children)[0], chain[i + 1]);
+      EXPECT_EQ(Copy(head.children)[1], nullptr);
     } else {
-      EXPECT_EQ(head.children, nullptr);
+      EXPECT_EQ(Copy(head.children), nullptr);
     }
-    ASSERT_NE(head.failure_list, nullptr);
+    ASSERT_NE(Copy(head.failure_list), nullptr);
     const FailureRecord zero{};
-    EXPECT_EQ(std::memcmp(head.failure_list, &zero, sizeof zero), 0);
-    EXPECT_TRUE(failure_lists.insert(head.failure_list).second) << "failure list shared";
+    EXPECT_EQ(std::memcmp(Copy(head.failure_list), &zero, sizeof zero), 0);
+    EXPECT_TRUE(failure_lists.insert(Copy(head.failure_list)).second) << "failure list shared";
   }
 
   const auto& face = *reinterpret_cast<const StaticImageElement*>(chain[0]);
@@ -242,7 +244,7 @@ TEST_F(RadioDisplayTest, ElementChainIsFaceLegendsAndTheTwentyOneFields) {
   EXPECT_EQ(icon.source_var.var_id, 0u);
   EXPECT_EQ(icon.icon_mode, 3u);
   EXPECT_EQ(icon.picture_count, 2u);
-  EXPECT_NE(icon.update_callback, nullptr);
+  EXPECT_NE(Copy(icon.update_callback), nullptr);
   EXPECT_EQ(icon.reserved_1 | icon.reserved_4, 0u);
   for (uint32_t word : icon.reserved_2) EXPECT_EQ(word, 0u);
   for (uint32_t word : icon.reserved_3) EXPECT_EQ(word, 0u);
@@ -271,8 +273,8 @@ TEST_F(RadioDisplayTest, TextFieldRecordsCarryThePageLayout) {
     EXPECT_EQ(s.source_vars[0].var_id, want.var) << Hex(s.source_vars[0].var_id);
     EXPECT_EQ(s.source_vars[1].var_id, 0u);
     EXPECT_EQ(s.source_vars[2].var_id, 0u);
-    EXPECT_EQ(s.text_buffer, nullptr);
-    EXPECT_NE(s.update_callback, nullptr);
+    EXPECT_EQ(Copy(s.text_buffer), nullptr);
+    EXPECT_NE(Copy(s.update_callback), nullptr);
     uint32_t stray = s.reserved_2 | s.reserved_5 | s.reserved_3[0] | s.reserved_3[1];
     for (uint32_t word : s.reserved_1) stray |= word;
     for (uint32_t word : s.reserved_4) stray |= word;
@@ -290,7 +292,7 @@ TEST_F(RadioDisplayTest, MouseListHoldsTheThirtySixKeyAreas) {
     EXPECT_EQ(r.x | r.y | r.width | r.height, 0);
     EXPECT_EQ(r.cursor, 0xFFFFFFFFu);
     EXPECT_EQ(r.help_id | r.event_mask | r.key_event | r.callback_data, 0u);
-    EXPECT_EQ(r.mouse_callback, nullptr);
+    EXPECT_EQ(Copy(r.mouse_callback), nullptr);
   };
   expect_marker(list[0], 1);
   expect_marker(list[37], 3);
@@ -311,7 +313,7 @@ TEST_F(RadioDisplayTest, MouseListHoldsTheThirtySixKeyAreas) {
     EXPECT_EQ(r.cursor, want.cursor);
     EXPECT_EQ(r.event_mask, want.cursor == 5 ? 0x20000000u : 0x20200000u) << Hex(r.event_mask);
     EXPECT_EQ(r.help_id | r.key_event | r.callback_data, 0u);
-    EXPECT_NE(r.mouse_callback, nullptr);
+    EXPECT_NE(Copy(r.mouse_callback), nullptr);
   }
 }
 
