@@ -1,8 +1,10 @@
 // A loaded shared library: dlopen on POSIX, LoadLibrary on Windows.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -21,6 +23,9 @@ class SharedLibrary {
   bool is_open() const { return handle_ != nullptr; }
   // The address of an exported symbol, or null.
   void* Symbol(const char* name) const;
+  // A resource of the loaded library (U.S. English), as the operating
+  // system's loader finds it. Windows only: elsewhere always false.
+  bool Resource(uint32_t type, uint32_t id, std::vector<uint8_t>* bytes) const;
 
  private:
   void* handle_ = nullptr;

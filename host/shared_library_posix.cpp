@@ -34,4 +34,6 @@ void* SharedLibrary::Symbol(const char* name) const {
   return handle_ != nullptr ? dlsym(handle_, name) : nullptr;
 }
 
+bool SharedLibrary::Resource(uint32_t, uint32_t, std::vector<uint8_t>*) const { return false; }
+
 }  // namespace host

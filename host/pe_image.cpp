@@ -1,0 +1,254 @@
+#include "host/pe_image.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace host {
+namespace {
+
+struct Section {
+  uint32_t virtual_address;
+  uint32_t virtual_size;
+  uint32_t raw_offset;
+  uint32_t raw_size;
+  uint32_t characteristics;
+};
+
+class Reader {
+ public:
+  Reader(const std::vector<uint8_t>& file, std::string* error) : file_(file), error_(error) {}
+
+  bool U16(uint64_t offset, uint16_t* value) { return Read(offset, value, 2); }
+  bool U32(uint64_t offset, uint32_t* value) { return Read(offset, value, 4); }
+
+  bool Fail(const std::string& why) {
+    if (error_ != nullptr && error_->empty()) *error_ = why;
+    return false;
+  }
+
+  // The file offset of `size` bytes at `rva`, inside one section's data.
+  bool Map(uint32_t rva, uint32_t size, uint64_t* offset) {
+    for (const Section& s : sections) {
+      const uint64_t span = std::max(s.virtual_size, s.raw_size);
+      if (rva < s.virtual_address || rva - s.virtual_address >= span) continue;
+      const uint64_t inside = rva - s.virtual_address;
+      if (inside + size > s.raw_size || s.raw_offset + inside + size > file_.size()) break;
+      *offset = s.raw_offset + inside;
+      return true;
+    }
+    return Fail("an address in the file points outside its sections");
+  }
+
+  const Section* SectionOf(uint32_t rva) const {
+    for (const Section& s : sections) {
+      if (rva >= s.virtual_address && rva - s.virtual_address < std::max(s.virtual_size, s.raw_size)) {
+        return &s;
+      }
+    }
+    return nullptr;
+  }
+
+  // A NUL-terminated string at `rva` (at most 256 characters).
+  bool String(uint32_t rva, std::string* text) {
+    uint64_t offset;
+    if (!Map(rva, 1, &offset)) return false;
+    text->clear();
+    for (uint64_t i = offset; i < file_.size() && text->size() < 256; ++i) {
+      if (file_[i] == 0) return true;
+      text->push_back(static_cast<char>(file_[i]));
+    }
+    return Fail("a name in the file does not end");
+  }
+
+  bool Bytes(uint32_t rva, uint32_t size, std::vector<uint8_t>* bytes) {
+    uint64_t offset;
+    if (!Map(rva, size, &offset)) return false;
+    bytes->assign(file_.begin() + static_cast<std::ptrdiff_t>(offset),
+                  file_.begin() + static_cast<std::ptrdiff_t>(offset + size));
+    return true;
+  }
+
+  std::vector<Section> sections;
+
+ private:
+  bool Read(uint64_t offset, void* value, size_t size) {
+    if (offset + size > file_.size()) return Fail("the file ends too early");
+    std::memcpy(value, file_.data() + offset, size);  // little-endian, as the file
+    return true;
+  }
+
+  const std::vector<uint8_t>& file_;
+  std::string* error_;
+};
+
+constexpr uint32_t kSubdirectory = 0x80000000;
+constexpr uint32_t kNamed = 0x80000000;
+
+// One level of the resource tree: calls `visit(id, offset)` for each numbered
+// entry, `offset` being the entry's target relative to the resource root.
+template <typename Visit>
+bool ResourceLevel(Reader& r, uint64_t root, uint32_t directory, int* named, Visit visit) {
+  uint16_t named_count, id_count;
+  if (!r.U16(root + directory + 12, &named_count) || !r.U16(root + directory + 14, &id_count)) {
+    return false;
+  }
+  for (uint32_t i = 0; i < static_cast<uint32_t>(named_count) + id_count; ++i) {
+    uint32_t name, target;
+    const uint64_t entry = root + directory + 16 + 8ull * i;
+    if (!r.U32(entry, &name) || !r.U32(entry + 4, &target)) return false;
+    if ((name & kNamed) != 0) {
+      ++*named;
+      continue;
+    }
+    if (!visit(name, target)) return false;
+  }
+  return true;
+}
+
+bool ReadResources(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
+  uint64_t root;
+  if (!r.Map(rva, size, &root)) return false;
+  return ResourceLevel(r, root, 0, &image->named_resources, [&](uint32_t type, uint32_t types) {
+    if ((types & kSubdirectory) == 0) return r.Fail("a resource type is not a directory");
+    return ResourceLevel(r, root, types & ~kSubdirectory, &image->named_resources,
+                         [&](uint32_t id, uint32_t ids) {
+      if ((ids & kSubdirectory) == 0) return r.Fail("a resource id is not a directory");
+      return ResourceLevel(r, root, ids & ~kSubdirectory, &image->named_resources,
+                           [&](uint32_t language, uint32_t data) {
+        if ((data & kSubdirectory) != 0) return r.Fail("a resource nests too deep");
+        uint32_t data_rva, data_size;
+        if (!r.U32(root + data, &data_rva) || !r.U32(root + data + 4, &data_size)) return false;
+        PeResource resource{type, id, language, {}};
+        if (!r.Bytes(data_rva, data_size, &resource.bytes)) return false;
+        image->resources.push_back(std::move(resource));
+        return true;
+      });
+    });
+  });
+}
+
+bool ReadExports(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
+  uint64_t dir;
+  if (!r.Map(rva, std::min<uint32_t>(size, 40), &dir)) return false;
+  uint32_t name_rva, function_count, name_count, functions, names, ordinals;
+  if (!r.U32(dir + 12, &name_rva) || !r.U32(dir + 20, &function_count) ||
+      !r.U32(dir + 24, &name_count) || !r.U32(dir + 28, &functions) ||
+      !r.U32(dir + 32, &names) || !r.U32(dir + 36, &ordinals)) {
+    return false;
+  }
+  if (!r.String(name_rva, &image->export_name)) return false;
+  if (name_count > 65536) return r.Fail("the export directory claims too many names");
+  for (uint32_t i = 0; i < name_count; ++i) {
+    uint64_t name_at, ordinal_at, function_at;
+    uint32_t entry_name;
+    uint16_t ordinal;
+    uint32_t function_rva;
+    PeExport e;
+    if (!r.Map(names + 4 * i, 4, &name_at) || !r.U32(name_at, &entry_name) ||
+        !r.String(entry_name, &e.name) || !r.Map(ordinals + 2 * i, 2, &ordinal_at) ||
+        !r.U16(ordinal_at, &ordinal)) {
+      return false;
+    }
+    if (ordinal >= function_count) return r.Fail("an export's ordinal is out of range");
+    if (!r.Map(functions + 4u * ordinal, 4, &function_at) || !r.U32(function_at, &function_rva)) {
+      return false;
+    }
+    e.rva = function_rva;
+    if (const Section* s = r.SectionOf(function_rva)) e.section_characteristics = s->characteristics;
+    image->exports.push_back(std::move(e));
+  }
+  return true;
+}
+
+bool ReadImports(Reader& r, uint32_t rva, PeImage* image) {
+  for (uint32_t i = 0; i < 1024; ++i) {
+    uint64_t descriptor;
+    if (!r.Map(rva + 20 * i, 20, &descriptor)) return false;
+    uint32_t lookup, name_rva, thunks;
+    if (!r.U32(descriptor, &lookup) || !r.U32(descriptor + 12, &name_rva) ||
+        !r.U32(descriptor + 16, &thunks)) {
+      return false;
+    }
+    if (lookup == 0 && name_rva == 0 && thunks == 0) return true;
+    std::string name;
+    if (!r.String(name_rva, &name)) return false;
+    image->imports.push_back(name);
+  }
+  return r.Fail("the import table does not end");
+}
+
+}  // namespace
+
+const PeResource* PeImage::Find(uint32_t type, uint32_t id) const {
+  for (const PeResource& resource : resources) {
+    if (resource.type == type && resource.id == id) return &resource;
+  }
+  return nullptr;
+}
+
+bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string* error) {
+  *image = PeImage{};
+  Reader r(file, error);
+  uint16_t mz;
+  uint32_t pe_offset, signature;
+  if (!r.U16(0, &mz) || mz != 0x5A4D) return r.Fail("not a Windows library (no MZ header)");
+  if (!r.U32(0x3C, &pe_offset) || !r.U32(pe_offset, &signature) || signature != 0x4550) {
+    return r.Fail("not a Windows library (no PE header)");
+  }
+  const uint64_t coff = pe_offset + 4ull;
+  uint16_t section_count, optional_size, magic;
+  if (!r.U16(coff, &image->machine) || !r.U16(coff + 2, &section_count) ||
+      !r.U16(coff + 16, &optional_size) || !r.U16(coff + 18, &image->characteristics)) {
+    return false;
+  }
+  const uint64_t optional = coff + 20;
+  if (!r.U16(optional, &magic)) return false;
+  image->pe32 = magic == 0x10B;
+  if (!image->pe32) return r.Fail("not a 32-bit library (no PE32 optional header)");
+  uint32_t directory_count;
+  if (!r.U32(optional + 92, &directory_count)) return false;
+
+  const uint64_t section_table = optional + optional_size;
+  for (uint32_t i = 0; i < section_count; ++i) {
+    const uint64_t s = section_table + 40ull * i;
+    Section section{};
+    if (!r.U32(s + 8, &section.virtual_size) || !r.U32(s + 12, &section.virtual_address) ||
+        !r.U32(s + 16, &section.raw_size) || !r.U32(s + 20, &section.raw_offset) ||
+        !r.U32(s + 36, &section.characteristics)) {
+      return false;
+    }
+    r.sections.push_back(section);
+  }
+
+  auto directory = [&](uint32_t index, uint32_t* rva, uint32_t* size) {
+    *rva = *size = 0;
+    if (index >= directory_count) return true;
+    return r.U32(optional + 96 + 8ull * index, rva) && r.U32(optional + 100 + 8ull * index, size);
+  };
+  uint32_t rva, size;
+  if (!directory(0, &rva, &size) || (rva != 0 && !ReadExports(r, rva, size, image))) return false;
+  if (!directory(1, &rva, &size) || (rva != 0 && !ReadImports(r, rva, image))) return false;
+  if (!directory(2, &rva, &size) || (rva != 0 && !ReadResources(r, rva, size, image))) {
+    return false;
+  }
+  return true;
+}
+
+bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = "cannot read " + path.string();
+    return false;
+  }
+  const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  std::string why;
+  if (!ParsePeImage(file, image, &why)) {
+    if (error) *error = path.string() + ": " + why;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace host

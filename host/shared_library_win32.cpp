@@ -1,0 +1,61 @@
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstring>
+
+#include "host/shared_library.h"
+
+namespace host {
+
+SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+bool SharedLibrary::Open(const std::filesystem::path& path, std::string* error) {
+  Close();
+  handle_ = LoadLibraryA(std::filesystem::absolute(path).string().c_str());
+  if (handle_ == nullptr && error != nullptr) {
+    char text[256] = {};
+    const DWORD code = GetLastError();
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                   text, sizeof text, nullptr);
+    *error = "error " + std::to_string(code) + ": " + text;
+    while (!error->empty() && (error->back() == '\n' || error->back() == '\r')) error->pop_back();
+  }
+  return handle_ != nullptr;
+}
+
+void SharedLibrary::Close() {
+  if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+  handle_ = nullptr;
+}
+
+void* SharedLibrary::Symbol(const char* name) const {
+  if (handle_ == nullptr) return nullptr;
+  FARPROC address = GetProcAddress(static_cast<HMODULE>(handle_), name);
+  void* symbol;
+  static_assert(sizeof symbol == sizeof address);
+  std::memcpy(&symbol, &address, sizeof symbol);
+  return symbol;
+}
+
+bool SharedLibrary::Resource(uint32_t type, uint32_t id, std::vector<uint8_t>* bytes) const {
+  if (handle_ == nullptr) return false;
+  auto module = static_cast<HMODULE>(handle_);
+  HRSRC found = FindResourceExA(module, MAKEINTRESOURCEA(type), MAKEINTRESOURCEA(id),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  if (found == nullptr) return false;
+  HGLOBAL loaded = LoadResource(module, found);
+  const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (data == nullptr) return false;
+  const auto* begin = static_cast<const uint8_t*>(data);
+  bytes->assign(begin, begin + SizeofResource(module, found));
+  return true;
+}
+
+}  // namespace host
