@@ -6,143 +6,26 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "tests/gauge_fixture.h"
+#include "tests/record_checks.h"
 
 namespace {
 
+using testing_support::ChildLine;
+using testing_support::DescribeChain;
+using testing_support::DescribeMouseList;
+using testing_support::ExpectModuleRecords;
+using testing_support::IconLine;
+using testing_support::Key;
 using testing_support::LogLines;
-
-// The records are packed to 4 bytes, so in a 64-bit build a pointer field may
-// sit off its natural alignment: copy it out before a check takes a reference.
-template <typename T>
-T Field(T value) {
-  return value;
-}
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  char line[200];
-  std::snprintf(line, sizeof line, format, args...);
-  return line;
-}
-
-template <size_t N>
-uint32_t AnyBits(const uint32_t (&words)[N]) {
-  uint32_t any = 0;
-  for (uint32_t word : words) any |= word;
-  return any;
-}
-
-// One line per record, with every field that the host reads from it.
-std::string Describe(const ElementHead& head) {
-  std::string line = Format("kind %u resource 0x%X at %d,%d pivot %d,%d flags 0x%X",
-                            head.element_kind, head.resource_id, head.position_x,
-                            head.position_y, head.offset_x, head.offset_y, head.image_flags);
-  if (head.element_kind == kIcon) {
-    const auto& icon = reinterpret_cast<const IconElement&>(head);
-    line += Format(" source %u mode %u pictures %u", icon.source_var.var_id, icon.icon_mode,
-                   icon.picture_count);
-  }
-  return line;
-}
-
-std::string Describe(const MouseRect& rect) {
-  return Format("kind %u box %d,%d %dx%d cursor 0x%X help %u mask 0x%X key %u data %u %s",
-                rect.rect_kind, rect.x, rect.y, rect.width, rect.height, rect.cursor,
-                rect.help_id, rect.event_mask, rect.key_event, rect.callback_data,
-                Field(rect.mouse_callback) != nullptr ? "callback" : "no callback");
-}
-
-const std::string kFaceLine = "kind 0 resource 0x100 at 0,0 pivot 0,0 flags 0x83";
-
-std::string IconLine(uint32_t resource, int32_t x, int32_t y, uint32_t pictures) {
-  return Format("kind 4 resource 0x%X at %d,%d pivot 0,0 flags 0x83 source 0 mode 3 pictures %u",
-                resource, x, y, pictures);
-}
-
-std::string MarkerLine(uint32_t kind) {
-  return Format("kind %u box 0,0 0x0 cursor 0xFFFFFFFF help 0 mask 0x0 key 0 data 0 no callback",
-                kind);
-}
-
-std::string ChildLine(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t cursor,
-                      uint32_t mask) {
-  return Format("kind 2 box %d,%d %dx%d cursor 0x%X help 0 mask 0x%X key 0 data 0 callback", x,
-                y, width, height, cursor, mask);
-}
-
-// Walks the chain from the root and describes each element, checking on the
-// way what every element shares: at most one child, the owning header, an
-// empty failure list of its own, zero in every reserved word, a callback.
-std::vector<std::string> DescribeChain(GaugeHeader& header) {
-  std::vector<std::string> lines;
-  std::set<const FailureRecord*> failure_lists;
-  for (ElementHead* e = *header.element_list; e != nullptr && lines.size() < 20;
-       e = e->children != nullptr ? e->children[0] : nullptr) {
-    lines.push_back(Describe(*e));
-    SCOPED_TRACE(lines.back());
-    if (e->children != nullptr) {
-      EXPECT_EQ(e->children[1], nullptr) << "a second child";
-    }
-    EXPECT_EQ(Field(e->gauge_header), &header);
-    EXPECT_EQ(AnyBits(e->reserved), 0u);
-    const FailureRecord* failures = Field(e->failure_list);
-    EXPECT_TRUE(failures != nullptr && AnyBits(failures->words) == 0u) << "no empty failure list";
-    EXPECT_TRUE(failure_lists.insert(failures).second) << "failure list of an earlier element";
-    if (e->element_kind == kIcon) {
-      const auto& icon = reinterpret_cast<const IconElement&>(*e);
-      EXPECT_NE(Field(icon.update_callback), nullptr);
-      EXPECT_EQ(icon.reserved_1 | icon.reserved_4 | AnyBits(icon.reserved_2) |
-                    AnyBits(icon.reserved_3),
-                0u);
-    }
-  }
-  return lines;
-}
-
-std::vector<std::string> DescribeMouseList(const GaugeHeader& header) {
-  std::vector<std::string> lines;
-  const MouseRect* rects = Field(header.mouse_rects);
-  for (size_t i = 0; rects != nullptr && i < 50; ++i) {
-    lines.push_back(Describe(rects[i]));
-    if (rects[i].rect_kind == 0) break;
-  }
-  return lines;
-}
-
-// Linkage, ImportTable and the gauge header: the fixed values, and zero in
-// every word that the module leaves to the host.
-void ExpectModuleRecords(host::Module& module, const char* gauge_name) {
-  const ModuleLinkage& linkage = module.linkage();
-  EXPECT_EQ(linkage.module_id, 0x13u);
-  EXPECT_EQ(linkage.module_version, 0x800u);
-  EXPECT_EQ(linkage.reserved_1 | linkage.reserved_2, 0u);
-  EXPECT_NE(Field(linkage.module_init), nullptr);
-  EXPECT_NE(Field(linkage.module_deinit), nullptr);
-  EXPECT_EQ(Field(linkage.gauge_headers[1]), nullptr) << "more than one gauge";
-  EXPECT_EQ(module.import_table()[0].service_id, 0x0Fu);
-  EXPECT_EQ(module.import_table()[1].service_id, 0u);
-  EXPECT_EQ(Field(module.import_table()[1].service_table), nullptr);
-
-  const GaugeHeader& header = module.header();
-  EXPECT_EQ(header.header_version, 0x320u);
-  EXPECT_STREQ(Field(header.gauge_name), gauge_name);
-  EXPECT_EQ(header.default_size, 100u);
-  EXPECT_NE(Field(header.element_list), nullptr);
-  EXPECT_NE(Field(header.mouse_rects), nullptr);
-  EXPECT_NE(Field(header.gauge_callback), nullptr);
-  for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(Field(header.reserved_pointers[i]), nullptr) << "pointer slot " << i;
-  }
-  EXPECT_EQ(AnyBits(header.reserved_words), 0u);
-  EXPECT_EQ(AnyBits(header.host_fields), 0u) << "host run-time fields";
-}
+using testing_support::LookedUp;
+using testing_support::MarkerLine;
+using testing_support::NamedBinds;
+using testing_support::kFaceLine;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -156,12 +39,6 @@ constexpr uint32_t kDhKnob = 0x1200;
 constexpr uint32_t kLegends = 0x1300;
 
 const std::string kClick = R"(play "sound\orlaclick.wav" "" 0)";
-
-std::string Key(uint32_t id) {
-  char line[40];
-  std::snprintf(line, sizeof line, "key 0x%X value 0", id);
-  return line;
-}
 
 // The controls in mouse list order, with what one press sends out.
 struct Control {
@@ -208,15 +85,6 @@ class PfdSettingsTestBase : public testing_support::GaugeTest {
   void UpdateWithCounter(double counter) {
     vars().Set(kCounter, counter);
     gauge().Update();
-  }
-
-  // The variables looked up since the log was last cleared, in order.
-  std::vector<uint32_t> LookedUp() const {
-    std::vector<uint32_t> ids;
-    for (const host::LogEntry& entry : host_.log()) {
-      if (entry.kind == host::LogKind::kLookup) ids.push_back(entry.id);
-    }
-    return ids;
   }
 
   host::Gauge& Recreate() {
@@ -278,29 +146,23 @@ TEST_F(PfdSettingsTest, UpdateLooksUpCounterLightingAndPowerInOrder) {
   host_.ClearLog();
   gauge().Update();
   gauge().Update();
-  EXPECT_EQ(LookedUp(), (std::vector<uint32_t>{0x01, 0x0a, 0x2f1, 0x01, 0x0a, 0x2f1}));
+  EXPECT_EQ(LookedUp(host_), (std::vector<uint32_t>{0x01, 0x0a, 0x2f1, 0x01, 0x0a, 0x2f1}));
 
   host_.ClearLog();
   Draw();
-  EXPECT_THAT(LookedUp(), ::testing::IsEmpty()) << "drawing reads the last update";
+  EXPECT_THAT(LookedUp(host_), ::testing::IsEmpty()) << "drawing reads the last update";
   Press(kAltTest);
-  EXPECT_THAT(LookedUp(), ::testing::IsEmpty()) << "ALT-TEST reads the last update";
+  EXPECT_THAT(LookedUp(host_), ::testing::IsEmpty()) << "ALT-TEST reads the last update";
 }
 
 TEST_F(PfdSettingsTest, InitialiseBindsTheFourNamesInOrder) {
-  std::vector<std::string> binds;
-  for (const host::LogEntry& entry : host_.log()) {
-    if (entry.kind == host::LogKind::kNamedBind) binds.push_back(entry.Describe());
-  }
+  const std::vector<std::string> binds = NamedBinds(host_);
   EXPECT_EQ(binds, (std::vector<std::string>{R"(bind "temp" bound)", R"(bind "millibars" bound)",
                                              R"(bind "dhset" bound)", R"(bind "ratest" bound)"}));
 }
 
 TEST_F(PfdSettingsUnboundTest, InitialiseStillAsksForEveryNameWhenNoneIsRegistered) {
-  std::vector<std::string> binds;
-  for (const host::LogEntry& entry : host_.log()) {
-    if (entry.kind == host::LogKind::kNamedBind) binds.push_back(entry.Describe());
-  }
+  const std::vector<std::string> binds = NamedBinds(host_);
   EXPECT_EQ(binds,
             (std::vector<std::string>{R"(bind "temp" unbound)", R"(bind "millibars" unbound)",
                                       R"(bind "dhset" unbound)", R"(bind "ratest" unbound)"}));

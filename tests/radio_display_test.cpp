@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <set>
@@ -12,13 +11,16 @@
 #include <vector>
 
 #include "tests/gauge_fixture.h"
+#include "tests/record_checks.h"
 
 namespace {
 
-using testing_support::Copy;
-
 using host::DrawnElement;
 using host::Frame;
+using testing_support::AnyBits;
+using testing_support::Copy;
+using testing_support::Format;
+using testing_support::Key;
 using testing_support::LogLines;
 
 class RadioDisplayTest : public testing_support::GaugeTest {
@@ -106,11 +108,7 @@ std::string ExpectedAtc(uint32_t v) {
   return std::to_string(number);  // at most 15151515: exact in single precision
 }
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
-}
+std::string Hex(uint32_t value) { return Format("0x%X", value); }
 
 // One line per drawn element, for comparing whole draws.
 std::vector<std::string> Describe(const Frame& frame) {
@@ -174,7 +172,7 @@ const KeyArea kKeys[36] = {
 };
 
 std::vector<std::string> Press(const KeyArea& key) {
-  return {"key " + Hex(key.key_event) + " value 0", std::string("play \"") + key.click + "\" \"\" 0"};
+  return {Key(key.key_event), Format(R"(play "%s" "" 0)", key.click)};
 }
 
 bool Inside(const KeyArea& key, int32_t x, int32_t y) {
@@ -275,12 +273,9 @@ TEST_F(RadioDisplayTest, TextFieldRecordsCarryThePageLayout) {
     EXPECT_EQ(s.source_vars[2].var_id, 0u);
     EXPECT_EQ(Copy(s.text_buffer), nullptr);
     EXPECT_NE(Copy(s.update_callback), nullptr);
-    uint32_t stray = s.reserved_2 | s.reserved_5 | s.reserved_3[0] | s.reserved_3[1];
-    for (uint32_t word : s.reserved_1) stray |= word;
-    for (uint32_t word : s.reserved_4) stray |= word;
-    for (uint32_t word : s.reserved_6) stray |= word;
-    for (uint32_t word : s.reserved_7) stray |= word;
-    EXPECT_EQ(stray, 0u);
+    EXPECT_EQ(s.reserved_2 | s.reserved_5 | AnyBits(s.reserved_1) | AnyBits(s.reserved_3) |
+                  AnyBits(s.reserved_4) | AnyBits(s.reserved_6) | AnyBits(s.reserved_7),
+              0u);
   }
 }
 
