@@ -174,6 +174,7 @@ struct ServiceCalls {
     entry.file = call->file != nullptr ? call->file : "";
     entry.alias = call->alias != nullptr ? call->alias : "";
     entry.flags = call->flags;
+    entry.resolved = call->resolved != nullptr ? call->resolved : "";
     Append(std::move(entry));
   }
 };
@@ -218,6 +219,7 @@ Host::~Host() {
             sound_library_.Symbol(kGaugeSoundSetReporterName))) {
       set(nullptr, nullptr);
     }
+    SetSoundRoot({});
   }
 }
 
@@ -255,6 +257,13 @@ bool Host::LoadSoundLibrary(const std::filesystem::path& path, std::string* erro
   }
   set(&ServiceCalls::Report, this);
   return true;
+}
+
+void Host::SetSoundRoot(const std::filesystem::path& folder) {
+  if (auto set = reinterpret_cast<GaugeSoundSetRootFn>(
+          sound_library_.Symbol(kGaugeSoundSetRootName))) {
+    set(folder.string().c_str());
+  }
 }
 
 Module* Host::LoadModule(const std::filesystem::path& path, std::string* error) {

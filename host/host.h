@@ -45,6 +45,8 @@ struct LogEntry {
   uint32_t value = 0;    // key event value; 1 for a bound named variable
   std::string file = {};  // sound file, or the named variable's name
   std::string alias = {}; // GaugePlaySound's second argument
+  std::string resolved = {};  // the sound file found for `file`, or ""
+
   int32_t flags = 0;     // GaugePlaySound's third argument
 
   std::string Describe() const;  // one line, e.g. "key 0x1038C value 0"
@@ -220,6 +222,9 @@ class Host {
   // Loads the sound library stand-in from `path` and routes its reports
   // into this host's log. The modules then find it already loaded by name.
   bool LoadSoundLibrary(const std::filesystem::path& path, std::string* error);
+  // The simulator folder that the modules' sound file names start from
+  // (default: the current directory). Needs the library loaded.
+  void SetSoundRoot(const std::filesystem::path& folder);
 
   // Loads a gauge module, writes the service table into its ImportTable,
   // calls module_init. On failure returns null and says why in `error`.
