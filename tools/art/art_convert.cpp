@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -38,6 +39,10 @@ struct Image {
   std::vector<Rgba> pixels;
   const Rgba& at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
+
+// A faint pixel of an overlay (a glow's fringe) within this of the face
+// beneath it changes nothing that shows, and is left undrawn.
+constexpr int kUnchanged = 3;
 
 // The colour of the panel paint under transparent parts of a face.
 constexpr Rgba kPanelGrey = {58, 60, 64, 255};
@@ -103,8 +108,14 @@ Picture Place(const art::PictureLine& line, const Image* source, const Image* fa
           if (face != nullptr && fx >= 0 && fy >= 0 && fx < face->width && fy < face->height) {
             under = face->at(fx, fy);
           }
-          picture.colour[i] =
-              Shown(Blend(p.r, under.r, p.a), Blend(p.g, under.g, p.a), Blend(p.b, under.b, p.a));
+          const int r = Blend(p.r, under.r, p.a), g = Blend(p.g, under.g, p.a),
+                    b = Blend(p.b, under.b, p.a);
+          // Where a faint edge leaves the face as it is, draw nothing.
+          if (p.a < 128 && std::abs(r - under.r) <= kUnchanged && std::abs(g - under.g) <= kUnchanged &&
+              std::abs(b - under.b) <= kUnchanged) {
+            break;
+          }
+          picture.colour[i] = Shown(r, g, b);
           picture.shown[i] = true;
           break;
         }
