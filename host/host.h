@@ -110,6 +110,11 @@ class Module {
   ModuleLinkage& linkage() { return *linkage_; }
   ImportEntry* import_table() { return import_table_; }
   GaugeHeader& header() { return *linkage_->gauge_headers[0]; }
+  // A resource of the loaded module, as the system's loader finds it
+  // (Windows only; elsewhere false).
+  bool Resource(uint32_t type, uint32_t id, std::vector<uint8_t>* bytes) const {
+    return library_.Resource(type, id, bytes);
+  }
 
  private:
   friend class Host;

@@ -1,72 +1,22 @@
-// What every module shares: its exports, its linkage, the conversions of
-// simulation values, the library loader layer and the click's binding to the
-// sound library.
-#include <dlfcn.h>
+// What every module shares: its linkage, the conversions of simulation
+// values, and the click's binding to the sound library.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <set>
 #include <string>
 
 #include "frame/convert.h"
-#include "frame/os_loader.h"
 #include "tests/gauge_fixture.h"
 
 namespace {
 
-using testing_support::Copy;
-
 using ::testing::ElementsAre;
+using testing_support::Copy;
 using testing_support::LogLines;
 
 constexpr const char* kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
-
-// The output of a command, one entry per line.
-std::vector<std::string> CommandLines(const std::string& command) {
-  std::vector<std::string> lines;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return lines;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    lines.push_back(text);
-  }
-  pclose(pipe);
-  return lines;
-}
-
-TEST(ModuleFiles, ExportExactlyLinkageAndImportTableAsData) {
-  for (const char* gauge : kGauges) {
-    const auto file = host::GaugeFile(host::DefaultGaugeDir(), gauge);
-    std::set<std::string> exported;
-    for (const std::string& line : CommandLines("nm -D --defined-only " + file.string())) {
-      // "<address> <type> <name>"
-      const auto last = line.rfind(' ');
-      const auto type = line.size() > 2 && last != std::string::npos ? line[last - 1] : '?';
-      const std::string name = line.substr(last + 1);
-      exported.insert(name + ":" + type);
-    }
-    EXPECT_EQ(exported, (std::set<std::string>{"ImportTable:D", "Linkage:D"})) << file;
-  }
-}
-
-#if !defined(__SANITIZE_ADDRESS__)
-TEST(ModuleFiles, NeedNothingButTheCLibrary) {
-  for (const char* gauge : kGauges) {
-    const auto file = host::GaugeFile(host::DefaultGaugeDir(), gauge);
-    std::vector<std::string> needed;
-    for (const std::string& line : CommandLines("readelf -d " + file.string())) {
-      const auto open = line.find("Shared library: [");
-      if (open != std::string::npos) needed.push_back(line.substr(open + 17, line.size() - open - 18));
-    }
-    EXPECT_THAT(needed, ElementsAre("libc.so.6")) << file;
-  }
-}
-#endif
 
 TEST(ModuleFiles, LinkageAndImportTableCarryTheFixedValues) {
   host::Host host;
@@ -132,61 +82,6 @@ TEST(Conversions, PoweredOnlyStrictlyAboveTenVolts) {
   EXPECT_EQ(PoweredFrom(-28.0), 0);
   EXPECT_EQ(PoweredFrom(std::numeric_limits<double>::quiet_NaN()), 0);
   EXPECT_EQ(PoweredFrom(std::numeric_limits<double>::infinity()), 1);
-}
-
-// The loader layer takes the place of the operating system's calls.
-TEST(LibraryLoader, FindsTheSoundLibraryOnlyByTheLoadersNormalSearch) {
-  // Not loaded and not on the search path: nothing to find or load.
-  EXPECT_EQ(os::GetModuleHandleA("GaugeSound"), nullptr);
-  EXPECT_EQ(os::LoadLibraryA("GaugeSound"), nullptr);
-  EXPECT_EQ(os::GetProcAddress(nullptr, "GaugePlaySound"), nullptr);
-  EXPECT_EQ(os::FreeLibrary(nullptr), 0);
-}
-
-TEST(LibraryLoader, ModuleHandleTakesNoReference) {
-  const std::string path = host::DefaultSoundLibrary().string();
-  void* loaded = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(loaded, nullptr) << dlerror();
-  // Loaded once: found by name, as often as asked.
-  os::LibraryHandle found = os::GetModuleHandleA("GaugeSound");
-  EXPECT_EQ(found, loaded);
-  EXPECT_EQ(os::GetModuleHandleA("GaugeSound"), loaded);
-  EXPECT_NE(os::GetProcAddress(found, "GaugePlaySound"), nullptr);
-  EXPECT_EQ(os::GetProcAddress(found, "NoSuchEntry"), nullptr);
-  // A load by name takes a reference of its own, given back by FreeLibrary.
-  os::LibraryHandle again = os::LoadLibraryA("GaugeSound");
-  EXPECT_EQ(again, loaded);
-  EXPECT_EQ(os::FreeLibrary(again), 1);
-  dlclose(loaded);
-  // Had GetModuleHandleA kept a reference, the library would still be here.
-  EXPECT_EQ(os::GetModuleHandleA("GaugeSound"), nullptr);
-}
-
-// Without the sound library the clicks fall silent and nothing else changes.
-TEST(Click, AMissingSoundLibrarySilencesOnlyTheClick) {
-  struct Press {
-    const char* gauge;
-    int32_t x, y;
-    const char* key;
-  };
-  const Press presses[] = {
-      {"VORN_Kestrel_FMC", 360, 66, "key 0x1038C value 0"},
-      {"orlaaudio", 60, 75, "key 0x1039F value 0"},
-      {"orlapfdset", 35, 40, "key 0x1015B value 0"},
-  };
-  for (const Press& press : presses) {
-    host::Host host;  // no sound library loaded
-    std::string error;
-    host::Module* module =
-        host.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), press.gauge), &error);
-    ASSERT_NE(module, nullptr) << error;
-    host::Gauge* gauge = host.CreateGauge(*module);
-    gauge->Update();
-    gauge->Draw();
-    EXPECT_TRUE(gauge->Click(press.x, press.y));
-    gauge->Kill();
-    EXPECT_THAT(LogLines(host), ElementsAre(press.key)) << press.gauge;
-  }
 }
 
 // Killing one gauge must not take the sound library from another gauge of

@@ -1,0 +1,231 @@
+// The four files the simulator loads, read as files: 32-bit Windows
+// libraries named after their gauges, exporting only the two records as
+// data, importing only the system's own libraries, and carrying exactly their
+// bitmaps in the form the simulator draws.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <iterator>
+#include <cctype>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/pe_image.h"
+
+namespace {
+
+using ::testing::UnorderedElementsAre;
+
+// How a picture shows: a face shows every pixel; a black picture draws
+// nothing; a picture on black shows some pixels and leaves the rest black.
+enum class Role { kFace, kBlack, kOnBlack };
+
+struct Picture {
+  uint32_t id;
+  int width;
+  int height;
+  Role role;
+};
+
+struct GaugeFile {
+  const char* gauge;
+  std::vector<Picture> pictures;
+};
+
+const std::vector<GaugeFile>& Files() {
+  using enum Role;
+  static const std::vector<GaugeFile> files = {
+      {"VORN_Kestrel_FMC",
+       {{0x100, 380, 495, kFace}, {0x1200, 380, 495, kBlack}, {0x1201, 380, 495, kOnBlack}}},
+      {"orlaaudio",
+       {{0x100, 140, 247, kFace},  {0x1100, 140, 247, kBlack}, {0x1101, 140, 247, kOnBlack},
+        {0x1200, 8, 8, kBlack},    {0x1201, 8, 8, kOnBlack},   {0x1300, 10, 8, kBlack},
+        {0x1301, 10, 8, kOnBlack}, {0x1400, 7, 8, kBlack},     {0x1401, 7, 8, kOnBlack},
+        {0x1500, 5, 9, kBlack},    {0x1501, 5, 9, kOnBlack},   {0x1600, 5, 8, kBlack},
+        {0x1601, 5, 8, kOnBlack},  {0x1700, 5, 8, kBlack},     {0x1701, 5, 8, kOnBlack},
+        {0x1800, 5, 7, kBlack},    {0x1801, 5, 7, kOnBlack},   {0x1900, 6, 5, kBlack},
+        {0x1901, 6, 5, kOnBlack}}},
+      {"orlapfdset",
+       {{0x100, 64, 263, kFace},   {0x1100, 15, 15, kOnBlack}, {0x1101, 15, 15, kOnBlack},
+        {0x1102, 15, 15, kOnBlack}, {0x1103, 15, 15, kOnBlack}, {0x1200, 13, 13, kOnBlack},
+        {0x1201, 13, 13, kOnBlack}, {0x1202, 13, 13, kOnBlack}, {0x1203, 13, 13, kOnBlack},
+        {0x1300, 64, 263, kBlack},  {0x1301, 64, 263, kOnBlack}}},
+      {"orlahyd",
+       {{0x100, 287, 112, kFace}, {0x1100, 287, 112, kBlack}, {0x1101, 287, 112, kOnBlack},
+        {0x1102, 287, 112, kOnBlack}, {0x1200, 28, 13, kOnBlack}}},
+  };
+  return files;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+class GauFile : public ::testing::TestWithParam<GaugeFile> {
+ protected:
+  void SetUp() override {
+    const std::string path = std::string(WIN32_GAUGES_DIR) + "/" + GetParam().gauge + ".gau";
+    std::string error;
+    ASSERT_TRUE(host::ReadPeImage(path, &image_, &error))
+        << error << " (build the Windows tree first: tools/build-win32.sh)";
+  }
+  host::PeImage image_;
+};
+
+TEST_P(GauFile, IsA32BitWindowsLibraryNamedAfterItsGauge) {
+  EXPECT_EQ(image_.machine, host::kMachineI386);
+  EXPECT_TRUE(image_.pe32);
+  EXPECT_NE(image_.characteristics & host::kCharacteristicDll, 0) << "not a DLL";
+  EXPECT_EQ(image_.export_name, std::string(GetParam().gauge) + ".gau");
+}
+
+TEST_P(GauFile, ExportsOnlyTheTwoRecordsAsData) {
+  std::vector<std::string> names;
+  for (const host::PeExport& e : image_.exports) {
+    names.push_back(e.name);
+    EXPECT_EQ(e.section_characteristics & host::kSectionExecutable, 0u)
+        << e.name << " lies in code: exported as a function, not data";
+  }
+  EXPECT_THAT(names, UnorderedElementsAre("Linkage", "ImportTable"));
+}
+
+TEST_P(GauFile, ImportsOnlyTheSystemsOwnLibraries) {
+  std::set<std::string> imports;
+  for (const std::string& name : image_.imports) imports.insert(Lower(name));
+  EXPECT_FALSE(imports.empty());
+  for (const std::string& name : imports) {
+    EXPECT_TRUE(name == "kernel32.dll" || name == "msvcrt.dll")
+        << "imports " << name << ": a user would need it beside the simulator";
+  }
+}
+
+struct Dib {
+  int width = 0;
+  int height = 0;
+  std::vector<std::array<uint8_t, 3>> pixels;  // top row first
+};
+
+// The resource as the simulator reads it: a 40-byte header, 8 bits per
+// pixel, no compression, a 256-entry palette, rows bottom-up.
+::testing::AssertionResult ReadDib(const std::vector<uint8_t>& bytes, Dib* dib) {
+  auto u32 = [&](size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+  };
+  auto u16 = [&](size_t at) {
+    uint16_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 2);
+    return v;
+  };
+  if (bytes.size() < 40) return ::testing::AssertionFailure() << "shorter than its header";
+  if (u32(0) != 40) return ::testing::AssertionFailure() << "header size " << u32(0) << ", not 40";
+  const int32_t width = static_cast<int32_t>(u32(4));
+  const int32_t height = static_cast<int32_t>(u32(8));
+  if (width <= 0 || width > 4096) return ::testing::AssertionFailure() << "width " << width;
+  if (height <= 0 || height > 4096) {
+    return ::testing::AssertionFailure() << "height " << height << " (rows must run bottom-up)";
+  }
+  if (u16(12) != 1 || u16(14) != 8) {
+    return ::testing::AssertionFailure() << "planes " << u16(12) << ", bits " << u16(14)
+                                         << " (expected 1 and 8)";
+  }
+  if (u32(16) != 0) return ::testing::AssertionFailure() << "compressed (" << u32(16) << ")";
+  if (u32(32) != 0 && u32(32) != 256) {
+    return ::testing::AssertionFailure() << u32(32) << " palette entries, not 256";
+  }
+  const size_t stride = (static_cast<size_t>(width) + 3) & ~size_t{3};
+  const size_t pixels_at = 40 + 256 * 4;
+  if (bytes.size() < pixels_at + stride * static_cast<size_t>(height)) {
+    return ::testing::AssertionFailure() << "the pixels do not fit in " << bytes.size() << " bytes";
+  }
+  dib->width = width;
+  dib->height = height;
+  for (int y = 0; y < height; ++y) {
+    const size_t row = pixels_at + stride * static_cast<size_t>(height - 1 - y);
+    for (int x = 0; x < width; ++x) {
+      const uint8_t index = bytes[row + static_cast<size_t>(x)];
+      const size_t entry = 40 + 4u * index;
+      dib->pixels.push_back({bytes[entry + 2], bytes[entry + 1], bytes[entry]});
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST_P(GauFile, CarriesExactlyItsBitmapsInU_S_English) {
+  EXPECT_EQ(image_.named_resources, 0);
+  std::set<uint32_t> ids;
+  for (const host::PeResource& r : image_.resources) {
+    EXPECT_EQ(r.type, host::kResourceTypeBitmap) << "resource 0x" << std::hex << r.id;
+    EXPECT_EQ(r.language, 1033u) << "resource 0x" << std::hex << r.id;
+    ids.insert(r.id);
+  }
+  std::set<uint32_t> expected;
+  for (const Picture& p : GetParam().pictures) expected.insert(p.id);
+  EXPECT_EQ(ids, expected);
+  EXPECT_EQ(image_.resources.size(), expected.size()) << "a bitmap is there twice";
+}
+
+TEST_P(GauFile, EveryBitmapHasItsSizeAndKeepsTheBlackRule) {
+  for (const Picture& p : GetParam().pictures) {
+    SCOPED_TRACE(::testing::Message() << GetParam().gauge << " bitmap 0x" << std::hex << p.id);
+    const host::PeResource* resource = image_.Find(host::kResourceTypeBitmap, p.id);
+    ASSERT_NE(resource, nullptr);
+    Dib dib;
+    ASSERT_TRUE(ReadDib(resource->bytes, &dib));
+    EXPECT_EQ(dib.width, p.width);
+    EXPECT_EQ(dib.height, p.height);
+    size_t black = 0;
+    for (const auto& c : dib.pixels) black += c[0] == 0 && c[1] == 0 && c[2] == 0;
+    switch (p.role) {
+      case Role::kFace:
+        EXPECT_EQ(black, 0u) << "pure black pixels on a face would not be drawn";
+        break;
+      case Role::kBlack:
+        EXPECT_EQ(black, dib.pixels.size()) << "must draw nothing: black all over";
+        break;
+      case Role::kOnBlack:
+        EXPECT_GT(black, 0u) << "must sit on black";
+        EXPECT_LT(black, dib.pixels.size()) << "shows nothing";
+        break;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Gauges, GauFile, ::testing::ValuesIn(Files()),
+                         [](const auto& info) { return std::string(info.param.gauge); });
+
+// The reader itself must never trust a file: damaged ones give an error.
+TEST(PeReader, RefusesDamagedFilesWithAReason) {
+  host::PeImage image;
+  std::string error;
+  const std::string path = std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau";
+  ASSERT_TRUE(host::ReadPeImage(path, &image, &error)) << error;
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> good((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  EXPECT_FALSE(host::ParsePeImage({}, &image, &error));
+  EXPECT_FALSE(host::ParsePeImage({'M', 'Z'}, &image, &error));
+  // Every truncation and a spread of single-byte damage: an answer, never a crash.
+  for (size_t size = 0; size < good.size(); size += 97) {
+    std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
+    error.clear();
+    if (!host::ParsePeImage(cut, &image, &error)) {
+      EXPECT_FALSE(error.empty()) << size;
+    }
+  }
+  for (size_t at = 0; at < std::min<size_t>(good.size(), 4096); ++at) {
+    std::vector<uint8_t> damaged = good;
+    damaged[at] ^= 0xFF;
+    host::ParsePeImage(damaged, &image, &error);
+  }
+}
+
+}  // namespace
