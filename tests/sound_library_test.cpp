@@ -17,7 +17,9 @@ TEST(SoundFiles, AreFoundWhateverTheCaseAndSeparator) {
   for (const char* name : {"sound\\vornqexclick.wav", "sound\\VORNQEXCLICK.WAV",
                            "SOUND/VornQexClick.Wav", "sound\\.\\vornqexclick.wav",
                            "sound\\\\vornqexclick.wav"}) {
-    EXPECT_EQ(ResolveSoundFile(kRoot, name), file) << name;
+    const std::filesystem::path found = ResolveSoundFile(kRoot, name);
+    EXPECT_TRUE(!found.empty() && std::filesystem::equivalent(found, file))
+        << name << " found " << found;
   }
 }
 
@@ -42,7 +44,9 @@ TEST_F(ClickFile, EveryKeysClickIsFoundUnderTheSimulatorFolder) {
   for (const host::LogEntry& entry : host_.log()) {
     if (entry.kind != host::LogKind::kPlaySound) continue;
     ++plays;
-    EXPECT_EQ(entry.resolved, (kRoot / "sound" / "vornqexclick.wav").string()) << entry.file;
+    EXPECT_TRUE(!entry.resolved.empty() &&
+                std::filesystem::equivalent(entry.resolved, kRoot / "sound" / "vornqexclick.wav"))
+        << entry.file << " found " << entry.resolved;
   }
   EXPECT_EQ(plays, 36);
 }
