@@ -4,7 +4,11 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ binutils pkg-config ccache
-          libgtest-dev libgmock-dev libbenchmark-dev)
+          libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev
+          # the 32-bit gauge files the simulator loads
+          g++-mingw-w64-i686-win32
+          # the same sources and tests as 64-bit Windows programs, under Wine
+          g++-mingw-w64-x86-64-posix wine64)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -25,4 +29,4 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

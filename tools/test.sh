@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs every test: once as built, once again with
-# AddressSanitizer and UndefinedBehaviorSanitizer (any report fails).
+# Builds and runs every test: natively, again with AddressSanitizer and
+# UndefinedBehaviorSanitizer (any report fails), and as Windows programs
+# under Wine; then one short pass of the benchmarks.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 "$root/tools/setup.sh"
+
+echo "== the 32-bit gauge files (the native tests check them as files)"
+"$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
 
 echo "== native build and tests"
 "$root/tools/build.sh" build/native
@@ -14,6 +18,11 @@ echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 "$root/tools/build.sh" build/asan -DGAUGES_SANITIZE=ON -DGAUGES_BENCHMARKS=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs"
+
+echo "== the modules and their tests as Windows programs, under Wine"
+"$root/tools/build.sh" build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake" \
+  -DGAUGES_BENCHMARKS=OFF
+ctest --test-dir "$root/build/win64" --output-on-failure
 
 echo "== benchmarks (one short pass: they must run and allocate nothing)"
 "$root/build/native/bin/gauge_benchmarks" --benchmark_min_time=0.05
