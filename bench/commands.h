@@ -3,10 +3,9 @@
 
 #include <filesystem>
 
-namespace bench {
+#include "bench/gauge_names.h"
 
-inline constexpr const char* kGaugeNames[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset",
-                                              "orlahyd"};
+namespace bench {
 
 struct Options {
   std::filesystem::path gauge_dir;

@@ -1,0 +1,52 @@
+// Pictures in memory, and as PNG files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct Rgba {
+  uint8_t r = 0, g = 0, b = 0, a = 0;
+  bool operator==(const Rgba&) const = default;
+};
+
+class Image {
+ public:
+  Image() = default;
+  Image(int width, int height, Rgba fill = {0, 0, 0, 255});
+  int width() const { return width_; }
+  int height() const { return height_; }
+  bool empty() const { return width_ == 0 || height_ == 0; }
+  Rgba& at(int x, int y) { return pixels_[static_cast<size_t>(y) * width_ + x]; }
+  const Rgba& at(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
+  bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+  std::vector<Rgba>& pixels() { return pixels_; }
+  const std::vector<Rgba>& pixels() const { return pixels_; }
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<Rgba> pixels_;
+};
+
+bool WritePng(const Image& image, const std::filesystem::path& file, std::string* error);
+bool ReadPng(const std::filesystem::path& file, Image* image, std::string* error);
+
+// Each pixel repeated `factor` times across and down.
+Image Enlarge(const Image& image, int factor);
+
+// How two pictures of the same size differ: pixels whose channels differ
+// by more than `tolerance`, and a picture of where (differing pixels red,
+// the rest a faded copy of `expected`).
+struct Difference {
+  bool same_size = true;
+  int pixels = 0;
+  int largest = 0;  // the largest channel difference
+  Image picture;
+};
+Difference Compare(const Image& expected, const Image& actual, int tolerance);
+
+}  // namespace bench
