@@ -1,6 +1,6 @@
 // The sound library stand-in: the three entry points the modules bind, and
 // the hooks the host sets. Every call is reported, in order, with the file
-// it found for the name it was given.
+// it found for the name it was given; on Windows the file is also played.
 #include "gauge_sound/gauge_sound.h"
 
 #include <string>
@@ -8,15 +8,30 @@
 #include "frame/sound.h"
 #include "gauge_sound/resolve.h"
 
+#if defined(_WIN32)
+#  define WIN32_LEAN_AND_MEAN
+#  include <windows.h>
+#  include <mmsystem.h>
+#endif
+
 namespace {
 GaugeSoundReporter reporter = nullptr;
 void* reporterContext = nullptr;
 std::filesystem::path simulatorRoot;
 
-void Report(GaugeSoundCall::Kind kind, const char* file, const char* alias, int32_t flags) {
-  if (reporter == nullptr) return;
+// Plays the file (Windows: asynchronously, returning while it plays) or
+// stops whatever plays, and reports the call.
+void Handle(GaugeSoundCall::Kind kind, const char* file, const char* alias, int32_t flags) {
   std::string resolved;
   if (file != nullptr) resolved = gauge_sound::ResolveSoundFile(simulatorRoot, file).string();
+#if defined(_WIN32)
+  if (kind == GaugeSoundCall::kPlay && !resolved.empty()) {
+    PlaySoundA(resolved.c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+  } else if (kind != GaugeSoundCall::kPlay) {
+    PlaySoundA(nullptr, nullptr, 0);
+  }
+#endif
+  if (reporter == nullptr) return;
   const GaugeSoundCall call{kind, file, alias, flags, resolved.empty() ? nullptr : resolved.c_str()};
   reporter(reporterContext, &call);
 }
@@ -26,17 +41,17 @@ extern "C" {
 
 GAUGE_EXPORT int32_t GAUGE_CALL GaugePlaySound(const char* file, const char* alias,
                                                int32_t flags) {
-  Report(GaugeSoundCall::kPlay, file, alias, flags);
+  Handle(GaugeSoundCall::kPlay, file, alias, flags);
   return 1;
 }
 
 GAUGE_EXPORT int32_t GAUGE_CALL GaugeStopSound(const char* file) {
-  Report(GaugeSoundCall::kStop, file, nullptr, 0);
+  Handle(GaugeSoundCall::kStop, file, nullptr, 0);
   return 1;
 }
 
 GAUGE_EXPORT void GAUGE_CALL TerminateSounds(void) {
-  Report(GaugeSoundCall::kTerminate, nullptr, nullptr, 0);
+  Handle(GaugeSoundCall::kTerminate, nullptr, nullptr, 0);
 }
 
 GAUGE_EXPORT void GaugeSoundSetReporter(GaugeSoundReporter report, void* context) {
