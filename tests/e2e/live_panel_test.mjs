@@ -1,0 +1,143 @@
+// End-to-end: the live panel in Debian's Chromium. Starts `panel-bench
+// serve` on a free port, switches power and avionics on, swaps COM2 from its
+// key, holds a split key and watches the standby frequency step, and leaves
+// a screenshot. Exits non-zero on the first failed expectation.
+//
+//   node live_panel_test.mjs <panel-bench> <output dir>
+import { spawn } from "node:child_process";
+import { mkdirSync, mkdtempSync, rmSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { chromium } from "playwright-core";
+
+const [bench, outDir] = process.argv.slice(2);
+if (!bench || !outDir) {
+  console.error("usage: node live_panel_test.mjs <panel-bench> <output dir>");
+  process.exit(2);
+}
+mkdirSync(outDir, { recursive: true });
+
+let failures = 0;
+function expect(ok, what, seen) {
+  console.log(`${ok ? "ok  " : "FAIL"} ${what}${ok ? "" : ` (saw: ${seen})`}`);
+  if (!ok) failures++;
+}
+
+// ---- the server ---------------------------------------------------------------
+
+function startServer() {
+  const server = spawn(bench, ["serve", "--port", "0"], { stdio: ["ignore", "pipe", "pipe"] });
+  let output = "";
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error("the server did not start: " + output)), 30000);
+    const look = (chunk) => {
+      output += chunk;
+      const match = output.match(/http:\/\/127\.0\.0\.1:(\d+)\//);
+      if (match) {
+        clearTimeout(timer);
+        resolve({ server, url: match[0] });
+      }
+    };
+    server.stdout.on("data", look);
+    server.stderr.on("data", (chunk) => { output += chunk; });
+    server.on("exit", (code) => reject(new Error(`the server exited (${code}): ${output}`)));
+  });
+}
+
+// ---- reading the radio page -----------------------------------------------------
+
+// The radio display's picture carries what it shows in its text alternative:
+// "VORN_Kestrel_FMC: TUNE COM1 COM2 <COM1> <COM2> PRESET PRESET <COM1 preset>
+// <COM2 preset> ..." while it has power.
+async function radioTexts(page) {
+  const alt = await page.getAttribute("#gauge-VORN_Kestrel_FMC", "alt");
+  const [, texts = ""] = alt.split(": ");
+  return texts.split(" ");
+}
+const COM2 = 4;
+const COM2_PRESET = 8;
+
+async function until(what, condition, ms = 5000) {
+  const end = Date.now() + ms;
+  for (;;) {
+    const value = await condition();
+    if (value) return value;
+    if (Date.now() > end) return null;
+    await new Promise((done) => setTimeout(done, 50));
+  }
+}
+
+// ---- the test ---------------------------------------------------------------------
+
+const { server, url } = await startServer();
+const profile = mkdtempSync(join(tmpdir(), "live-panel-"));
+let browser;
+try {
+  browser = await chromium.launch({
+    executablePath: "/usr/bin/chromium",
+    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+           "--disable-background-networking", "--disable-component-update", "--disable-sync",
+           `--user-data-dir=${profile}`],
+  });
+  const page = await browser.newPage({ viewport: { width: 1500, height: 1250 } });
+  await page.goto(url);
+  await page.waitForSelector("#gauge-VORN_Kestrel_FMC");
+  expect(await page.title() === "Business-jet panel, live", "the page opens", await page.title());
+
+  await page.check("#control-battery");
+  await page.check("#control-avionics");
+  const powered = await until("the page text", async () => {
+    const texts = await radioTexts(page);
+    return texts.length > COM2_PRESET && texts[0] === "TUNE" ? texts : null;
+  });
+  expect(powered !== null, "with power and avionics on the radio page shows",
+         await page.getAttribute("#gauge-VORN_Kestrel_FMC", "alt"));
+
+  if (powered) {
+    const [active, standby] = [powered[COM2], powered[COM2_PRESET]];
+    await page.click('[data-gauge="VORN_Kestrel_FMC"][data-area="6"]');  // R1: COM2 swap
+    const swapped = await until("the swap", async () => {
+      const texts = await radioTexts(page);
+      return texts[COM2] === standby && texts[COM2_PRESET] === active ? texts : null;
+    });
+    expect(swapped !== null, `the COM2 swap key makes COM2 ${standby} and its preset ${active}`,
+           (await radioTexts(page)).slice(COM2, COM2_PRESET + 1).join(" "));
+    const log = await page.textContent("#log");
+    expect(/key 0x1038C/.test(log), "the log shows the key event the swap sent", log);
+
+    // Hold the COM2 standby whole-MHz-up quarter (R2 upper-left).
+    const area = page.locator('[data-gauge="VORN_Kestrel_FMC"][data-area="7"]');
+    const box = await area.boundingBox();
+    const seen = new Set([(await radioTexts(page))[COM2_PRESET]]);
+    await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+    await page.mouse.down();
+    const end = Date.now() + 1500;
+    while (Date.now() < end) {
+      seen.add((await radioTexts(page))[COM2_PRESET]);
+      await new Promise((done) => setTimeout(done, 50));
+    }
+    await page.mouse.up();
+    expect(seen.size >= 3, "holding a split key steps the standby frequency more than once",
+           [...seen].join(", "));
+  }
+
+  await page.check("#control-lights");
+  await page.selectOption("#control-ambient", "night");
+  await new Promise((done) => setTimeout(done, 600));
+  const shot = join(outDir, "live-panel.png");
+  await page.screenshot({ path: shot, fullPage: true });
+  console.log(`screenshot: ${shot}`);
+} catch (error) {
+  expect(false, "the test ran to its end", error.message);
+} finally {
+  if (browser) await browser.close();
+  server.kill("SIGINT");
+  rmSync(profile, { recursive: true, force: true });
+}
+const stopped = await new Promise((done) => {
+  const timer = setTimeout(() => done(false), 5000);
+  server.on("exit", (code) => { clearTimeout(timer); done(code === 0); });
+  if (server.exitCode !== null) { clearTimeout(timer); done(server.exitCode === 0); }
+});
+expect(stopped, "Ctrl-C stops the server cleanly", server.exitCode);
+process.exit(failures === 0 ? 0 : 1);
