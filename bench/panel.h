@@ -2,8 +2,10 @@
 // loaded and their pictures, driven as the simulator drives them.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,22 +19,37 @@ namespace bench {
 struct PanelOptions {
   std::filesystem::path gauge_dir;      // the modules the host loads
   std::filesystem::path picture_dir;    // the .gau files whose bitmaps are drawn
-  std::filesystem::path sound_library;  // the sound library stand-in
+  std::filesystem::path sound_library;  // the sound library stand-in ("" for none)
   std::filesystem::path sound_root;     // the folder holding sound/ (the simulator's)
 };
 
-// Defaults for a build tree: build/native's modules and sound library,
-// build/win32's gauge files, dist/ as the simulator folder.
+// Defaults for a build tree: the modules and sound library beside the
+// running program (build/<tree>/gauges, build/<tree>/lib), the source
+// tree's build/win32/gauges for the pictures, and dist/ as the simulator
+// folder (the source tree itself, which also holds sound/, until dist/ is
+// laid out).
 PanelOptions DefaultPanelOptions();
+
+// True if `name` is one of the four gauges; else says which they are.
+bool CheckGaugeName(const std::string& name, std::string* error);
 
 class Panel {
  public:
+  // The host and the aircraft (in its reset state, partners registered);
+  // no gauges yet. Switches and named variables set before Open are what
+  // the gauges find when they are created.
   Panel();
   ~Panel();
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
 
-  // Loads the named gauges (all four if `gauges` is empty) and creates them.
+  // Loads the sound library, then the named gauges (all four if `gauges` is
+  // empty) and creates them (event 4). False with a reason (what, where,
+  // what to do) if anything is missing; once only.
   bool Open(const PanelOptions& options, const std::vector<std::string>& gauges,
             std::string* error);
+  bool is_open() const { return open_; }
+  const PanelOptions& options() const { return options_; }
 
   host::Host& host() { return host_; }
   Aircraft& aircraft() { return *aircraft_; }
@@ -42,20 +59,58 @@ class Panel {
   // One simulator update: the aircraft ticks, then each gauge is updated
   // and drawn (event 6, event 10 and its element callbacks).
   void Update();
-  // A click on a gauge at a point, applied between updates.
+  uint64_t updates() const { return updates_; }
+  // A click on a gauge at a point, applied between updates. False if no
+  // area there takes the mouse event.
   bool Click(host::Gauge& gauge, int x, int y, uint32_t mouse_event = kMousePress);
+  // A press held down: the press, then `repeats` repeat events (taken only
+  // by split areas). Returns how many of these calls an area took.
+  int Press(host::Gauge& gauge, int x, int y, int repeats);
 
+  // What the gauge showed at its last draw. A gauge never drawn is drawn
+  // now: its first draw, before any update.
+  const host::Frame& Frame(host::Gauge& gauge);
+
+  // Named variables of the partner gauges. Registering or unregistering a
+  // name (here, or by the aircraft's partner switches) re-creates every
+  // gauge that binds it (event 12, then a new gauge and event 4), as when
+  // the simulator reloads the panel, so the gauge binds it afresh; the
+  // module stays loaded and keeps its state.
+  void SetNamed(const std::string& name, int32_t value);
+  void UnregisterNamed(const std::string& name);
+  // The names a gauge tried to bind when it was created.
+  std::set<std::string> BoundNames(const host::Gauge& gauge) const;
+
+  // Pictures of the gauges as they were last drawn. On failure the image is
+  // empty and render_error() says why.
   Image Render(host::Gauge& gauge, const RenderOptions& options);
   // All gauges side by side, labelled.
   Image RenderPanel(const RenderOptions& options);
+  const std::string& render_error() const { return render_error_; }
 
  private:
+  struct Slot {
+    host::Module* module = nullptr;
+    std::set<std::string> binds;
+    bool drawn = false;
+    bool pictures_loaded = false;
+    GaugePictures pictures;
+  };
+  size_t IndexOf(const host::Gauge& gauge) const;
+  void Create(size_t index);
+  void Recreate(const std::string& name);
+  bool PrepareRender(size_t index);
+
   host::Host host_;
   std::unique_ptr<Aircraft> aircraft_;
+  PanelOptions options_;
+  bool open_ = false;
+  uint64_t updates_ = 0;
   Fonts fonts_;
   bool fonts_ready_ = false;
+  std::string render_error_;
   std::vector<host::Gauge*> gauges_;
-  std::vector<GaugePictures> pictures_;
+  std::vector<std::unique_ptr<Slot>> slots_;  // one per gauge, same order
 };
 
 }  // namespace bench
