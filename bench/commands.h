@@ -1,9 +1,11 @@
 // The panel bench's sub-commands.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 
 #include "bench/gauge_names.h"
+#include "host/host.h"
 
 namespace bench {
 
@@ -13,5 +15,9 @@ struct Options {
 };
 
 int Show(const Options& options);
+
+// One gauge's frame as text, one numbered line per element in chain order
+// (the numbers scripts use to name elements).
+void PrintFrame(FILE* out, const host::Frame& frame);
 
 }  // namespace bench

@@ -63,30 +63,31 @@ const char* KindName(uint32_t kind) {
   }
 }
 
-void PrintFrame(const host::Frame& frame) {
+}  // namespace
+
+void PrintFrame(FILE* out, const host::Frame& frame) {
+  int number = 0;
   for (const host::DrawnElement& drawn : frame.elements) {
-    std::printf("    %-7s ", KindName(drawn.kind));
+    std::fprintf(out, "    %2d %-7s ", ++number, KindName(drawn.kind));
     switch (drawn.kind) {
       case kIcon:
-        std::printf("0x%04" PRIX32 " + %g at (%d, %d)", drawn.resource_id, drawn.value, drawn.x,
-                    drawn.y);
+        std::fprintf(out, "0x%04" PRIX32 " + %g at (%d, %d)", drawn.resource_id, drawn.value,
+                     drawn.x, drawn.y);
         break;
       case kNeedle:
-        std::printf("0x%04" PRIX32 " at %g", drawn.resource_id, drawn.value);
+        std::fprintf(out, "0x%04" PRIX32 " at %g", drawn.resource_id, drawn.value);
         break;
       case kString:
-        std::printf("%-10.*s at (%d, %d)", static_cast<int>(drawn.text.size()), drawn.text.data(),
-                    drawn.x, drawn.y);
+        std::fprintf(out, "%-10.*s at (%d, %d)", static_cast<int>(drawn.text.size()),
+                     drawn.text.data(), drawn.x, drawn.y);
         break;
       default:
-        std::printf("0x%04" PRIX32, drawn.resource_id);
+        std::fprintf(out, "0x%04" PRIX32, drawn.resource_id);
         break;
     }
-    std::printf("%s%s\n", drawn.lit() ? "  lit" : "", drawn.hidden() ? "  hidden" : "");
+    std::fprintf(out, "%s%s\n", drawn.lit() ? "  lit" : "", drawn.hidden() ? "  hidden" : "");
   }
 }
-
-}  // namespace
 
 int Show(const Options& options) {
   host::Host host;
@@ -133,7 +134,7 @@ int Show(const Options& options) {
   for (host::Gauge* gauge : gauges) {
     std::printf("\n%s  (%s)\n  shows:\n", gauge->name().c_str(),
                 gauge->module().path().string().c_str());
-    PrintFrame(gauge->last_frame());
+    PrintFrame(stdout, gauge->last_frame());
     std::printf("  sent:\n");
     bool any = false;
     for (const host::LogEntry& entry : host.log()) {
