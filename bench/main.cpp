@@ -1,62 +1,765 @@
 // panel-bench: runs the gauge modules in our host core, without the simulator.
+//
+// Exit codes: 0 done (every scenario passed); 1 a scenario's expectation
+// failed (run), or show could not load the gauges; 2 the command line is
+// wrong; 3 the work could not be done (a file is missing or unreadable, a
+// script has errors, a picture cannot be drawn or written).
+#include <cerrno>
+#include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "bench/commands.h"
 #include "host/host.h"
 
+#if GAUGES_FULL_BENCH
+#  include <unistd.h>
+
+#  include <algorithm>
+#  include <fstream>
+#  include <system_error>
+
+#  include "bench/panel.h"
+#  include "bench/render.h"
+#  include "bench/scenario.h"
+#endif
+
 namespace {
 
-constexpr char kUsage[] =
-    "usage: panel-bench <command> [options]\n"
-    "\n"
-    "commands:\n"
-    "  show     load the four gauges with an example aircraft, click a few\n"
-    "           areas, print what each gauge shows and what it sent\n"
-    "\n"
-    "options:\n"
-    "  --gauges DIR          where the gauge modules are (default: %s)\n"
-    "  --sound-library FILE  the sound library to load (default: %s)\n"
-    "  --help                this text\n";
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitCannot = 3;
+
+// ---- help ---------------------------------------------------------------------
+
+struct CommandHelp {
+  const char* name;
+  const char* summary;
+  const char* text;
+};
+
+const CommandHelp kCommands[] = {
+    {"show", "load the four gauges with an example aircraft, click a few areas, print what "
+             "each shows and sent",
+     "usage: panel-bench show\n"
+     "\n"
+     "Loads the four gauges with an example aircraft (power and panel lights on,\n"
+     "radios tuned, hydraulic pressure up, the partner gauges' named variables\n"
+     "registered), runs 80 updates, clicks a few areas and prints what each gauge\n"
+     "shows (texts, pictures, lamps, the needle) and what it sent (key events and\n"
+     "clicks).\n"},
+#if GAUGES_FULL_BENCH
+    {"render", "draw the whole panel and/or single gauges into PNG files",
+     "usage: panel-bench render [panel] [gauge...] [options]\n"
+     "\n"
+     "Opens the panel, puts the aircraft in a state, runs updates, and draws the\n"
+     "whole panel (with no names, or with the word panel) and each named gauge.\n"
+     "Files: <out>/<panel|gauge>-<state>[-<ambient>][-<scale>x][-areas].png; the\n"
+     "ambient part appears only when --ambient differs from the state's own.\n"
+     "\n"
+     "  --state dark|day|dusk|night  the aircraft (default day):\n"
+     "        dark   cold and dark: no power, no lights, engines stopped (seen by day)\n"
+     "        day    battery, avionics and both engines on; COMM 1, NAV 1 and\n"
+     "               DME 1 selected; panel lights off (seen by day)\n"
+     "        dusk   day, with the panel lights on, dimmer bright (seen at dusk)\n"
+     "        night  day, with the panel lights on, dimmer bright (seen at night)\n"
+     "  --updates N     updates to run before drawing (default 100: the hydraulic\n"
+     "                  needle settles)\n"
+     "  --ambient day|dusk|night  the light the panel is seen in (default: the state's)\n"
+     "  --scale N       1 to 8 (default 1)\n"
+     "  --overlay       outline every mouse area with its key event\n"
+     "  --out DIR       where the files go (default build/pictures)\n"},
+    {"run", "run scenario scripts and report their results",
+     "usage: panel-bench run <file.scn | folder>... [options]\n"
+     "\n"
+     "Runs each script (a folder: every *.scn in it, by name) on a panel of its\n"
+     "own and prints one summary line per script: PASS, FAIL (an expectation\n"
+     "failed; each failure is printed as file:line: expected ..., saw ...) or\n"
+     "ERROR (the script has errors or could not run). The language is in\n"
+     "docs/scenarios.md.\n"
+     "\n"
+     "  --junit FILE    also write the results as JUnit XML\n"
+     "  --json FILE     also write the results as JSON\n"
+     "  --seed N        the seed of random clicks (default: a new one, printed)\n"
+     "  --out DIR       where snapshots with relative names go (default\n"
+     "                  build/pictures/scenarios)\n"
+     "  --fast          run 'update ... realtime' at full speed\n"
+     "  --quiet         print only the summary lines\n"
+     "\n"
+     "Exit code 0 if every script passed, 1 if an expectation failed, 3 if a\n"
+     "script could not run.\n"},
+    {"click", "click a gauge at a point; print what the click sent and the page after",
+     "usage: panel-bench click <gauge> <x> <y> [options]\n"
+     "       panel-bench click <gauge> area <n> [options]\n"
+     "\n"
+     "Opens the panel, puts the aircraft in a state and runs updates, then clicks\n"
+     "the gauge at the point (or the middle of its n-th mouse area, 1 the first),\n"
+     "prints the area it hit, the key events and sounds it sent, what changed in\n"
+     "the aircraft and the named variables, and the gauge as the next update\n"
+     "shows it.\n"
+     "\n"
+     "  --hold N        hold the button: N repeat events after the press (split\n"
+     "                  areas take them)\n"
+     "  --state S       as for render (default day)\n"
+     "  --updates N     updates before the click (default 100)\n"},
+    {"areas", "list a gauge's mouse areas and what each sends",
+     "usage: panel-bench areas <gauge>\n"
+     "\n"
+     "Lists every mouse area of the gauge, in list order (the numbers that\n"
+     "'click <gauge> area <n>' takes): its rectangle, its kind, the key events its\n"
+     "press sends and the click it plays. Each area is tried on a fresh load of\n"
+     "the module.\n"},
+#endif
+};
 
 void Usage(FILE* out) {
-  std::fprintf(out, kUsage, host::DefaultGaugeDir().string().c_str(),
+  std::fprintf(out, "usage: panel-bench [options] <command> [command options]\n\ncommands:\n");
+  for (const CommandHelp& command : kCommands) {
+    std::fprintf(out, "  %-7s %s\n", command.name, command.summary);
+  }
+  std::fprintf(out, "  %-7s %s\n", "help", "help on a command: panel-bench help <command>");
+  std::fprintf(out,
+               "\noptions of every command:\n"
+               "  --gauges DIR          where the gauge modules are (default: %s)\n"
+               "  --sound-library FILE  the sound library to load (default: %s)\n",
+               host::DefaultGaugeDir().string().c_str(),
                host::DefaultSoundLibrary().string().c_str());
+#if GAUGES_FULL_BENCH
+  const bench::PanelOptions defaults = bench::DefaultPanelOptions();
+  std::fprintf(out,
+               "  --pictures DIR        the gauge files whose bitmaps are drawn (default: %s)\n"
+               "  --sound-root DIR      the simulator folder holding sound/ (default: %s)\n",
+               defaults.picture_dir.string().c_str(), defaults.sound_root.string().c_str());
+#endif
+  std::fprintf(out,
+               "  --help                this text; after a command, that command's help\n"
+               "\nexit codes: 0 done, 1 a scenario failed, 2 wrong command line, 3 the work\n"
+               "could not be done (missing files, script errors, unwritable output)\n");
 }
+
+const CommandHelp* FindCommand(const std::string& name) {
+  for (const CommandHelp& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+// ---- the command line -------------------------------------------------------------
+
+struct Arguments {
+  std::string command;
+  std::vector<std::string> words;               // after the command
+  std::map<std::string, std::string> values;    // --option VALUE
+  std::vector<std::string> flags;               // --option
+  bool help = false;
+
+  bool has(const std::string& flag) const {
+    for (const std::string& f : flags) {
+      if (f == flag) return true;
+    }
+    return false;
+  }
+  const std::string* value(const std::string& option) const {
+    auto it = values.find(option);
+    return it == values.end() ? nullptr : &it->second;
+  }
+};
+
+int UsageError(const std::string& message, const std::string& command) {
+  std::fprintf(stderr, "panel-bench: %s (see panel-bench help%s)\n", message.c_str(),
+               command.empty() ? "" : (" " + command).c_str());
+  return kExitUsage;
+}
+
+// Options that take a value, and flags, by command ("" for every command).
+struct OptionSpec {
+  const char* command;
+  const char* name;
+  bool takes_value;
+};
+
+const OptionSpec kOptions[] = {
+    {"", "--gauges", true},        {"", "--sound-library", true},
+    {"", "--pictures", true},      {"", "--sound-root", true},
+    {"render", "--state", true},   {"render", "--updates", true},
+    {"render", "--ambient", true}, {"render", "--scale", true},
+    {"render", "--overlay", false}, {"render", "--out", true},
+    {"run", "--junit", true},      {"run", "--json", true},
+    {"run", "--seed", true},       {"run", "--out", true},
+    {"run", "--fast", false},      {"run", "--quiet", false},
+    {"click", "--hold", true},     {"click", "--state", true},
+    {"click", "--updates", true},
+};
+
+// Parses the whole line; returns -1 if fine, else the exit code.
+int Parse(int argc, char** argv, Arguments* args) {
+  std::vector<std::string> pending;  // options seen before the command
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      args->help = true;
+      continue;
+    }
+    if (arg.size() > 1 && arg[0] == '-' && !(arg.size() > 1 && arg[1] >= '0' && arg[1] <= '9')) {
+      std::string name = arg, value;
+      bool inline_value = false;
+      if (const size_t eq = arg.find('='); eq != std::string::npos) {
+        name = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+        inline_value = true;
+      }
+      const OptionSpec* spec = nullptr;
+      for (const OptionSpec& option : kOptions) {
+        if (name == option.name) {
+          spec = &option;
+          break;
+        }
+      }
+#if !GAUGES_FULL_BENCH
+      if (spec != nullptr && name != "--gauges" && name != "--sound-library") spec = nullptr;
+#endif
+      if (spec == nullptr) return UsageError("unknown option " + name, args->command);
+      if (spec->takes_value) {
+        if (!inline_value) {
+          if (i + 1 >= argc) return UsageError(name + " needs a value", args->command);
+          value = argv[++i];
+        }
+        args->values[name] = value;
+      } else {
+        if (inline_value) return UsageError(name + " takes no value", args->command);
+        args->flags.push_back(name);
+      }
+      pending.push_back(name);
+      continue;
+    }
+    if (args->command.empty()) {
+      args->command = arg;
+    } else {
+      args->words.push_back(arg);
+    }
+  }
+  if (args->command == "help") {
+    args->help = true;
+    args->command = args->words.empty() ? "" : args->words[0];
+    args->words.clear();
+  }
+  if (!args->command.empty() && FindCommand(args->command) == nullptr) {
+    return UsageError("unknown command '" + args->command + "'", "");
+  }
+  // Each command-specific option belongs to the command given.
+  for (const std::string& name : pending) {
+    for (const OptionSpec& option : kOptions) {
+      if (name == option.name && *option.command != '\0' && args->command != option.command) {
+        bool also_here = false;
+        for (const OptionSpec& other : kOptions) {
+          also_here = also_here || (name == other.name && args->command == other.command);
+        }
+        if (!also_here) {
+          return UsageError(name + " is an option of '" + option.command + "', not of '" +
+                                args->command + "'",
+                            args->command);
+        }
+      }
+    }
+  }
+  return -1;
+}
+
+#if GAUGES_FULL_BENCH
+
+// ---- shared by the full bench's commands -----------------------------------------
+
+bench::PanelOptions PanelOptionsFrom(const Arguments& args) {
+  bench::PanelOptions options = bench::DefaultPanelOptions();
+  if (const std::string* v = args.value("--gauges")) options.gauge_dir = *v;
+  if (const std::string* v = args.value("--pictures")) options.picture_dir = *v;
+  if (const std::string* v = args.value("--sound-library")) options.sound_library = *v;
+  if (const std::string* v = args.value("--sound-root")) options.sound_root = *v;
+  return options;
+}
+
+bool WholeNumber(const Arguments& args, const char* option, long low, long high, long* value) {
+  const std::string* text = args.value(option);
+  if (text == nullptr) return true;
+  char* end = nullptr;
+  errno = 0;
+  const long number = std::strtol(text->c_str(), &end, 10);
+  if (text->empty() || *end != '\0' || errno != 0 || number < low || number > high) {
+    UsageError(std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
+                   std::to_string(high) + ", not '" + *text + "'",
+               args.command);
+    return false;
+  }
+  *value = number;
+  return true;
+}
+
+enum class State { kDark, kDay, kDusk, kNight };
+constexpr const char* kStateNames[] = {"dark", "day", "dusk", "night"};
+
+bool ParseState(const Arguments& args, State* state) {
+  const std::string* text = args.value("--state");
+  if (text == nullptr) return true;
+  for (int i = 0; i < 4; ++i) {
+    if (*text == kStateNames[i]) {
+      *state = static_cast<State>(i);
+      return true;
+    }
+  }
+  UsageError("--state takes dark, day, dusk or night, not '" + *text + "'", args.command);
+  return false;
+}
+
+bench::Ambient StateAmbient(State state) {
+  switch (state) {
+    case State::kDusk: return bench::Ambient::kDusk;
+    case State::kNight: return bench::Ambient::kNight;
+    default: return bench::Ambient::kDay;
+  }
+}
+
+// Opens the panel and puts the aircraft in the state: switches first, the
+// audio selections through their key events and the DME 1 knob through a
+// click, then the updates (at least one when the state is not dark).
+bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
+                 const std::vector<std::string>& gauges, State state, long updates) {
+  std::string error;
+  if (!panel.Open(options, gauges, &error)) {
+    std::fprintf(stderr, "panel-bench: %s\n", error.c_str());
+    return false;
+  }
+  bench::Aircraft& aircraft = panel.aircraft();
+  if (state != State::kDark) {
+    aircraft.SetBattery(true);
+    aircraft.SetAvionics(true);
+    aircraft.SetEngine(1, true);
+    aircraft.SetEngine(2, true);
+    aircraft.SetPanelLights(state == State::kDusk || state == State::kNight);
+    aircraft.SetDimmer(1);
+    for (uint32_t select : {0x1039fu, 0x10132u}) aircraft.OnKeyEvent(select, 0);  // COMM 1, NAV 1
+    // The knob's latch is the panel's own: press it after the first draw,
+    // which resets the panel.
+    panel.Update();
+    --updates;
+    if (host::Gauge* audio = panel.Find("orlaaudio")) {
+      const std::vector<const MouseRect*> areas = audio->MouseAreas();
+      if (areas.size() > 4) {  // the DME 1 knob
+        panel.Click(*audio, areas[4]->x + areas[4]->width / 2, areas[4]->y + areas[4]->height / 2);
+      }
+    }
+  }
+  for (long i = 0; i < updates; ++i) panel.Update();
+  return true;
+}
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%" PRIX32, value);
+  return text;
+}
+
+// ---- render ---------------------------------------------------------------------
+
+int Render(const Arguments& args) {
+  State state = State::kDay;
+  long updates = 100, scale = 1;
+  if (!ParseState(args, &state) || !WholeNumber(args, "--updates", 0, 1000000, &updates) ||
+      !WholeNumber(args, "--scale", 1, 8, &scale)) {
+    return kExitUsage;
+  }
+  bench::Ambient ambient = StateAmbient(state);
+  if (const std::string* text = args.value("--ambient")) {
+    if (!bench::ParseAmbient(*text, &ambient)) {
+      return UsageError("--ambient takes day, dusk or night, not '" + *text + "'", args.command);
+    }
+  }
+  bool whole_panel = args.words.empty();
+  std::vector<std::string> singles;
+  for (const std::string& word : args.words) {
+    if (word == "panel") {
+      whole_panel = true;
+      continue;
+    }
+    std::string why;
+    if (!bench::CheckGaugeName(word, &why)) return UsageError(why, args.command);
+    singles.push_back(word);
+  }
+  const std::filesystem::path out =
+      args.value("--out") ? std::filesystem::path(*args.value("--out"))
+                          : std::filesystem::path(SOURCE_DIR) / "build" / "pictures";
+  std::error_code ec;
+  std::filesystem::create_directories(out, ec);
+  if (ec) {
+    std::fprintf(stderr, "panel-bench: cannot make the folder %s: %s (give another with --out)\n",
+                 out.string().c_str(), ec.message().c_str());
+    return kExitCannot;
+  }
+
+  bench::Panel panel;
+  if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, updates)) return kExitCannot;
+  bench::RenderOptions options;
+  options.ambient = ambient;
+  options.scale = static_cast<int>(scale);
+  options.mouse_overlay = args.has("--overlay");
+  std::string suffix = std::string("-") + kStateNames[static_cast<int>(state)];
+  if (ambient != StateAmbient(state)) suffix += std::string("-") + bench::AmbientName(ambient);
+  if (scale > 1) suffix += "-" + std::to_string(scale) + "x";
+  if (options.mouse_overlay) suffix += "-areas";
+
+  auto write = [&](const std::string& what, const bench::Image& image) {
+    if (image.empty()) {
+      std::fprintf(stderr, "panel-bench: cannot draw %s: %s\n", what.c_str(),
+                   panel.render_error().c_str());
+      return false;
+    }
+    const std::filesystem::path file = out / (what + suffix + ".png");
+    std::string why;
+    if (!bench::WritePng(image, file, &why)) {
+      std::fprintf(stderr, "panel-bench: cannot write %s: %s\n", file.string().c_str(), why.c_str());
+      return false;
+    }
+    std::printf("%s  (%d x %d)\n", file.string().c_str(), image.width(), image.height());
+    return true;
+  };
+  if (whole_panel && !write("panel", panel.RenderPanel(options))) return kExitCannot;
+  for (const std::string& name : singles) {
+    if (!write(name, panel.Render(*panel.Find(name), options))) return kExitCannot;
+  }
+  for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
+  return kExitOk;
+}
+
+// ---- run --------------------------------------------------------------------------
+
+int Run(const Arguments& args) {
+  if (args.words.empty()) {
+    return UsageError("run needs scenario files or folders, e.g. panel-bench run scenarios",
+                      args.command);
+  }
+  bench::ScenarioOptions options;
+  options.panel = PanelOptionsFrom(args);
+  options.out_dir = args.value("--out") ? std::filesystem::path(*args.value("--out"))
+                                        : std::filesystem::path(SOURCE_DIR) / "build" / "pictures" /
+                                              "scenarios";
+  options.realtime = !args.has("--fast");
+  options.out = args.has("--quiet") ? nullptr : stdout;
+  options.progress = stderr;
+  options.progress_is_terminal = isatty(2) != 0;
+  if (const std::string* text = args.value("--seed")) {
+    char* end = nullptr;
+    errno = 0;
+    options.seed = std::strtoull(text->c_str(), &end, 10);
+    if (text->empty() || (*text)[0] == '-' || *end != '\0' || errno != 0) {
+      return UsageError("--seed takes a whole number, not '" + *text + "'", args.command);
+    }
+    options.seed_given = true;
+  }
+
+  std::vector<std::filesystem::path> files;
+  for (const std::string& word : args.words) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(word, ec)) {
+      std::vector<std::filesystem::path> found;
+      for (const auto& entry : std::filesystem::directory_iterator(word, ec)) {
+        if (entry.path().extension() == ".scn") found.push_back(entry.path());
+      }
+      std::sort(found.begin(), found.end());
+      if (found.empty()) {
+        std::fprintf(stderr, "panel-bench: the folder %s holds no .scn scripts\n", word.c_str());
+        return kExitCannot;
+      }
+      files.insert(files.end(), found.begin(), found.end());
+    } else {
+      files.emplace_back(word);
+    }
+  }
+
+  std::vector<bench::ScenarioResult> results;
+  for (const std::filesystem::path& file : files) {
+    results.push_back(bench::RunScenarioFile(file, options));
+    std::printf("%s\n", results.back().Summary().c_str());
+    std::fflush(stdout);
+  }
+  int passed = 0, failed = 0, errors = 0;
+  for (const bench::ScenarioResult& result : results) {
+    passed += result.passed() ? 1 : 0;
+    failed += result.errors.empty() && result.failed != 0 ? 1 : 0;
+    errors += result.errors.empty() ? 0 : 1;
+  }
+  std::printf("%zu scenario%s: %d passed, %d failed, %d could not run\n", results.size(),
+              results.size() == 1 ? "" : "s", passed, failed, errors);
+
+  auto write_report = [&](const char* option, const std::string& text) {
+    const std::string* file = args.value(option);
+    if (file == nullptr) return true;
+    const std::filesystem::path path(*file);
+    std::error_code ec;
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+    std::ofstream stream(path, std::ios::binary);
+    stream << text;
+    stream.close();
+    if (!stream) {
+      std::fprintf(stderr, "panel-bench: cannot write %s (%s): check the folder exists and is "
+                           "writable\n", file->c_str(), option);
+      return false;
+    }
+    std::printf("results written to %s\n", file->c_str());
+    return true;
+  };
+  const bool reports = write_report("--junit", bench::JunitReport(results)) &
+                       write_report("--json", bench::JsonReport(results));
+  if (errors != 0 || !reports) return kExitCannot;
+  return failed != 0 ? kExitFailed : kExitOk;
+}
+
+// ---- click -----------------------------------------------------------------------
+
+// The variables the aircraft keeps, for showing what a click changed.
+constexpr uint32_t kWatched[] = {
+    bench::var::kCom1, bench::var::kCom1Standby, bench::var::kCom2, bench::var::kCom2Standby,
+    bench::var::kNav1, bench::var::kNav1Standby, bench::var::kNav2, bench::var::kNav2Standby,
+    bench::var::kAdf, bench::var::kAdfExtension, bench::var::kTransponder,
+    bench::var::kComm1Lamp, bench::var::kComm2Lamp, bench::var::kNav1Lamp, bench::var::kNav2Lamp,
+    bench::var::kDmeLamps, bench::var::kAdf1Lamp, bench::var::kLeftKnobLamp,
+};
+
+const char* CursorName(uint32_t cursor) {
+  switch (cursor) {
+    case kCursorUp: return "step up (cursor 1)";
+    case kCursorDown: return "step down (cursor 2)";
+    case kCursorHand: return "push (cursor 5)";
+    default: return "area";
+  }
+}
+
+// The area a click at (x, y) hits, its number from 1, or 0.
+size_t AreaAt(host::Gauge& gauge, int x, int y, uint32_t mouse_event) {
+  const MouseRect* hit = gauge.HitTest(x, y, mouse_event);
+  const std::vector<const MouseRect*> areas = gauge.MouseAreas();
+  for (size_t i = 0; i < areas.size(); ++i) {
+    if (areas[i] == hit) return i + 1;
+  }
+  return 0;
+}
+
+struct Before {
+  std::map<uint32_t, std::pair<bool, uint32_t>> integers;
+  std::map<uint32_t, double> numbers;
+  std::map<std::string, std::string> named;
+  int baro = 0;
+};
+
+Before Capture(bench::Panel& panel) {
+  Before state;
+  host::Variables& vars = panel.host().vars();
+  for (uint32_t id : kWatched) {
+    if (vars.IsInteger(id)) {
+      state.integers[id] = {true, vars.GetInteger(id)};
+    } else {
+      state.numbers[id] = vars.Get(id);
+    }
+  }
+  for (const char* name : {"temp", "millibars", "dhset", "ratest", "dimbrtb"}) {
+    const int32_t* value = vars.Named(name);
+    state.named[name] = value != nullptr ? std::to_string(*value) : "(not registered)";
+  }
+  state.baro = panel.aircraft().baro_hundredths();
+  return state;
+}
+
+std::string VarText(uint32_t id, const Before& state) {
+  if (auto it = state.integers.find(id); it != state.integers.end()) return Hex(it->second.second);
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", state.numbers.at(id));
+  return text;
+}
+
+void PrintSent(const std::vector<host::LogEntry>& log, size_t from) {
+  bool any = false;
+  for (size_t i = from; i < log.size(); ++i) {
+    const host::LogEntry& entry = log[i];
+    if (entry.kind == host::LogKind::kKeyEvent) {
+      const std::string name = bench::Aircraft::KeyEventName(entry.id);
+      std::printf("  %-34s %s\n", entry.Describe().c_str(),
+                  name.empty() ? "(not simulated)" : name.c_str());
+      any = true;
+    } else if (entry.kind == host::LogKind::kPlaySound) {
+      std::printf("  %-34s %s\n", entry.Describe().c_str(),
+                  entry.resolved.empty() ? "(no such file found)" : entry.resolved.c_str());
+      any = true;
+    } else if (entry.kind != host::LogKind::kLookup && entry.kind != host::LogKind::kNamedBind) {
+      std::printf("  %s\n", entry.Describe().c_str());
+      any = true;
+    }
+  }
+  if (!any) std::printf("  nothing\n");
+}
+
+int Click(const Arguments& args) {
+  if (args.words.size() != 3) {
+    return UsageError("click needs a gauge and a point (or 'area <n>')", args.command);
+  }
+  std::string why;
+  if (!bench::CheckGaugeName(args.words[0], &why)) return UsageError(why, args.command);
+  State state = State::kDay;
+  long updates = 100, hold = 0;
+  if (!ParseState(args, &state) || !WholeNumber(args, "--updates", 0, 1000000, &updates) ||
+      !WholeNumber(args, "--hold", 0, 10000, &hold)) {
+    return kExitUsage;
+  }
+  long numbers[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    const std::string& word = args.words[static_cast<size_t>(i) + 1];
+    if (i == 0 && word == "area") continue;
+    char* end = nullptr;
+    numbers[i] = std::strtol(word.c_str(), &end, 10);
+    if (word.empty() || *end != '\0') {
+      return UsageError("'" + word + "' is not a whole number", args.command);
+    }
+  }
+  bench::Panel panel;
+  if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, updates)) return kExitCannot;
+  host::Gauge& gauge = *panel.Find(args.words[0]);
+  int x = static_cast<int>(numbers[0]), y = static_cast<int>(numbers[1]);
+  if (args.words[1] == "area") {
+    const std::vector<const MouseRect*> areas = gauge.MouseAreas();
+    if (numbers[1] < 1 || numbers[1] > static_cast<long>(areas.size())) {
+      std::fprintf(stderr, "panel-bench: %s has %zu mouse areas; there is no area %ld\n",
+                   gauge.name().c_str(), areas.size(), numbers[1]);
+      return kExitUsage;
+    }
+    const MouseRect& area = *areas[static_cast<size_t>(numbers[1] - 1)];
+    x = area.x + area.width / 2;
+    y = area.y + area.height / 2;
+  }
+
+  const size_t area = AreaAt(gauge, x, y, kMousePress);
+  std::printf("%s at (%d, %d), state %s after %ld updates: ", gauge.name().c_str(), x, y,
+              kStateNames[static_cast<int>(state)], updates);
+  if (area == 0) {
+    std::printf("no mouse area here\n");
+  } else {
+    const MouseRect& rect = *gauge.MouseAreas()[area - 1];
+    std::printf("area %zu (%d, %d, %d x %d, %s)\n", area, rect.x, rect.y, rect.width, rect.height,
+                CursorName(rect.cursor));
+  }
+  const Before before = Capture(panel);
+  const size_t logged = panel.host().log().size();
+  panel.Press(gauge, x, y, static_cast<int>(hold));
+  std::printf("sent:\n");
+  PrintSent(panel.host().log(), logged);
+  const Before after = Capture(panel);
+  std::printf("changed:\n");
+  bool any = false;
+  for (uint32_t id : kWatched) {
+    const std::string was = VarText(id, before), now = VarText(id, after);
+    if (was == now) continue;
+    std::printf("  variable %-6s %s -> %s\n", Hex(id).c_str(), was.c_str(), now.c_str());
+    any = true;
+  }
+  for (const auto& [name, was] : before.named) {
+    if (after.named.at(name) == was) continue;
+    std::printf("  named \"%s\" %s -> %s\n", name.c_str(), was.c_str(), after.named.at(name).c_str());
+    any = true;
+  }
+  if (before.baro != after.baro) {
+    std::printf("  altimeter setting %.2f -> %.2f inHg\n", before.baro / 100.0, after.baro / 100.0);
+    any = true;
+  }
+  if (!any) std::printf("  nothing\n");
+  panel.Update();
+  std::printf("%s at the next update:\n", gauge.name().c_str());
+  bench::PrintFrame(stdout, panel.Frame(gauge));
+  for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
+  return kExitOk;
+}
+
+// ---- areas -----------------------------------------------------------------------
+
+int Areas(const Arguments& args) {
+  if (args.words.size() != 1) return UsageError("areas needs one gauge", args.command);
+  std::string why;
+  if (!bench::CheckGaugeName(args.words[0], &why)) return UsageError(why, args.command);
+  const bench::PanelOptions options = PanelOptionsFrom(args);
+  size_t count = 0;
+  {
+    bench::Panel panel;
+    if (!panel.Open(options, {args.words[0]}, &why)) {
+      std::fprintf(stderr, "panel-bench: %s\n", why.c_str());
+      return kExitCannot;
+    }
+    count = panel.gauges()[0]->MouseAreas().size();
+  }
+  std::printf("%s: %zu mouse area%s\n", args.words[0].c_str(), count, count == 1 ? "" : "s");
+  for (size_t i = 0; i < count; ++i) {
+    // A fresh load of the module for each area, so no press sees another's state.
+    bench::Panel panel;
+    if (!panel.Open(options, {args.words[0]}, &why)) {
+      std::fprintf(stderr, "panel-bench: %s\n", why.c_str());
+      return kExitCannot;
+    }
+    host::Gauge& gauge = *panel.gauges()[0];
+    const MouseRect& area = *gauge.MouseAreas()[i];
+    const Before before = Capture(panel);
+    const size_t logged = panel.host().log().size();
+    gauge.CallMouse(area, kMousePress);
+    std::string sends;
+    for (size_t j = logged; j < panel.host().log().size(); ++j) {
+      const host::LogEntry& entry = panel.host().log()[j];
+      if (entry.kind == host::LogKind::kKeyEvent) {
+        const std::string name = bench::Aircraft::KeyEventName(entry.id);
+        sends += "  " + Hex(entry.id) + (name.empty() ? "" : " " + name);
+      } else if (entry.kind == host::LogKind::kPlaySound) {
+        sends += "  click " + entry.file;
+      }
+    }
+    const Before after = Capture(panel);
+    for (const auto& [name, was] : before.named) {
+      if (after.named.at(name) != was) sends += "  \"" + name + "\" " + was + " -> " + after.named.at(name);
+    }
+    std::printf("  %2zu  (%3d, %3d) %2d x %2d  %-20s%s\n", i + 1, area.x, area.y, area.width,
+                area.height, CursorName(area.cursor), sends.c_str());
+  }
+  return kExitOk;
+}
+
+#endif  // GAUGES_FULL_BENCH
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bench::Options options{host::DefaultGaugeDir(), host::DefaultSoundLibrary()};
-  std::string command;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
+  Arguments args;
+  if (const int code = Parse(argc, argv, &args); code >= 0) return code;
+  if (args.help) {
+    if (args.command.empty()) {
       Usage(stdout);
-      return 0;
-    }
-    if (arg == "--gauges" || arg == "--sound-library") {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "panel-bench: %s needs a value\n", arg.c_str());
-        return 2;
-      }
-      (arg == "--gauges" ? options.gauge_dir : options.sound_library) = argv[++i];
-    } else if (!arg.empty() && arg[0] == '-') {
-      std::fprintf(stderr, "panel-bench: unknown option %s (try --help)\n", arg.c_str());
-      return 2;
-    } else if (command.empty()) {
-      command = arg;
     } else {
-      std::fprintf(stderr, "panel-bench: unexpected argument %s (try --help)\n", arg.c_str());
-      return 2;
+      std::fputs(FindCommand(args.command)->text, stdout);
+      std::printf("\n(and the options of every command: see panel-bench --help)\n");
     }
+    return kExitOk;
   }
-  if (command == "show") return bench::Show(options);
-  if (command.empty()) {
+  if (args.command.empty()) {
     Usage(stderr);
-    return 2;
+    return kExitUsage;
   }
-  std::fprintf(stderr, "panel-bench: unknown command '%s' (try --help)\n", command.c_str());
-  return 2;
+  if (args.command == "show") {
+    if (!args.words.empty()) return UsageError("show takes no arguments", args.command);
+    bench::Options options{host::DefaultGaugeDir(), host::DefaultSoundLibrary()};
+    if (const std::string* v = args.value("--gauges")) options.gauge_dir = *v;
+    if (const std::string* v = args.value("--sound-library")) options.sound_library = *v;
+    return bench::Show(options);
+  }
+#if GAUGES_FULL_BENCH
+  if (args.command == "render") return Render(args);
+  if (args.command == "run") return Run(args);
+  if (args.command == "click") return Click(args);
+  if (args.command == "areas") return Areas(args);
+#endif
+  return UsageError("unknown command '" + args.command + "'", "");
 }
