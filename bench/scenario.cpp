@@ -1204,17 +1204,17 @@ std::string ScenarioProblem::Describe() const {
 
 std::string ScenarioResult::Summary() const {
   char text[160];
-  if (!errors.empty()) {
-    std::snprintf(text, sizeof text, "%zu script error%s", errors.size(),
-                  errors.size() == 1 ? "" : "s");
-  } else {
-    std::snprintf(text, sizeof text, "%d expectation%s, %d failed, %" PRIu64 " update%s, %.2f s",
-                  expectations, expectations == 1 ? "" : "s", failed, updates,
-                  updates == 1 ? "" : "s", seconds);
-  }
+  std::snprintf(text, sizeof text, "%d expectation%s, %d failed, %" PRIu64 " update%s, %.2f s",
+                expectations, expectations == 1 ? "" : "s", failed, updates,
+                updates == 1 ? "" : "s", seconds);
   std::string line = status();
   line.resize(5, ' ');
-  line += "  " + file + "  " + text;
+  line += "  " + file + "  ";
+  if (!errors.empty()) {
+    line += std::to_string(errors.size()) + " script error" + (errors.size() == 1 ? "" : "s") +
+            " (first: line " + std::to_string(errors.front().line) + "); ";
+  }
+  line += text;
   if (random) line += ", seed " + std::to_string(seed);
   return line;
 }
