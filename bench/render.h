@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench/image.h"
@@ -43,6 +44,10 @@ enum class Ambient { kDay, kDusk, kNight };
 const char* AmbientName(Ambient ambient);
 bool ParseAmbient(const std::string& text, Ambient* ambient);
 
+// How bright what is drawn unlit appears in each ambient light (1.0 full);
+// a lit element is always drawn at full brightness.
+double AmbientBrightness(Ambient ambient);
+
 struct RenderOptions {
   Ambient ambient = Ambient::kDay;
   int scale = 1;              // 1x, 2x, ...
@@ -58,6 +63,34 @@ class Fonts {
   // Finds the font files (fontconfig), loads them (FreeType). On failure
   // says which face is missing and which package brings it.
   bool Init(std::string* error);
+  bool ready() const;
+
+  // Whether a gauge's font name is one of those resolved (case ignored).
+  static bool Knows(std::string_view font_name);
+  // The font file that a font name and weight are drawn in, after Init;
+  // "" for a name that is not known. Weights below 600 are regular, 600
+  // and above bold.
+  std::string FileFor(std::string_view font_name, uint32_t weight) const;
+
+  // One line of text with its left end at `x` and its baseline at
+  // `baseline` (pixels of `canvas`), `pixel_size` pixels to the em, in
+  // grey-scale anti-aliasing, drawn only inside `clip`. A name that is not
+  // known is drawn in Liberation Sans. Returns the advance in pixels.
+  struct Box {
+    int x = 0, y = 0, width = 0, height = 0;
+  };
+  int DrawText(Image* canvas, std::string_view font_name, uint32_t weight, double pixel_size,
+               int x, int baseline, std::string_view text, Rgba colour, const Box& clip);
+  // The advance of that line in pixels, without drawing it.
+  int TextWidth(std::string_view font_name, uint32_t weight, double pixel_size,
+                std::string_view text);
+
+  // A gauge string in its box (face pixels) by the panel's rule for text,
+  // on a canvas `scale` times the face: left-aligned, its size and
+  // baseline from the box height, clipped to the box (docs/drawing.md).
+  void DrawString(Image* canvas, const Box& box, int scale, std::string_view font_name,
+                  uint32_t weight, Rgba colour, std::string_view text);
+
   struct Impl;
   Impl& impl() { return *impl_; }
 
@@ -70,6 +103,19 @@ class Fonts {
 // noted once each through `host.Note`.
 Image RenderGauge(host::Host& host, host::Gauge& gauge, const GaugePictures& pictures,
                   Fonts& fonts, const RenderOptions& options);
+
+// RenderGauge's work on a given frame of `gauge` (for example a copy of its
+// last frame with a value changed). RenderGauge draws the gauge's last
+// frame, drawing it first if it has never been drawn.
+Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame,
+                  const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options);
+
+// The label the mouse overlay gives each of the gauge's mouse areas, in the
+// order of Gauge::MouseAreas: the key events its callback sends ("1038C"),
+// else what else it changes ("dhset+1"), else "-". Found by calling each
+// callback in a separate copy of the module (the gauge's own state is not
+// touched), once per module file.
+std::vector<std::string> MouseAreaLabels(host::Gauge& gauge);
 
 // Several gauge pictures side by side on a panel background, each labelled
 // with its name beneath it.
