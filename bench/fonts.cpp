@@ -12,9 +12,10 @@
 // the baseline lies 0.6 h below the box's top; the text starts at the box's
 // left edge and is clipped to the box. So a 20-pixel label box has 13-pixel
 // type whose capitals fill its rows 3 to 11, and a 30-pixel read-out box
-// has 19.5-pixel type on its row 18: each label stands in the upper part of
-// its box, above the 6 to 10 rows by which its box overlaps the read-out
-// below, and each read-out sits below that overlap and above the next label.
+// has 19.5-pixel type filling its rows 4 to 17: each label stands in the
+// upper part of its box, above the 6 to 10 rows by which its box overlaps
+// the read-out below, and each read-out sits below that overlap and above
+// the next label.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
