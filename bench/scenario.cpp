@@ -771,6 +771,7 @@ class Runner {
     const auto period = std::chrono::duration<double>(1.0 / 18.0);
     const auto start = std::chrono::steady_clock::now();
     const bool report = paced && options_.progress != nullptr && c.count >= 18;
+    if (report && options_.out != nullptr) std::fflush(options_.out);
     if (report && !options_.progress_is_terminal) {
       std::fprintf(options_.progress, "%s:%d: %" PRId64 " updates in real time (%.1f s)\n",
                    result_->file.c_str(), c.line, c.count, static_cast<double>(c.count) / 18.0);
