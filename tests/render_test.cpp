@@ -659,41 +659,50 @@ TEST(MouseOverlay, LabelsEachAreaWithWhatItsCallbackSends) {
   EXPECT_TRUE(bench::MouseAreaLabels(*hyd.gauge).empty());
 }
 
-TEST(MouseOverlay, ProbingLeavesTheGaugeAndTheHostAsTheyWere) {
-  GaugeBench pfd("orlapfdset");
-  ASSERT_TRUE(pfd.ok());
-  pfd.Cycle();
-  const Image before = pfd.Render();
-  pfd.host.ClearLog();
-  // A module file of its own, so the cache of another test cannot answer.
-  const std::filesystem::path own = std::filesystem::temp_directory_path() / "render-test-pfd.so";
+TEST(MouseOverlay, ProbingLeavesTheGaugeItsHostAndNoFilesBehind) {
+  // A module file of this test's own, so no earlier probe answers from the
+  // labels kept per file.
+  const std::filesystem::path own = std::filesystem::temp_directory_path() /
+                                    ("render-test-" + std::to_string(::getpid()) + "-pfd.so");
   std::filesystem::copy_file(host::GaugeFile(host::DefaultGaugeDir(), "orlapfdset"), own,
                              std::filesystem::copy_options::overwrite_existing);
   {
     host::Host host;
-    host.vars().Register("dhset");
     std::string error;
+    ASSERT_TRUE(host.LoadSoundLibrary(host::DefaultSoundLibrary(), &error)) << error;
+    int32_t* dhset = host.vars().Register("dhset", 5);
     host::Module* module = host.LoadModule(own, &error);
     ASSERT_NE(module, nullptr) << error;
     host::Gauge* gauge = host.CreateGauge(*module);
     gauge->Draw();
-    EXPECT_EQ(bench::MouseAreaLabels(*gauge).size(), 7u);
+    gauge->Update();
+    host.ClearLog();
+
+    const std::vector<std::string> labels = bench::MouseAreaLabels(*gauge);
+    ASSERT_EQ(labels.size(), 7u);
+    EXPECT_EQ(labels[0], "1015B") << "the probe called the BARO knob";
     for (const host::LogEntry& entry : host.log()) {
-      EXPECT_NE(entry.kind, host::LogKind::kKeyEvent) << entry.Describe();
+      ADD_FAILURE() << "the probe reached the gauge's host: " << entry.Describe();
     }
-    EXPECT_EQ(*host.vars().Named("dhset"), 0);
+    EXPECT_EQ(*dhset, 5);
     gauge->Draw();
-    EXPECT_EQ(gauge->last_frame().elements[1].value, 0.0) << "the BARO knob did not turn";
+    EXPECT_EQ(gauge->last_frame().elements[1].value, 0.0) << "the BARO knob turned";
+    EXPECT_EQ(gauge->last_frame().elements[2].value, 0.0) << "the DH-SET knob turned";
+
+    // The gauge's own clicks still work as before.
+    EXPECT_TRUE(gauge->Click(34, 42));
+    gauge->Draw();
+    EXPECT_EQ(gauge->last_frame().elements[1].value, 1.0);
+    ASSERT_FALSE(host.log().empty());
+    EXPECT_EQ(host.log().front().id, 0x1015Bu);
   }
   std::filesystem::remove(own);
-  EXPECT_TRUE(pfd.host.log().empty());
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
-    EXPECT_EQ(entry.path().filename().string().find("panel-bench-probe-" +
-                                                     std::to_string(::getpid()) + "-"),
-              std::string::npos)
+  const std::string probe_files = "panel-bench-probe-" + std::to_string(::getpid()) + "-";
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+    EXPECT_NE(entry.path().filename().string().rfind(probe_files, 0), 0u)
         << "left behind: " << entry.path();
   }
-  EXPECT_EQ(DifferingPixels(pfd.Render(), before), 0);
 }
 
 TEST(MouseOverlay, OutlinesEveryAreaOnItsEdgePixels) {
