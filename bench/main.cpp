@@ -27,6 +27,9 @@
 #  include "bench/render.h"
 #  include "bench/scenario.h"
 #endif
+#if GAUGES_LIVE_PANEL
+#  include "viewer/serve.h"
+#endif
 
 namespace {
 
@@ -115,6 +118,17 @@ const CommandHelp kCommands[] = {
      "press sends and the click it plays. Each area is tried on a fresh load of\n"
      "the module.\n"},
 #endif
+#if GAUGES_LIVE_PANEL
+    {"serve", "run the panel live at 18 updates a second and serve it to a browser",
+     "usage: panel-bench serve [options]\n"
+     "\n"
+     "Runs the four gauges on the bench's aircraft at the simulator's pace and\n"
+     "serves them to a browser on this machine (docs/live-panel.md) until Ctrl-C.\n"
+     "\n"
+     "  --port N        the port (default 8018; 0 for any free one, printed)\n"
+     "  --address A     the address to listen on (default 127.0.0.1)\n"
+     "  --web DIR       the page's files (default: viewer/web of the source tree)\n"},
+#endif
 };
 
 void Usage(FILE* out) {
@@ -194,6 +208,8 @@ const OptionSpec kOptions[] = {
     {"run", "--fast", false},      {"run", "--quiet", false},
     {"click", "--hold", true},     {"click", "--state", true},
     {"click", "--updates", true},
+    {"serve", "--port", true},     {"serve", "--address", true},
+    {"serve", "--web", true},
 };
 
 // Parses the whole line; returns -1 if fine, else the exit code.
@@ -222,6 +238,9 @@ int Parse(int argc, char** argv, Arguments* args) {
       }
 #if !GAUGES_FULL_BENCH
       if (spec != nullptr && name != "--gauges" && name != "--sound-library") spec = nullptr;
+#endif
+#if !GAUGES_LIVE_PANEL
+      if (spec != nullptr && std::strcmp(spec->command, "serve") == 0) spec = nullptr;
 #endif
       if (spec == nullptr) return UsageError("unknown option " + name, args->command);
       if (spec->takes_value) {
@@ -730,6 +749,20 @@ int Areas(const Arguments& args) {
 
 #endif  // GAUGES_FULL_BENCH
 
+#if GAUGES_LIVE_PANEL
+int Serve(const Arguments& args) {
+  if (!args.words.empty()) return UsageError("serve takes no arguments", args.command);
+  viewer::ServerOptions options;
+  long port = options.port;
+  if (!WholeNumber(args, "--port", 0, 65535, &port)) return kExitUsage;
+  options.port = static_cast<int>(port);
+  if (const std::string* v = args.value("--address")) options.address = *v;
+  if (const std::string* v = args.value("--web")) options.web_dir = *v;
+  const int code = viewer::Serve(PanelOptionsFrom(args), options);
+  return code == 0 ? kExitOk : kExitCannot;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -760,6 +793,9 @@ int main(int argc, char** argv) {
   if (args.command == "run") return Run(args);
   if (args.command == "click") return Click(args);
   if (args.command == "areas") return Areas(args);
+#endif
+#if GAUGES_LIVE_PANEL
+  if (args.command == "serve") return Serve(args);
 #endif
   return UsageError("unknown command '" + args.command + "'", "");
 }
