@@ -236,7 +236,9 @@ struct LiveServer::Impl {
         const std::string text = req.get_param_value("since");
         char* end = nullptr;
         const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-        if (text.empty() || *end != '\0') return Error(res, 400, "'since' must be a number");
+        if (text.empty() || text[0] < '0' || text[0] > '9' || *end != '\0') {
+          return Error(res, 400, "'since' must be a whole number, 0 or more");
+        }
         since = static_cast<size_t>(value);
       }
       std::lock_guard lock(mutex);

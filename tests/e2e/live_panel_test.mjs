@@ -5,8 +5,7 @@
 //
 //   node live_panel_test.mjs <panel-bench> <output dir>
 import { spawn } from "node:child_process";
-import { mkdirSync, mkdtempSync, rmSync } from "node:fs";
-import { tmpdir } from "node:os";
+import { mkdirSync } from "node:fs";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
 
@@ -70,14 +69,12 @@ async function until(what, condition, ms = 5000) {
 // ---- the test ---------------------------------------------------------------------
 
 const { server, url } = await startServer();
-const profile = mkdtempSync(join(tmpdir(), "live-panel-"));
 let browser;
 try {
   browser = await chromium.launch({
     executablePath: "/usr/bin/chromium",
     args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-           "--disable-background-networking", "--disable-component-update", "--disable-sync",
-           `--user-data-dir=${profile}`],
+           "--disable-background-networking", "--disable-component-update", "--disable-sync"],
   });
   const page = await browser.newPage({ viewport: { width: 1500, height: 1250 } });
   await page.goto(url);
@@ -132,7 +129,6 @@ try {
 } finally {
   if (browser) await browser.close();
   server.kill("SIGINT");
-  rmSync(profile, { recursive: true, force: true });
 }
 const stopped = await new Promise((done) => {
   const timer = setTimeout(() => done(false), 5000);
