@@ -10,7 +10,12 @@ packages=(cmake ninja-build g++ binutils pkg-config ccache
           # the 32-bit gauge files the simulator loads
           g++-mingw-w64-i686-win32
           # the same sources and tests as 64-bit Windows programs, under Wine
-          g++-mingw-w64-x86-64-posix wine64)
+          g++-mingw-w64-x86-64-posix wine64
+          # the live panel's test in a browser
+          chromium)
+# Node.js and npm come with the machine; Debian's are the fallback.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for package in "${packages[@]}"; do
