@@ -60,7 +60,7 @@ bool Panel::Open(const PanelOptions& options, const std::vector<std::string>& ga
   if (!options.sound_library.empty()) {
     std::string why;
     if (!host_.LoadSoundLibrary(options.sound_library, &why)) {
-      return fail(why + " (give another with --sound-library FILE)");
+      return fail(why + " (option --sound-library FILE)");
     }
     host_.SetSoundRoot(options.sound_root);
   }
@@ -184,8 +184,7 @@ bool Panel::PrepareRender(size_t index) {
         options_.picture_dir / (gauges_[index]->name() + ".gau");
     std::string why;
     if (!slot.pictures.LoadFile(file, &why)) {
-      render_error_ = "cannot read the pictures of " + gauges_[index]->name() + " from " +
-                      file.string() + ": " + why +
+      render_error_ = why +
                       " (build the Windows gauge files with tools/build-win32.sh, or give their "
                       "folder with --pictures DIR)";
       return false;

@@ -1212,8 +1212,9 @@ std::string ScenarioResult::Summary() const {
   line.resize(5, ' ');
   line += "  " + file + "  ";
   if (!errors.empty()) {
-    line += std::to_string(errors.size()) + " script error" + (errors.size() == 1 ? "" : "s") +
-            " (first: line " + std::to_string(errors.front().line) + "); ";
+    line += std::to_string(errors.size()) + " script error" + (errors.size() == 1 ? "" : "s");
+    if (errors.front().line > 0) line += " (first: line " + std::to_string(errors.front().line) + ")";
+    line += "; ";
   }
   line += text;
   if (random) line += ", seed " + std::to_string(seed);
