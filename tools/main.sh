@@ -23,8 +23,8 @@ echo "== the whole panel, by day and at night"
 
 echo "== the demo scenarios (scenarios/*.scn)"
 status=0
-"$bench" run "$root/scenarios" --out "$pictures/scenarios" \
-  --junit "$results/scenarios.xml" --json "$results/scenarios.json" || status=$?
+(cd "$root" && "$bench" run scenarios --out "$pictures/scenarios" \
+  --junit "$results/scenarios.xml" --json "$results/scenarios.json") || status=$?
 
 cat <<TEXT
 
