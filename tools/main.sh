@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: builds everything (the native tree and the 32-bit gauge
 # files), lays out dist/ for the simulator, draws the whole panel by day and
-# at night into PNG files, runs the demo scenarios, and says where the
-# pictures and the results are.
+# at night into PNG files, runs the demo scenarios, says where the pictures
+# and the results are, and then serves the live panel on this machine until
+# Ctrl-C (NO_SERVE=1 stops after the scenarios).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/setup.sh"
@@ -37,4 +38,8 @@ Pictures of the panel:
 Scenario results:
   $results/scenarios.xml (JUnit), $results/scenarios.json
 TEXT
-exit "$status"
+[ "$status" -eq 0 ] || echo "Some scenarios failed: see the results above." >&2
+[ "${NO_SERVE:-0}" = 1 ] && exit "$status"
+
+echo "== the live panel"
+exec "$bench" serve
