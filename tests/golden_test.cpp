@@ -19,6 +19,7 @@
 
 #include "bench/render.h"
 #include "host/host.h"
+#include "tests/drawn_gauge.h"
 
 namespace {
 
@@ -42,31 +43,9 @@ bool Updating() {
 
 // One gauge in its own host, its pictures taken from the gauge file that
 // ships, and a minimal simulator answering the key events these states use.
-struct Bench {
-  explicit Bench(const std::string& name) {
-    std::string error;
-    host::Module* module = host.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), name), &error);
-    if (module == nullptr) {
-      ADD_FAILURE() << error;
-      return;
-    }
-    // The partner gauges' named variables, there before the gauge binds them.
-    for (const char* partner : {"temp", "millibars", "dhset", "ratest"}) host.vars().Register(partner);
-    *host.vars().Register("dimbrtb") = 1;
-    gauge = host.CreateGauge(*module);
-    const std::string gau = std::string(SOURCE_DIR) + "/build/win32/gauges/" + name + ".gau";
-    if (!pictures.LoadFile(gau, &error)) {
-      ADD_FAILURE() << error << " (build the gauge files: bash tools/build-win32.sh)";
-      gauge = nullptr;
-      return;
-    }
-    if (!fonts.Init(&error)) {
-      ADD_FAILURE() << error;
-      gauge = nullptr;
-      return;
-    }
-    // The panel system draws a gauge before its first update.
-    gauge->Draw();
+struct Bench : testing_support::DrawnGauge {
+  explicit Bench(const std::string& name) : DrawnGauge(name) {
+    if (!ok()) return;
     host.OnKeyEvent([this](uint32_t id, uint32_t) {
       if (id == 0x1038C) {  // COM2 swap
         const uint32_t active = host.vars().GetInteger(0x366);
@@ -76,21 +55,9 @@ struct Bench {
       if (id == 0x1012f || id == 0x10130) host.vars().Set(0x36f, 1.0);  // a DME on
     });
   }
-  // Simulator updates, each an update event then a draw.
-  void Cycle(int updates = 1) {
-    for (int i = 0; i < updates; ++i) {
-      gauge->Update();
-      gauge->Draw();
-    }
-  }
   void Click(int x, int y) {
     EXPECT_TRUE(gauge->Click(x, y)) << "nothing to click at " << x << ", " << y;
   }
-
-  host::Host host;
-  host::Gauge* gauge = nullptr;
-  bench::GaugePictures pictures;
-  bench::Fonts fonts;
 };
 
 // ---- the aircraft's states ----------------------------------------------------

@@ -15,6 +15,7 @@
 
 #include "bench/render.h"
 #include "host/host.h"
+#include "tests/drawn_gauge.h"
 
 namespace {
 
@@ -32,43 +33,11 @@ std::string Describe(const Rgba& p) {
   return text;
 }
 
-// One real gauge module in its own host, its pictures from the gauge file
-// that ships, drawn once before any update as the panel system does.
-class GaugeBench {
+// A drawn gauge, with the ways these tests draw and take apart its frames.
+class GaugeBench : public testing_support::DrawnGauge {
  public:
-  explicit GaugeBench(const std::string& name) {
-    std::string error;
-    host::Module* module = host.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), name), &error);
-    if (module == nullptr) {
-      ADD_FAILURE() << error;
-      return;
-    }
-    for (const char* partner : {"temp", "millibars", "dhset", "ratest"}) {
-      host.vars().Register(partner);
-    }
-    *host.vars().Register("dimbrtb") = 1;
-    gauge = host.CreateGauge(*module);
-    const std::string gau = std::string(SOURCE_DIR) + "/build/win32/gauges/" + name + ".gau";
-    if (!pictures.LoadFile(gau, &error)) {
-      ADD_FAILURE() << error << " (build the gauge files: bash tools/build-win32.sh)";
-      gauge = nullptr;
-      return;
-    }
-    if (!fonts.Init(&error)) {
-      ADD_FAILURE() << error;
-      gauge = nullptr;
-      return;
-    }
-    gauge->Draw();
-  }
-  bool ok() const { return gauge != nullptr; }
+  using DrawnGauge::DrawnGauge;
   host::Variables& vars() { return host.vars(); }
-  void Cycle(int updates = 1) {
-    for (int i = 0; i < updates; ++i) {
-      gauge->Update();
-      gauge->Draw();
-    }
-  }
   Image Render(Ambient ambient = Ambient::kDay, int scale = 1) {
     return Render(gauge->last_frame(), ambient, scale);
   }
@@ -108,11 +77,6 @@ class GaugeBench {
     }
     return notes;
   }
-
-  host::Host host;
-  host::Gauge* gauge = nullptr;
-  bench::GaugePictures pictures;
-  bench::Fonts fonts;
 };
 
 // Pixels where two pictures of one size differ.
