@@ -13,7 +13,14 @@ class SharedLibrary {
   SharedLibrary() = default;
   ~SharedLibrary() { Close(); }
   SharedLibrary(SharedLibrary&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-  SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+  SharedLibrary& operator=(SharedLibrary&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = nullptr;
+    }
+    return *this;
+  }
   SharedLibrary(const SharedLibrary&) = delete;
   SharedLibrary& operator=(const SharedLibrary&) = delete;
 

@@ -4,15 +4,6 @@
 
 namespace host {
 
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
-  }
-  return *this;
-}
-
 bool SharedLibrary::Open(const std::filesystem::path& path, std::string* error) {
   Close();
   // A path with a slash is opened as given, never searched for.

@@ -7,15 +7,6 @@
 
 namespace host {
 
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
-  }
-  return *this;
-}
-
 bool SharedLibrary::Open(const std::filesystem::path& path, std::string* error) {
   Close();
   handle_ = LoadLibraryA(std::filesystem::absolute(path).string().c_str());
