@@ -229,21 +229,21 @@ int Parse(int argc, char** argv, Arguments* args) {
         value = arg.substr(eq + 1);
         inline_value = true;
       }
-      const OptionSpec* spec = nullptr;
+      const OptionSpec* known = nullptr;
       for (const OptionSpec& option : kOptions) {
         if (name == option.name) {
-          spec = &option;
+          known = &option;
           break;
         }
       }
 #if !GAUGES_FULL_BENCH
-      if (spec != nullptr && name != "--gauges" && name != "--sound-library") spec = nullptr;
+      if (known != nullptr && name != "--gauges" && name != "--sound-library") known = nullptr;
 #endif
 #if !GAUGES_LIVE_PANEL
-      if (spec != nullptr && std::strcmp(spec->command, "serve") == 0) spec = nullptr;
+      if (known != nullptr && std::strcmp(known->command, "serve") == 0) known = nullptr;
 #endif
-      if (spec == nullptr) return UsageError("unknown option " + name, args->command);
-      if (spec->takes_value) {
+      if (known == nullptr) return UsageError("unknown option " + name, args->command);
+      if (known->takes_value) {
         if (!inline_value) {
           if (i + 1 >= argc) return UsageError(name + " needs a value", args->command);
           value = argv[++i];
