@@ -113,13 +113,6 @@ class AudioPanelTest : public testing_support::GaugeTest {
     for (const IconRecord& icon : kIcons) pictures.push_back(Drawn(icon.resource).value);
     return pictures;
   }
-
-  // Replaces the fixture's gauge by a new one of the same loaded module.
-  host::Gauge& Recreate() {
-    gauge().Kill();
-    gauge_ = host_.CreateGauge(module());
-    return gauge();
-  }
 };
 
 std::vector<double> AllPictures(double value) { return std::vector<double>(9, value); }

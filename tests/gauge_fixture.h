@@ -40,6 +40,13 @@ class GaugeTest : public ::testing::Test {
   const host::Frame& Draw() { return gauge_->Draw(); }
   // The drawn element with this resource id (icons, needle), or fails.
   const host::DrawnElement& Drawn(uint32_t resource_id);
+  // Kills the gauge and creates a new one of the same loaded module (its
+  // module state carries over, as in the simulator).
+  host::Gauge& Recreate() {
+    gauge_->Kill();
+    gauge_ = host_.CreateGauge(*module_);
+    return *gauge_;
+  }
   // Update, then draw.
   const host::Frame& Cycle() {
     gauge_->Update();

@@ -66,13 +66,7 @@ class HydraulicsTestBase : public testing_support::GaugeTest {
     SetPressures(0.0, 0.0);
     for (int i = 0; i < 400 && Needle() != 0.0; ++i) gauge().Update();
     ASSERT_EQ(Needle(), 0.0) << "the needle does not come back to 0";
-  }
-  host::Gauge& Recreate() {
-    gauge().Kill();
-    gauge_ = host_.CreateGauge(module());
-    return gauge();
-  }
-};
+  }};
 
 // The dimmer gauge is loaded and has "dimbrtb" at 1 (bright).
 class HydraulicsTest : public HydraulicsTestBase {

@@ -86,12 +86,6 @@ class PfdSettingsTestBase : public testing_support::GaugeTest {
     vars().Set(kCounter, counter);
     gauge().Update();
   }
-
-  host::Gauge& Recreate() {
-    gauge().Kill();
-    gauge_ = host_.CreateGauge(module());
-    return gauge();
-  }
 };
 
 // The PFD gauge is loaded: all four names are registered before the panel's
