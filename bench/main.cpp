@@ -530,8 +530,10 @@ int Run(const Arguments& args) {
     std::printf("results written to %s\n", file->c_str());
     return true;
   };
-  const bool reports = write_report("--junit", bench::JunitReport(results)) &
-                       write_report("--json", bench::JsonReport(results));
+  // Both reports are written even when the first one fails.
+  const bool junit_written = write_report("--junit", bench::JunitReport(results));
+  const bool json_written = write_report("--json", bench::JsonReport(results));
+  const bool reports = junit_written && json_written;
   if (errors != 0 || !reports) return kExitCannot;
   return failed != 0 ? kExitFailed : kExitOk;
 }

@@ -11,6 +11,8 @@ packages=(cmake ninja-build g++ binutils pkg-config ccache
           g++-mingw-w64-i686-win32
           # the same sources and tests as 64-bit Windows programs, under Wine
           g++-mingw-w64-x86-64-posix wine64
+          # the fuzz targets (libFuzzer)
+          clang libclang-rt-14-dev
           # the live panel's test in a browser
           chromium)
 # Node.js and npm come with the machine; Debian's are the fallback.
