@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "gauge_sound/gauge_sound.h"
+#include "host/fp_state.h"
 
 namespace host {
 
@@ -29,6 +30,11 @@ std::string LogEntry::Describe() const {
       return "bind \"" + file + "\" " + (value != 0 ? "bound" : "unbound");
     case LogKind::kLookup:
       std::snprintf(line, sizeof line, "lookup 0x%" PRIX32, id);
+      return line;
+    case LogKind::kFpStateChanged:
+      std::snprintf(line, sizeof line,
+                    "floating-point state changed: x87 control 0x%04" PRIX32 ", MXCSR 0x%04" PRIX32,
+                    id, value);
       return line;
   }
   return "?";
@@ -111,13 +117,18 @@ struct Serving {
 };
 Serving serving;
 
+// Also notes in the log when the call leaves the floating-point control
+// state other than it found it.
 class ServingScope {
  public:
-  ServingScope(Host* host, Gauge* gauge) : saved_(serving) { serving = {host, gauge}; }
-  ~ServingScope() { serving = saved_; }
+  ServingScope(Host* host, Gauge* gauge) : saved_(serving), fp_(ReadFpState()) {
+    serving = {host, gauge};
+  }
+  ~ServingScope();
 
  private:
   Serving saved_;
+  FpState fp_;
 };
 
 }  // namespace
@@ -127,6 +138,10 @@ struct ServiceCalls {
     if (serving.host == nullptr) return;
     if (serving.gauge != nullptr) entry.gauge = serving.gauge->name();
     serving.host->log_.push_back(std::move(entry));
+  }
+
+  static void FpStateChanged(const FpState& now) {
+    Append({.kind = LogKind::kFpStateChanged, .id = now.x87_control, .value = now.mxcsr_control});
   }
 
   static int32_t GAUGE_CALL TriggerKeyEvent(uint32_t event_id, uint32_t value) {
@@ -178,6 +193,14 @@ struct ServiceCalls {
     Append(std::move(entry));
   }
 };
+
+namespace {
+ServingScope::~ServingScope() {
+  const FpState now = ReadFpState();
+  if (!(now == fp_)) ServiceCalls::FpStateChanged(now);
+  serving = saved_;
+}
+}  // namespace
 
 namespace {
 

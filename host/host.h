@@ -36,6 +36,9 @@ enum class LogKind {
   kTrappedSlot,      // a service slot no module should call; id = slot
   kNamedBind,        // InitializeVarByName(record, file = name); value = 1 if bound
   kLookup,           // LookupVar(id); only while lookups are traced
+  kFpStateChanged,   // a call into the module left the floating-point control
+                     // state changed; id = x87 control word, value = MXCSR
+                     // control bits, both as the call left them
 };
 
 struct LogEntry {

@@ -61,6 +61,7 @@ const char* KindName(host::LogKind kind) {
     case host::LogKind::kTrappedSlot: return "trap";
     case host::LogKind::kNamedBind: return "bind";
     case host::LogKind::kLookup: return "lookup";
+    case host::LogKind::kFpStateChanged: return "fp-state";
   }
   return "?";
 }
