@@ -1,15 +1,22 @@
 #include "frame/os_loader.h"
 
 #include <dlfcn.h>
-#include <cstdio>
 
 namespace os {
 namespace {
 
 // "GaugeSound" -> "libGaugeSound.so". Names that do not fit are not loaded.
 bool SharedObjectName(const char* name, char (&out)[128]) {
-  const int written = std::snprintf(out, sizeof out, "lib%s.so", name);
-  return written > 0 && written < static_cast<int>(sizeof out);
+  size_t length = 0;
+  const char* const parts[] = {"lib", name, ".so"};
+  for (const char* part : parts) {
+    for (; *part != '\0'; ++part) {
+      if (length + 1 >= sizeof out) return false;
+      out[length++] = *part;
+    }
+  }
+  out[length] = '\0';
+  return true;
 }
 
 }  // namespace

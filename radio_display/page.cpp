@@ -2,8 +2,8 @@
 // unit shows one fixed page, "TUNE": COM1, COM2, NAV1, NAV2 with their
 // presets, ADF and ATC, decoded from BCD variables, shown only while the
 // display has power; the key legends light with the panel lights.
-#include <cstdio>
-#include <cstdlib>
+#include <bit>
+#include <cstdint>
 
 #include "frame/elements.h"
 #include "frame/host_services.h"
@@ -33,10 +33,22 @@ void ApplyDisplayPower(ElementHead* element) {
 
 StringElement* AsString(ElementHead* element) { return reinterpret_cast<StringElement*>(element); }
 
+// Copies `text` into the element's buffer, cut to its capacity.
+void WriteText(ElementHead* element, const char* text, const char* end) {
+  char* buffer = AsString(element)->text_buffer;
+  int length = 0;
+  for (; text + length != end && length < kStringTextCapacity - 1; ++length) {
+    buffer[length] = text[length];
+  }
+  buffer[length] = '\0';
+}
+
 template <const char* Label>
 double GAUGE_CALL LabelText(ElementHead* element) {
   ApplyDisplayPower(element);
-  std::snprintf(AsString(element)->text_buffer, kStringTextCapacity, "%s", Label);
+  const char* end = Label;
+  while (*end != '\0') ++end;
+  WriteText(element, Label, end);
   return 0.0;
 }
 
@@ -67,50 +79,109 @@ class Scratch {
     return *this;
   }
   const char* text() const { return text_; }
+  const char* end() const { return text_ + length_; }
 
  private:
   char text_[16] = {};
   int length_ = 0;
 };
 
-// The scratch text read as a number the way atof reads it, narrowed to
-// single precision and widened again, printed with `format`.
-void WriteNumber(ElementHead* element, const Scratch& scratch, const char* format) {
-  const double number = static_cast<float>(std::atof(scratch.text()));
-  std::snprintf(AsString(element)->text_buffer, kStringTextCapacity, format, number);
+// The scratch text read as a number: digits with at most one point, exactly
+// as atof reads it in the "C" locale. The digits form an integer below 2^53
+// (at most 10 of them), so every step of the sum is exact, and one division
+// by an exact power of ten (at most 10^4) rounds once, to the nearest double.
+// In the 32-bit build this is SSE2 arithmetic, whatever the x87 precision.
+double ReadScratch(const Scratch& scratch) {
+  constexpr double kPowersOfTen[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0};
+  double digits = 0.0;
+  int decimals = -1;  // digits after the point; -1 before it
+  for (const char* c = scratch.text(); c != scratch.end(); ++c) {
+    if (*c == '.') {
+      decimals = 0;
+      continue;
+    }
+    digits = digits * 10.0 + (*c - '0');
+    if (decimals >= 0) ++decimals;
+  }
+  return decimals > 0 ? digits / kPowersOfTen[decimals] : digits;
+}
+
+// `number` with `decimals` digits after the point (0 to 2), rounded to
+// nearest with ties to even on its exact binary value: what "%.*f" prints in
+// the "C" locale. Worked out in integers from the float's bits, so neither
+// the C locale (the host process may have set a decimal comma) nor the x87
+// unit (the host may have lowered its precision) has a say. The scratch
+// holds at most 10 digits, so the number is below 2^34 and every step fits
+// in 64 bits.
+void WriteFixed(ElementHead* element, float number, int decimals) {
+  const uint32_t bits = std::bit_cast<uint32_t>(number);  // never negative here
+  const int exponent = static_cast<int>((bits >> 23) & 0xFF);
+  uint64_t scaled = (bits & 0x7FFFFF) | (exponent != 0 ? 0x800000u : 0u);
+  for (int i = 0; i < decimals; ++i) scaled *= 10;
+  const int shift = (exponent != 0 ? exponent : 1) - 150;  // number = mantissa * 2^shift
+  if (shift >= 0) {
+    scaled <<= shift;
+  } else if (shift > -64) {
+    const uint64_t rest = scaled & ((uint64_t{1} << -shift) - 1);
+    const uint64_t half = uint64_t{1} << (-shift - 1);
+    scaled >>= -shift;
+    if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
+  } else {
+    scaled = 0;
+  }
+  // The digits, least significant first, at least one before the point.
+  char reversed[24];
+  int count = 0;
+  do {
+    reversed[count++] = static_cast<char>('0' + scaled % 10);
+    scaled /= 10;
+  } while (scaled != 0 || count <= decimals);
+  char text[26];
+  int length = 0;
+  while (count > 0) {
+    if (count == decimals) text[length++] = '.';
+    text[length++] = reversed[--count];
+  }
+  WriteText(element, text, text + length);
+}
+
+// The scratch text read as a number, narrowed to single precision, printed
+// with `decimals` digits after the point.
+void WriteNumber(ElementHead* element, const Scratch& scratch, int decimals) {
+  WriteFixed(element, static_cast<float>(ReadScratch(scratch)), decimals);
 }
 
 uint32_t OwnValue(ElementHead* element) { return VarInteger(AsString(element)->source_vars[0]); }
 
-// "1%d%d.%d%d" of the four groups, as "%.2f".
+// "1%d%d.%d%d" of the four groups, with two decimals.
 double GAUGE_CALL RadioFrequencyText(ElementHead* element) {
   ApplyDisplayPower(element);
   const uint32_t v = OwnValue(element);
   Scratch scratch;
   scratch.Char('1').Group(v, 12).Group(v, 8).Char('.').Group(v, 4).Group(v, 0);
-  WriteNumber(element, scratch, "%.2f");
+  WriteNumber(element, scratch, 2);
   return 0.0;
 }
 
 // "%d%d%d%d.%d": the extension's bits 8-11, three groups of the variable,
-// the extension's bits 0-3; as "%.1f".
+// the extension's bits 0-3; with one decimal.
 double GAUGE_CALL AdfFrequencyText(ElementHead* element) {
   ApplyDisplayPower(element);
   const uint32_t v = OwnValue(element);
   const uint32_t a = VarInteger(vars[kAdfExtension]);
   Scratch scratch;
   scratch.Group(a, 8).Group(v, 8).Group(v, 4).Group(v, 0).Char('.').Group(a, 0);
-  WriteNumber(element, scratch, "%.1f");
+  WriteNumber(element, scratch, 1);
   return 0.0;
 }
 
-// "%d%d%d%d" of the four groups, as "%.0f".
+// "%d%d%d%d" of the four groups, with no decimals.
 double GAUGE_CALL TransponderCodeText(ElementHead* element) {
   ApplyDisplayPower(element);
   const uint32_t v = OwnValue(element);
   Scratch scratch;
   scratch.Group(v, 12).Group(v, 8).Group(v, 4).Group(v, 0);
-  WriteNumber(element, scratch, "%.0f");
+  WriteNumber(element, scratch, 0);
   return 0.0;
 }
 
