@@ -141,6 +141,7 @@ struct ServiceCalls {
   }
 
   static void FpStateChanged(const FpState& now) {
+    if (serving.host != nullptr) ++serving.host->fp_state_changes_;
     Append({.kind = LogKind::kFpStateChanged, .id = now.x87_control, .value = now.mxcsr_control});
   }
 

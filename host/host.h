@@ -215,6 +215,9 @@ class Host {
   // What the modules sent out, in order.
   const std::vector<LogEntry>& log() const { return log_; }
   void ClearLog() { log_.clear(); }
+  // How many calls into a module left the floating-point control state
+  // changed since this host was made (each is also in the log).
+  size_t fp_state_changes() const { return fp_state_changes_; }
   // The host's own notes: unknown variables, icon results it could not
   // show, and the like. Each distinct note once.
   const std::vector<std::string>& notes() const { return notes_; }
@@ -257,6 +260,7 @@ class Host {
   std::vector<std::string> notes_;
   std::vector<uint32_t> unknown_vars_;  // noted once each
   bool trace_lookups_ = false;
+  size_t fp_state_changes_ = 0;
   std::function<void(uint32_t, uint32_t)> key_handler_;
   SharedLibrary sound_library_;
   std::vector<std::unique_ptr<Module>> modules_;
@@ -264,7 +268,9 @@ class Host {
 };
 
 // Where the built modules and the sound library are, relative to the
-// running program (bin/ beside gauges/ and lib/ in a build tree).
+// running program (bin/ beside gauges/ and lib/ in a build tree). The
+// environment variable GAUGES_DIR, when set, names the gauge folder instead
+// (the 32-bit test programs load the files we ship that way).
 std::filesystem::path DefaultGaugeDir();
 std::filesystem::path DefaultSoundLibrary();
 

@@ -3,10 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 
+#include "host/fp_state.h"
 #include "tests/gauge_fixture.h"
 
 namespace {
@@ -246,6 +248,31 @@ TEST(SeveralGauges, KeyEventsReachTheSimulatorSideInOrder) {
   gauge->Click(5, 70);    // L1
   gauge->Click(360, 65);  // R1
   EXPECT_THAT(seen, ElementsAre(0x10344u, 0x1038Cu));
+}
+
+// A module that changes the floating-point control state (here the
+// simulator's side of a key event, run inside the module's mouse call,
+// stands in for one) is caught in the log.
+TEST(ServiceTable, ACallThatChangesTheFloatingPointStateIsLogged) {
+  host::Host host;
+  std::string error;
+  host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "VORN_Kestrel_FMC"), &error);
+  ASSERT_NE(module, nullptr) << error;
+  host::Gauge* gauge = host.CreateGauge(*module);
+  const host::FpState before = host::ReadFpState();
+  if (before.x87_control == 0) GTEST_SKIP() << "no x87 unit on this machine";
+  host.OnKeyEvent([](uint32_t, uint32_t) { host::SetX87Precision(24); });
+  gauge->Click(5, 70);  // L1
+  const int bits[] = {24, 0, 53, 64};
+  host::SetX87Precision(bits[(before.x87_control >> 8) & 3]);
+  host.OnKeyEvent(nullptr);
+  gauge->Click(5, 70);
+  EXPECT_EQ(host.fp_state_changes(), 1u);
+  const auto changed = std::count_if(host.log().begin(), host.log().end(), [](const auto& entry) {
+    return entry.kind == host::LogKind::kFpStateChanged;
+  });
+  EXPECT_EQ(changed, 1) << "log entries noting the change";
+  EXPECT_EQ(host::ReadFpState(), before);
 }
 
 TEST(HostNotes, AnUnsimulatedVariableIsNotedOnce) {
