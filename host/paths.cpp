@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <system_error>
 
 #include "host/host.h"
@@ -25,7 +26,11 @@ std::filesystem::path ProgramDir() {
 
 }  // namespace
 
-std::filesystem::path DefaultGaugeDir() { return ProgramDir().parent_path() / "gauges"; }
+std::filesystem::path DefaultGaugeDir() {
+  const char* dir = std::getenv("GAUGES_DIR");
+  if (dir != nullptr && *dir != '\0') return dir;
+  return ProgramDir().parent_path() / "gauges";
+}
 
 // The simulator keeps its sound library beside the program; so do we on
 // Windows. In a native build tree it is in lib/.

@@ -9,8 +9,12 @@ packages=(cmake ninja-build g++ binutils pkg-config ccache
           libcpp-httplib-dev nlohmann-json3-dev
           # the 32-bit gauge files the simulator loads
           g++-mingw-w64-i686-win32
+          # ... and their test programs (GoogleTest needs posix threads)
+          g++-mingw-w64-i686-posix
           # the same sources and tests as 64-bit Windows programs, under Wine
           g++-mingw-w64-x86-64-posix wine64
+          # a C locale with a decimal comma, for the gauges' locale tests
+          locales
           # the fuzz targets (libFuzzer)
           clang libclang-rt-14-dev
           # the live panel's test in a browser
@@ -19,14 +23,26 @@ packages=(cmake ninja-build g++ binutils pkg-config ccache
 command -v node >/dev/null || packages+=(nodejs)
 command -v npm >/dev/null || packages+=(npm)
 
+# 32-bit Wine loads the 32-bit gauge files we ship, where the kernel runs
+# 32-bit programs; elsewhere it cannot start, and the tests say so.
+here=$(cd "$(dirname "$0")" && pwd)
+i386=0
+if why=$("$here/can-run-32bit.sh"); then
+  i386=1
+  packages+=(wine32:i386)
+else
+  echo "setup: not installing 32-bit Wine: $why"
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
     missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+locale_missing=0
+locale -a 2>/dev/null | grep -qx 'de_DE.utf8' || locale_missing=1
+[ ${#missing[@]} -eq 0 ] && [ $locale_missing -eq 0 ] && exit 0
 
-echo "setup: installing ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   command -v sudo >/dev/null || {
@@ -37,5 +53,17 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo=sudo
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if [ $i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+if [ $locale_missing -eq 1 ]; then
+  echo "setup: generating the de_DE.UTF-8 locale"
+  $sudo sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
+fi

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: natively, again with AddressSanitizer and
-# UndefinedBehaviorSanitizer (any report fails), and as Windows programs
-# under Wine; then one short pass of the benchmarks.
+# UndefinedBehaviorSanitizer (any report fails), as Windows programs under
+# Wine (the 32-bit gauge files we ship under 32-bit Wine, where the machine
+# can run it), each fuzz target for a short fixed number of runs; then one
+# short pass of the benchmarks.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -9,8 +11,10 @@ jobs=$(nproc)
 # The browser test's driver, exactly as package-lock.json pins it.
 (cd "$root/tests/e2e" && npm ci --no-audit --no-fund --loglevel=error)
 
-echo "== the 32-bit gauge files (the native tests check them as files)"
+echo "== the 32-bit gauge files (the native tests check them as files) and their test programs"
 "$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
+"$root/tools/build.sh" build/win32-tests \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32-tests.cmake" -DGAUGES_BENCHMARKS=OFF
 
 echo "== native build and tests (the live panel in Chromium among them)"
 "$root/tools/build.sh" build/native -DGAUGES_E2E=ON
@@ -25,6 +29,27 @@ echo "== the modules and their tests as Windows programs, under Wine"
 "$root/tools/build.sh" build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake" \
   -DGAUGES_BENCHMARKS=OFF
 ctest --test-dir "$root/build/win64" --output-on-failure
+
+echo "== the module suites against the 32-bit gauge files we ship, under 32-bit Wine"
+if why=$("$root/tools/can-run-32bit.sh"); then
+  # The test programs load the gauge files of build/win32, the ones we ship:
+  # each suite at the default x87 precision, at 24 bits, and in a C locale
+  # with a decimal comma (the test names say which).
+  GAUGES_DIR=$root/build/win32/gauges ctest --test-dir "$root/build/win32-tests" --output-on-failure
+  # The bench's own read-outs from our real files, against the native ones
+  # (the files' paths and Windows line ends aside).
+  normalise() { sed -e 's/\r$//' -e 's/  (.*\.\(so\|gau\))$//'; }
+  diff <("$root/build/native/bin/panel-bench" show | normalise) \
+       <("$root/tools/wine-run.sh" "$root/build/win32/bin/panel-bench.exe" show | normalise) ||
+    { echo "panel-bench.exe show under 32-bit Wine differs from the native show (above)" >&2; exit 1; }
+  echo "panel-bench.exe show under 32-bit Wine: the same as the native show"
+else
+  echo "SKIPPED: the 32-bit suites and panel-bench.exe under 32-bit Wine: $why."
+  echo "SKIPPED: they are built (build/win32) and run on a machine that runs 32-bit programs."
+fi
+
+echo "== fuzz targets (a short, fixed number of runs from each seed corpus)"
+"$root/tools/fuzz.sh" --smoke 2000
 
 echo "== benchmarks (one short pass: they must run and allocate nothing)"
 "$root/build/native/bin/gauge_benchmarks" --benchmark_min_time=0.05
