@@ -85,6 +85,11 @@ bool Panel::Open(const PanelOptions& options, const std::vector<std::string>& ga
     std::string why;
     host::Module* module = LoadGauge(host_, options.gauge_dir, name, &why);
     if (module == nullptr) {
+      std::error_code ec;
+      if (std::filesystem::exists(host::GaugeFile(options.gauge_dir, name), ec)) {
+        return fail(why + " (copy the module again, or build it with tools/build.sh "
+                          "build/native; the modules' folder is given with --gauges DIR)");
+      }
       return fail(why + " (build the native tree with tools/build.sh build/native, or give the "
                         "modules' folder with --gauges DIR)");
     }

@@ -105,7 +105,7 @@ bool GaugePictures::LoadFile(const std::filesystem::path& gau_file, std::string*
   host::PeImage image;
   std::string why;
   if (!host::ReadPeImage(gau_file, &image, &why)) {
-    if (error) *error = "cannot take pictures from " + gau_file.string() + ": " + why;
+    if (error) *error = "cannot take pictures from " + why;  // why names the file
     return false;
   }
   std::map<uint32_t, Picture> pictures;

@@ -153,9 +153,9 @@ bool ReadResources(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
         }
         total += data_size;
         if (total > r.file_size()) {
-          return r.Fail("the resources together claim more bytes than the file holds (" +
-                        std::to_string(total) + " of " + std::to_string(r.file_size()) +
-                        " after " + std::to_string(image->resources.size() + 1) +
+          return r.Fail("the resources together claim more bytes than the file holds (the first " +
+                        std::to_string(image->resources.size() + 1) + " claim " +
+                        std::to_string(total) + " of its " + std::to_string(r.file_size()) +
                         "): entries share their data, so the file is damaged or crafted");
         }
         PeResource resource{type, id, language, {}};
@@ -286,13 +286,13 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
 bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    if (error) *error = path.string() + " is a folder, not a gauge file";
+    if (error) *error = path.string() + ": a folder, not a gauge file";
     return false;
   }
   const uintmax_t size = std::filesystem::file_size(path, ec);
   std::ifstream in(path, std::ios::binary);
   if (ec || !in) {
-    if (error) *error = "cannot read " + path.string() + (ec ? " (" + ec.message() + ")" : "");
+    if (error) *error = path.string() + ": cannot be read" + (ec ? " (" + ec.message() + ")" : "");
     return false;
   }
   if (size > kMaxPeFileBytes) {
@@ -305,7 +305,7 @@ bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string*
   }
   std::vector<uint8_t> file(static_cast<size_t>(size));
   if (!in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(size))) {
-    if (error) *error = "cannot read " + path.string();
+    if (error) *error = path.string() + ": cannot be read";
     return false;
   }
   std::string why;

@@ -58,7 +58,8 @@ struct PeImage {
   const PeResource* Find(uint32_t type, uint32_t id) const;
 };
 
-// Reads `path`; on failure returns false and says why in `error`. The
+// Reads `path`; on failure returns false and says why in `error`, starting
+// with the path. The
 // resources' bytes together never exceed the file's size: a file whose
 // resources share their data is refused.
 bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error);
