@@ -18,6 +18,8 @@ using Phdr = Elf64_Phdr;
 using Shdr = Elf64_Shdr;
 using Dyn = Elf64_Dyn;
 using Sym = Elf64_Sym;
+using Rela = Elf64_Rela;
+using Rel = Elf64_Rel;
 constexpr unsigned char kClass = ELFCLASS64;
 constexpr const char* kClassName = "64-bit";
 #else
@@ -26,9 +28,19 @@ using Phdr = Elf32_Phdr;
 using Shdr = Elf32_Shdr;
 using Dyn = Elf32_Dyn;
 using Sym = Elf32_Sym;
+using Rela = Elf32_Rela;
+using Rel = Elf32_Rel;
 constexpr unsigned char kClass = ELFCLASS32;
 constexpr const char* kClassName = "32-bit";
 #endif
+
+inline uint64_t SymbolOf(uint64_t info) {
+#if __SIZEOF_POINTER__ == 8
+  return ELF64_R_SYM(info);
+#else
+  return ELF32_R_SYM(info);
+#endif
+}
 
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 constexpr unsigned char kData = ELFDATA2LSB;
@@ -254,9 +266,22 @@ class Checker {
                     " lies outside the loaded segments: damaged");
       }
     }
-    uint64_t entry_size = 0;
-    if (value_of(DT_SYMENT, &entry_size) && entry_size != sizeof(Sym)) {
-      return Fail("the dynamic table's symbol size is damaged");
+    const struct {
+      int64_t tag;
+      uint64_t size;
+      const char* what;
+    } entry_sizes[] = {{DT_SYMENT, sizeof(Sym), "symbol"},
+                       {DT_RELAENT, sizeof(Rela), "relocation"},
+                       {DT_RELENT, sizeof(Rel), "relocation"}};
+    for (const auto& entry : entry_sizes) {
+      uint64_t size = 0;
+      if (value_of(entry.tag, &size) && size != entry.size) {
+        return Fail(std::string("the dynamic table's ") + entry.what + " size is damaged");
+      }
+    }
+    uint64_t plt_kind = 0;
+    if (value_of(DT_PLTREL, &plt_kind) && plt_kind != DT_RELA && plt_kind != DT_REL) {
+      return Fail("the dynamic table's procedure linkage relocation kind is damaged");
     }
     // Names: offsets into the string table, each ending inside it.
     uint64_t strtab = 0, strsz = 0;
@@ -269,6 +294,54 @@ class Checker {
       if (!FileOffset(strtab + name, strsz - name, &at) ||
           std::memchr(data_ + at, 0, strsz - name) == nullptr) {
         return Fail("a name in the dynamic table does not end: damaged");
+      }
+    }
+    return Relocations(value_of);
+  }
+
+  // Each relocation writes inside a loaded segment and names a symbol whose
+  // record and name lie inside the file: the loader follows both unchecked.
+  template <typename ValueOf>
+  bool Relocations(ValueOf value_of) {
+    uint64_t symtab = 0, strtab = 0, strsz = 0;
+    const bool has_symbols = value_of(DT_SYMTAB, &symtab);
+    value_of(DT_STRTAB, &strtab);
+    value_of(DT_STRSZ, &strsz);
+    uint64_t plt_kind = DT_RELA;
+    value_of(DT_PLTREL, &plt_kind);
+    const struct {
+      int64_t tag, size_tag, count_tag;
+      bool addend;
+    } tables[] = {{DT_RELA, DT_RELASZ, DT_RELACOUNT, true},
+                  {DT_REL, DT_RELSZ, DT_RELCOUNT, false},
+                  {DT_JMPREL, DT_PLTRELSZ, DT_NULL, plt_kind == DT_RELA}};
+    for (const auto& table : tables) {
+      uint64_t address = 0, size = 0, at = 0;
+      if (!value_of(table.tag, &address) || !value_of(table.size_tag, &size)) continue;
+      if (!FileOffset(address, size, &at)) {
+        return Fail("the relocations lie outside the loaded segments: damaged");
+      }
+      const uint64_t entry = table.addend ? sizeof(Rela) : sizeof(Rel);
+      uint64_t relative = 0;
+      if (table.count_tag != DT_NULL && value_of(table.count_tag, &relative) &&
+          relative > size / entry) {
+        return Fail("the dynamic table counts more relocations than there are: damaged");
+      }
+      for (uint64_t offset = at; offset + entry <= at + size; offset += entry) {
+        const auto rel = Read<Rel>(offset);  // a Rela begins as a Rel
+        if (!InLoaded(rel.r_offset, sizeof(void*), true)) {
+          return Fail("a relocation at byte " + std::to_string(offset) +
+                      " writes outside the loaded segments: damaged");
+        }
+        const uint64_t symbol = SymbolOf(rel.r_info);
+        if (symbol == 0) continue;
+        uint64_t record = 0;
+        if (!has_symbols || symbol > (UINT64_MAX - symtab) / sizeof(Sym) - 1 ||
+            !FileOffset(symtab + symbol * sizeof(Sym), sizeof(Sym), &record) ||
+            Read<Sym>(record).st_name >= strsz) {
+          return Fail("a relocation at byte " + std::to_string(offset) +
+                      " names a symbol outside the symbol table: damaged");
+        }
       }
     }
     return true;
