@@ -41,6 +41,13 @@ inline uint64_t SymbolOf(uint64_t info) {
   return ELF32_R_SYM(info);
 #endif
 }
+inline uint64_t TypeOf(uint64_t info) {
+#if __SIZEOF_POINTER__ == 8
+  return ELF64_R_TYPE(info);
+#else
+  return ELF32_R_TYPE(info);
+#endif
+}
 
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 constexpr unsigned char kData = ELFDATA2LSB;
@@ -60,6 +67,22 @@ constexpr uint16_t kMachine = EM_ARM;
 constexpr uint16_t kMachine = EM_RISCV;
 #else
 constexpr uint16_t kMachine = EM_NONE;  // not checked
+#endif
+
+// The relocation type the loader counts as relative (DT_RELACOUNT): it
+// asserts, ending the process, when a counted one is of another type.
+#if defined(__x86_64__)
+constexpr uint64_t kRelative = R_X86_64_RELATIVE;
+#elif defined(__i386__)
+constexpr uint64_t kRelative = R_386_RELATIVE;
+#elif defined(__aarch64__)
+constexpr uint64_t kRelative = R_AARCH64_RELATIVE;
+#elif defined(__arm__)
+constexpr uint64_t kRelative = R_ARM_RELATIVE;
+#elif defined(__riscv)
+constexpr uint64_t kRelative = R_RISCV_RELATIVE;
+#else
+constexpr uint64_t kRelative = UINT64_MAX;  // not checked
 #endif
 
 struct Span {
@@ -329,6 +352,11 @@ class Checker {
       }
       for (uint64_t offset = at; offset + entry <= at + size; offset += entry) {
         const auto rel = Read<Rel>(offset);  // a Rela begins as a Rel
+        if ((offset - at) / entry < relative && kRelative != UINT64_MAX &&
+            TypeOf(rel.r_info) != kRelative) {
+          return Fail("the dynamic table counts a relocation at byte " + std::to_string(offset) +
+                      " as relative, which it is not: damaged");
+        }
         if (!InLoaded(rel.r_offset, sizeof(void*), true)) {
           return Fail("a relocation at byte " + std::to_string(offset) +
                       " writes outside the loaded segments: damaged");
