@@ -55,40 +55,28 @@ constexpr unsigned char kData = ELFDATA2LSB;
 constexpr unsigned char kData = ELFDATA2MSB;
 #endif
 
+// This machine, and the relocation type its loader counts as relative
+// (DT_RELACOUNT): the loader asserts, ending the process, when a counted
+// relocation is of another type.
 #if defined(__x86_64__)
 constexpr uint16_t kMachine = EM_X86_64;
-#elif defined(__i386__)
-constexpr uint16_t kMachine = EM_386;
-#elif defined(__aarch64__)
-constexpr uint16_t kMachine = EM_AARCH64;
-#elif defined(__arm__)
-constexpr uint16_t kMachine = EM_ARM;
-#elif defined(__riscv)
-constexpr uint16_t kMachine = EM_RISCV;
-#else
-constexpr uint16_t kMachine = EM_NONE;  // not checked
-#endif
-
-// The relocation type the loader counts as relative (DT_RELACOUNT): it
-// asserts, ending the process, when a counted one is of another type.
-#if defined(__x86_64__)
 constexpr uint64_t kRelative = R_X86_64_RELATIVE;
 #elif defined(__i386__)
+constexpr uint16_t kMachine = EM_386;
 constexpr uint64_t kRelative = R_386_RELATIVE;
 #elif defined(__aarch64__)
+constexpr uint16_t kMachine = EM_AARCH64;
 constexpr uint64_t kRelative = R_AARCH64_RELATIVE;
 #elif defined(__arm__)
+constexpr uint16_t kMachine = EM_ARM;
 constexpr uint64_t kRelative = R_ARM_RELATIVE;
 #elif defined(__riscv)
+constexpr uint16_t kMachine = EM_RISCV;
 constexpr uint64_t kRelative = R_RISCV_RELATIVE;
 #else
+constexpr uint16_t kMachine = EM_NONE;      // not checked
 constexpr uint64_t kRelative = UINT64_MAX;  // not checked
 #endif
-
-struct Span {
-  uint64_t begin = 0;
-  uint64_t end = 0;  // one past
-};
 
 class Checker {
  public:

@@ -6,10 +6,12 @@
 // (class, byte order, machine) and names a shared object; the program
 // header table, every segment's bytes, the dynamic table and what its
 // entries point at, and the section header table all lie inside the file
-// and, where the loader reads them from memory, inside a loaded segment.
+// and, where the loader reads them from memory, inside a loaded segment;
+// every relocation writes inside a loaded segment and names a symbol
+// inside the symbol table.
 //
-// They do not make a file safe to run: relocations, symbols and the code
-// itself are the module's. Loading a file the program did not build is
+// They do not make a file safe to run: hash tables, version records,
+// initialisers and the code itself are the module's. Loading a file the program did not build is
 // done in a child process (host/probe.h), where a crash becomes a report.
 #pragma once
 
