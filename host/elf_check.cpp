@@ -189,6 +189,13 @@ class Checker {
       }
     }
     if (dynamic_ == nullptr) return Fail("the library has no dynamic table");
+    // The loader reads the table where it is mapped; these checks read it
+    // from the file: the two must be the same bytes.
+    uint64_t mapped_at = 0;
+    if (!FileOffset(dynamic_->p_vaddr, dynamic_->p_filesz, &mapped_at) ||
+        mapped_at != dynamic_->p_offset) {
+      return Fail("the dynamic table's place in the file and in memory disagree: damaged");
+    }
     return true;
   }
 
