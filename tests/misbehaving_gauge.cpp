@@ -1,7 +1,9 @@
 // A gauge module that misbehaves on purpose, for trying modules in a child
-// process: built as misbehaving_crash.so, whose gauge writes through a null
-// pointer when it is created, and misbehaving_hang.so, whose gauge never
+// process: built as misbehaving_crash.so, whose gauge writes where nothing
+// is mapped when it is created, and misbehaving_hang.so, whose gauge never
 // returns from an update. Both pass every check the host makes on a file.
+#include <cstdint>
+
 #include "frame/elements.h"
 #include "frame/linkage.h"
 #include "frame/mouse_rect.h"
@@ -10,7 +12,10 @@ namespace {
 
 void GAUGE_CALL Callback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
 #if defined(MISBEHAVE_CRASH)
-  if (event == kPanelInitialise) *static_cast<volatile int*>(nullptr) = 1;
+  // A wild write, as through a damaged pointer (not a null one, which the
+  // sanitizers would report before the crash).
+  volatile uintptr_t nowhere = 16;
+  if (event == kPanelInitialise) *reinterpret_cast<volatile int*>(nowhere) = 1;
 #else
   if (event == kPanelUpdate) {
     for (volatile bool forever = true; forever;) {
