@@ -33,6 +33,14 @@ PanelOptions DefaultPanelOptions();
 // True if `name` is one of the four gauges; else says which they are.
 bool CheckGaugeName(const std::string& name, std::string* error);
 
+// Loads the module of gauge `name` from `dir` into `host`, refusing a file
+// that holds another gauge. Modules from anywhere but the build's own
+// folder (host::DefaultGaugeDir) are first tried in a child process
+// (host/probe.h), so a damaged one is refused with a reason instead of
+// crashing the bench.
+host::Module* LoadGauge(host::Host& host, const std::filesystem::path& dir,
+                        const std::string& name, std::string* error);
+
 class Panel {
  public:
   // The host and the aircraft (in its reset state, partners registered);

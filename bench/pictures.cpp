@@ -28,8 +28,8 @@ constexpr size_t kHeaderSize = 40;
 constexpr size_t kPaletteEntries = 256;
 constexpr size_t kPaletteSize = kPaletteEntries * 4;
 // Larger than any gauge face; a bound that keeps a damaged header from
-// asking for gigabytes.
-constexpr int32_t kLargestSide = 8192;
+// asking for gigabytes. The largest picture decodes into 64 MB.
+constexpr int32_t kLargestSide = host::kLargestBitmapSide;
 
 }  // namespace
 
@@ -105,7 +105,7 @@ bool GaugePictures::LoadFile(const std::filesystem::path& gau_file, std::string*
   host::PeImage image;
   std::string why;
   if (!host::ReadPeImage(gau_file, &image, &why)) {
-    if (error) *error = "cannot take pictures from " + gau_file.string() + ": " + why;
+    if (error) *error = "cannot take pictures from " + why;  // why names the file
     return false;
   }
   std::map<uint32_t, Picture> pictures;

@@ -100,7 +100,8 @@ int Show(const Options& options) {
 
   std::vector<host::Gauge*> gauges;
   for (const char* name : kGaugeNames) {
-    host::Module* module = host.LoadModule(host::GaugeFile(options.gauge_dir, name), &error);
+    host::Module* module =
+        host.LoadModule(host::GaugeFile(options.gauge_dir, name), name, &error);
     if (module == nullptr) {
       std::fprintf(stderr, "panel-bench: %s\n", error.c_str());
       return 1;

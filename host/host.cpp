@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "gauge_sound/gauge_sound.h"
+#include "host/elf_check.h"
 #include "host/fp_state.h"
 
 namespace host {
@@ -291,6 +292,11 @@ void Host::SetSoundRoot(const std::filesystem::path& folder) {
 }
 
 Module* Host::LoadModule(const std::filesystem::path& path, std::string* error) {
+  return LoadModule(path, {}, error);
+}
+
+Module* Host::LoadModule(const std::filesystem::path& path, std::string_view gauge,
+                         std::string* error) {
   auto fail = [&](const std::string& why) -> Module* {
     if (error) *error = "cannot load gauge module " + path.string() + ": " + why;
     return nullptr;
@@ -302,6 +308,9 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string* error) 
   std::unique_ptr<Module> module(new Module);
   module->path_ = std::filesystem::absolute(path, ec);
   std::string why;
+#if !defined(_WIN32)
+  if (!CheckElfFile(module->path_, &why)) return fail(why);
+#endif
   if (!module->library_.Open(module->path_, &why)) {
     return fail("not a loadable shared library (" + why + ")");
   }
@@ -322,6 +331,13 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string* error) 
   if (header->gauge_callback == nullptr) return fail("its gauge header has no gauge callback");
   if (header->element_list == nullptr || *header->element_list == nullptr) {
     return fail("its gauge header has no elements");
+  }
+  if (!gauge.empty()) {
+    const std::string found = module->name();
+    if (found != gauge) {
+      return fail("it holds the gauge '" + found + "', not '" + std::string(gauge) +
+                  "' (a copy of another gauge's file under this name?)");
+    }
   }
 
   module->import_table_[0].service_table = ServiceTable();

@@ -239,7 +239,14 @@ class Host {
 
   // Loads a gauge module, writes the service table into its ImportTable,
   // calls module_init. On failure returns null and says why in `error`.
+  // Elsewhere than on Windows the file is first checked as an ELF shared
+  // object (host/elf_check.h), so a file cut short or damaged is refused
+  // before the system's loader sees it.
   Module* LoadModule(const std::filesystem::path& path, std::string* error);
+  // The same, and refuses a module whose header names another gauge than
+  // `gauge` (a file copied under another gauge's name).
+  Module* LoadModule(const std::filesystem::path& path, std::string_view gauge,
+                     std::string* error);
   // Kills the module's live gauges, calls module_deinit, unloads it.
   void UnloadModule(Module* module);
 

@@ -1,8 +1,9 @@
 #include "host/pe_image.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <system_error>
 
 namespace host {
 namespace {
@@ -69,6 +70,8 @@ class Reader {
     return true;
   }
 
+  uint64_t file_size() const { return file_.size(); }
+
   std::vector<Section> sections;
 
  private:
@@ -87,8 +90,10 @@ constexpr uint32_t kNamed = 0x80000000;
 
 // One level of the resource tree: calls `visit(id, offset)` for each numbered
 // entry, `offset` being the entry's target relative to the resource root.
-template <typename Visit>
-bool ResourceLevel(Reader& r, uint64_t root, uint32_t directory, int* named, Visit visit) {
+// A named entry is only counted (`named_entry(name)`).
+template <typename Visit, typename Named>
+bool ResourceLevel(Reader& r, uint64_t root, uint32_t directory, int* named, Visit visit,
+                   Named named_entry) {
   uint16_t named_count, id_count;
   if (!r.U16(root + directory + 12, &named_count) || !r.U16(root + directory + 14, &id_count)) {
     return false;
@@ -98,6 +103,7 @@ bool ResourceLevel(Reader& r, uint64_t root, uint32_t directory, int* named, Vis
     const uint64_t entry = root + directory + 16 + 8ull * i;
     if (!r.U32(entry, &name) || !r.U32(entry + 4, &target)) return false;
     if ((name & kNamed) != 0) {
+      if (!named_entry(name)) return false;
       ++*named;
       continue;
     }
@@ -106,19 +112,52 @@ bool ResourceLevel(Reader& r, uint64_t root, uint32_t directory, int* named, Vis
   return true;
 }
 
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", value);
+  return text;
+}
+
 bool ReadResources(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
   uint64_t root;
   if (!r.Map(rva, size, &root)) return false;
-  return ResourceLevel(r, root, 0, &image->named_resources, [&](uint32_t type, uint32_t types) {
+  // Every entry of every level counts, so directories that point at each
+  // other's entries cannot multiply the work; the bytes taken together
+  // stay within the file, so entries sharing one block cannot multiply it.
+  uint32_t entries = 0;
+  uint64_t total = 0;
+  auto count = [&](uint32_t) {
+    if (++entries <= kMaxResourceEntries) return true;
+    return r.Fail("the resource tree has more than " + std::to_string(kMaxResourceEntries) +
+                  " entries (no gauge file has so many): the file is damaged or crafted");
+  };
+  auto level = [&](uint32_t directory, auto visit) {
+    return ResourceLevel(r, root, directory, &image->named_resources,
+                         [&](uint32_t id, uint32_t target) { return count(id) && visit(id, target); },
+                         count);
+  };
+  return level(0, [&](uint32_t type, uint32_t types) {
     if ((types & kSubdirectory) == 0) return r.Fail("a resource type is not a directory");
-    return ResourceLevel(r, root, types & ~kSubdirectory, &image->named_resources,
-                         [&](uint32_t id, uint32_t ids) {
+    return level(types & ~kSubdirectory, [&](uint32_t id, uint32_t ids) {
       if ((ids & kSubdirectory) == 0) return r.Fail("a resource id is not a directory");
-      return ResourceLevel(r, root, ids & ~kSubdirectory, &image->named_resources,
-                           [&](uint32_t language, uint32_t data) {
+      return level(ids & ~kSubdirectory, [&](uint32_t language, uint32_t data) {
         if ((data & kSubdirectory) != 0) return r.Fail("a resource nests too deep");
         uint32_t data_rva, data_size;
         if (!r.U32(root + data, &data_rva) || !r.U32(root + data + 4, &data_size)) return false;
+        if (type == kResourceTypeBitmap && data_size > kMaxBitmapBytes) {
+          return r.Fail("bitmap " + Hex(id) + " is " + std::to_string(data_size) +
+                        " bytes, more than the largest picture takes (" +
+                        std::to_string(kLargestBitmapSide) + " x " +
+                        std::to_string(kLargestBitmapSide) + ", " +
+                        std::to_string(kMaxBitmapBytes) + " bytes)");
+        }
+        total += data_size;
+        if (total > r.file_size()) {
+          return r.Fail("the resources together claim more bytes than the file holds (the first " +
+                        std::to_string(image->resources.size() + 1) + " claim " +
+                        std::to_string(total) + " of its " + std::to_string(r.file_size()) +
+                        "): entries share their data, so the file is damaged or crafted");
+        }
         PeResource resource{type, id, language, {}};
         if (!r.Bytes(data_rva, data_size, &resource.bytes)) return false;
         image->resources.push_back(std::move(resource));
@@ -190,6 +229,11 @@ const PeResource* PeImage::Find(uint32_t type, uint32_t id) const {
 bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string* error) {
   *image = PeImage{};
   Reader r(file, error);
+  if (file.size() > kMaxPeFileBytes) {
+    return r.Fail("the file is " + std::to_string(file.size()) +
+                  " bytes, larger than any gauge file (at most " +
+                  std::to_string(kMaxPeFileBytes) + ")");
+  }
   uint16_t mz;
   uint32_t pe_offset, signature;
   if (!r.U16(0, &mz) || mz != 0x5A4D) return r.Fail("not a Windows library (no MZ header)");
@@ -209,6 +253,10 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
   uint32_t directory_count;
   if (!r.U32(optional + 92, &directory_count)) return false;
 
+  if (section_count > kMaxPeSections) {
+    return r.Fail("the file claims " + std::to_string(section_count) + " sections, more than " +
+                  std::to_string(kMaxPeSections) + ": the file is damaged");
+  }
   const uint64_t section_table = optional + optional_size;
   for (uint32_t i = 0; i < section_count; ++i) {
     const uint64_t s = section_table + 40ull * i;
@@ -236,13 +284,30 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
 }
 
 bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = "cannot read " + path.string();
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    if (error) *error = path.string() + ": a folder, not a gauge file";
     return false;
   }
-  const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+  const uintmax_t size = std::filesystem::file_size(path, ec);
+  std::ifstream in(path, std::ios::binary);
+  if (ec || !in) {
+    if (error) *error = path.string() + ": cannot be read" + (ec ? " (" + ec.message() + ")" : "");
+    return false;
+  }
+  if (size > kMaxPeFileBytes) {
+    if (error) {
+      *error = path.string() + " is " + std::to_string(size) +
+               " bytes, larger than any gauge file (at most " + std::to_string(kMaxPeFileBytes) +
+               ")";
+    }
+    return false;
+  }
+  std::vector<uint8_t> file(static_cast<size_t>(size));
+  if (!in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(size))) {
+    if (error) *error = path.string() + ": cannot be read";
+    return false;
+  }
   std::string why;
   if (!ParsePeImage(file, image, &why)) {
     if (error) *error = path.string() + ": " + why;

@@ -17,6 +17,20 @@ inline constexpr uint16_t kCharacteristicDll = 0x2000;
 inline constexpr uint32_t kSectionExecutable = 0x20000000;
 inline constexpr uint32_t kResourceTypeBitmap = 2;
 
+// Limits far past any real gauge file (the largest is about 1.5 MB with a
+// few dozen resources), so that a crafted file costs no more to read than
+// its size: past them a file is refused with a reason, never read on.
+inline constexpr uint64_t kMaxPeFileBytes = 64ull << 20;
+inline constexpr uint32_t kMaxPeSections = 96;  // as many as the Windows loader takes
+// Entries of the resource tree, all three levels together.
+inline constexpr uint32_t kMaxResourceEntries = 4096;
+// The largest picture, each way: a bitmap resource (8 bits a pixel, a
+// 256-entry palette) for anything larger is refused, and so is a bitmap
+// header that claims more.
+inline constexpr int32_t kLargestBitmapSide = 4096;
+inline constexpr uint64_t kMaxBitmapBytes =
+    40 + 256 * 4 + uint64_t{kLargestBitmapSide} * kLargestBitmapSide;
+
 struct PeExport {
   std::string name;
   uint32_t rva = 0;
@@ -44,7 +58,10 @@ struct PeImage {
   const PeResource* Find(uint32_t type, uint32_t id) const;
 };
 
-// Reads `path`; on failure returns false and says why in `error`.
+// Reads `path`; on failure returns false and says why in `error`, starting
+// with the path. The
+// resources' bytes together never exceed the file's size: a file whose
+// resources share their data is refused.
 bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error);
 bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string* error);
 

@@ -38,7 +38,11 @@ case $1 in
     [ $# -eq 2 ] || usage
     for target in "${targets[@]}"; do
       echo "fuzz: $target, $2 runs from fuzz/corpus/$target"
-      run "$target" -runs="$2" "$root/fuzz/corpus/$target" 2>"$build/$target.smoke.log" ||
+      # New inputs go to the first folder given: a scratch one, so the
+      # committed seeds stay as they are.
+      scratch=$build/smoke/$target
+      rm -rf "$scratch"; mkdir -p "$scratch"
+      run "$target" -runs="$2" "$scratch" "$root/fuzz/corpus/$target" 2>"$build/$target.smoke.log" ||
         { tail -40 "$build/$target.smoke.log" >&2; exit 1; }
     done ;;
   -*) usage ;;

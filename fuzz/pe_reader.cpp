@@ -1,0 +1,35 @@
+// The gauge files' reader and the bitmaps in them: bytes that start with
+// "MZ" are read as a gauge file and every bitmap resource found is decoded;
+// anything else is decoded as one bitmap resource. Either way the answer is
+// a picture or a reason, never a crash, a hang or unbounded memory.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench/render.h"
+#include "host/pe_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::vector<uint8_t> bytes(data, data + size);
+  std::string error;
+  bench::Picture picture;
+  if (size < 2 || data[0] != 'M' || data[1] != 'Z') {
+    if (!bench::DecodeBitmap(bytes, &picture, &error) && error.empty()) std::abort();
+    return 0;
+  }
+  host::PeImage image;
+  if (!host::ParsePeImage(bytes, &image, &error)) {
+    if (error.empty()) std::abort();  // a refusal always says why
+    return 0;
+  }
+  uint64_t total = 0;
+  for (const host::PeResource& resource : image.resources) total += resource.bytes.size();
+  if (total > size) std::abort();  // never more than the file holds
+  for (const host::PeResource& resource : image.resources) {
+    if (resource.type != host::kResourceTypeBitmap) continue;
+    error.clear();
+    if (!bench::DecodeBitmap(resource.bytes, &picture, &error) && error.empty()) std::abort();
+  }
+  return 0;
+}
