@@ -1,6 +1,7 @@
 #include "bench/scenario.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
@@ -10,6 +11,8 @@
 #include <random>
 #include <sstream>
 #include <thread>
+
+#include <nlohmann/json.hpp>
 
 #include "bench/commands.h"
 
@@ -101,6 +104,12 @@ std::string Hex(uint32_t value) {
 std::string Number(double value) {
   char text[40];
   std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+std::string Fixed2(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.2f", value);
   return text;
 }
 
@@ -231,8 +240,11 @@ class Parser {
   Parser(std::string file, std::vector<ScenarioProblem>* errors)
       : file_(std::move(file)), errors_(errors) {}
 
-  void Parse(const std::string& text, std::vector<Command>* commands) {
-    std::istringstream lines(text);
+  void Parse(std::string_view text, std::vector<Command>* commands) {
+    // A byte-order mark, as some editors write at the start of UTF-8 text.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
+    std::istringstream lines{std::string(text)};
     std::string line;
     int number = 0;
     while (std::getline(lines, line)) {
@@ -249,11 +261,15 @@ class Parser {
       line_ = number;
       if (ParseCommand(tokens, &command)) commands->push_back(std::move(command));
     }
+    if (commands->empty() && errors_->empty()) {
+      Error(0, "the script has no commands (it is empty, or holds only comments): "
+               "docs/scenarios.md lists the commands");
+    }
   }
 
  private:
   bool Error(int line, const std::string& message) {
-    errors_->push_back({file_, line, message});
+    errors_->push_back({file_, line, Visible(message)});
     return false;
   }
   bool Error(const std::string& message) { return Error(line_, message); }
@@ -274,42 +290,35 @@ class Parser {
 
   bool VarId(const Token& token, uint32_t* id) {
     const std::string& s = token.text;
-    char* end = nullptr;
-    errno = 0;
-    unsigned long long value = 0;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-      value = std::strtoull(s.c_str() + 2, &end, 16);
-    } else if (!s.empty() && s[0] >= '0' && s[0] <= '9') {
-      value = std::strtoull(s.c_str(), &end, 10);
-    }
-    if (end == nullptr || *end != '\0' || errno != 0 || value > 0xFFFFFFFFull) {
+    const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    if (!WholeWord(hex ? std::string_view(s).substr(2) : std::string_view(s), hex ? 16 : 10, id)) {
       return Error("'" + s + "' is not a variable id: write it in hex, like 0x2f1");
     }
-    *id = static_cast<uint32_t>(value);
     return true;
   }
 
   bool HexBits(const Token& token, uint32_t* bits) {
-    std::string s = token.text;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = s.substr(2);
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long value = s.empty() ? 0 : std::strtoull(s.c_str(), &end, 16);
-    if (s.empty() || s.size() > 8 || end == nullptr || *end != '\0' || errno != 0 ||
-        s[0] == '-' || s[0] == '+') {
+    std::string_view s = token.text;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+    if (s.size() > 8 || !WholeWord(s, 16, bits)) {
       return Error("'" + token.text +
                    "' is not a BCD value: write up to eight hex digits, like 2165 for 121.65");
     }
-    *bits = static_cast<uint32_t>(value);
     return true;
   }
 
   bool Real(const Token& token, double* value, const char* what) {
     const std::string& s = token.text;
     const bool hex = s.find('x') != std::string::npos || s.find('X') != std::string::npos;
-    char* end = nullptr;
-    const double number = s.empty() || hex ? 0.0 : std::strtod(s.c_str(), &end);
-    if (s.empty() || hex || end == nullptr || *end != '\0') {
+    std::string_view digits = s;
+    if (digits.size() > 1 && digits[0] == '+' && digits[1] != '-') digits.remove_prefix(1);
+    double number = 0.0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec == std::errc::result_out_of_range) {
+      return Error("'" + s + "' is out of the range of " + what +
+                   ": write a number within 1e-300 to 1e300 in size, or inf");
+    }
+    if (digits.empty() || hex || ec != std::errc() || end != digits.data() + digits.size()) {
       return Error("'" + s + "' is not " + what + ": write a decimal number, like 28.0" +
                    (hex ? " (BCD values go with set-bcd, hold-bcd or a hex 'expect var')" : ""));
     }
@@ -319,11 +328,8 @@ class Parser {
 
   bool Integer(const Token& token, int64_t low, int64_t high, int64_t* value, const char* what) {
     const std::string& s = token.text;
-    char* end = nullptr;
-    errno = 0;
-    const long long number = s.empty() ? 0 : std::strtoll(s.c_str(), &end, 10);
-    if (s.empty() || end == nullptr || *end != '\0' || errno != 0 || number < low ||
-        number > high) {
+    int64_t number = 0;
+    if (!WholeWord(s, 10, &number) || number < low || number > high) {
       return Error("'" + s + "' is not " + what + ": write a whole number from " +
                    std::to_string(low) + " to " + std::to_string(high));
     }
@@ -399,7 +405,10 @@ class Parser {
       return Error("unexpected '" + t[at].text + "': write " + usage);
     }
     if (!Real(t[at + 1], tolerance, "a tolerance")) return false;
-    if (!(*tolerance >= 0.0)) return Error("a tolerance cannot be negative");
+    if (!std::isfinite(*tolerance)) {
+      return Error("'" + t[at + 1].text + "' is not a tolerance: write a finite number from 0 up");
+    }
+    if (*tolerance < 0.0) return Error("a tolerance cannot be negative");
     return true;
   }
 
@@ -552,11 +561,10 @@ class Parser {
     if (verb == "seed") {
       c->kind = Kind::kSeed;
       if (!Arity(t, 1, 1, usage)) return false;
-      char* end = nullptr;
-      errno = 0;
-      const unsigned long long seed = std::strtoull(t[1].text.c_str(), &end, 10);
-      if (t[1].text.empty() || t[1].text[0] == '-' || *end != '\0' || errno != 0) {
-        return Error("'" + t[1].text + "' is not a seed: write a whole number, like 42");
+      uint64_t seed = 0;
+      if (!WholeWord(t[1].text, 10, &seed)) {
+        return Error("'" + t[1].text + "' is not a seed: write a whole number from 0 to " +
+                     std::to_string(UINT64_MAX) + ", like 42");
       }
       c->count = static_cast<int64_t>(seed);
       return true;
@@ -664,8 +672,16 @@ class Parser {
         return Real(rest[2], &c->number, "a number") &&
                Tolerance(rest, 3, &c->tolerance, what->usage);
       }
-      case Expect::kBaro:
-        return arity(1, 1) && Real(rest[1], &c->number, "a pressure in inHg");
+      case Expect::kBaro: {
+        if (!arity(1, 1) || !Real(rest[1], &c->number, "a pressure in inHg")) return false;
+        constexpr double kLow = Aircraft::kBaroLowHundredths / 100.0;
+        constexpr double kHigh = Aircraft::kBaroHighHundredths / 100.0;
+        if (!(c->number >= kLow && c->number <= kHigh)) {
+          return Error("'" + rest[1].text + "' is not an altimeter setting: write " + Fixed2(kLow) +
+                       " to " + Fixed2(kHigh) + " inHg");
+        }
+        return true;
+      }
       case Expect::kNote:
         if (!arity(1, 1)) return false;
         c->text = rest[1].text;
@@ -697,17 +713,19 @@ class Runner {
 
  private:
   // A script error: the scenario stops.
-  bool Error(const Command& c, const std::string& message) {
+  bool Error(const Command& c, const std::string& said) {
+    const std::string message = Visible(said, true);
     result_->errors.push_back({result_->file, c.line, message});
-    Print("%s:%d: error: %s\n", result_->file.c_str(), c.line, message.c_str());
+    Print("%s:%d: error: %s\n", Visible(result_->file).c_str(), c.line, message.c_str());
     return false;
   }
 
   // A failed expectation: the scenario goes on.
-  void Fail(const Command& c, const std::string& message) {
+  void Fail(const Command& c, const std::string& said) {
+    const std::string message = Visible(said, true);
     ++result_->failed;
     result_->failures.push_back({result_->file, c.line, message});
-    Print("%s:%d: FAIL %s\n", result_->file.c_str(), c.line, message.c_str());
+    Print("%s:%d: FAIL %s\n", Visible(result_->file).c_str(), c.line, message.c_str());
   }
 
   template <typename... Args>
@@ -759,7 +777,7 @@ class Runner {
         seed_set_ = true;
         return true;
       case Kind::kShow: Show(c); return true;
-      case Kind::kEcho: Print("%s\n", c.text.c_str()); return true;
+      case Kind::kEcho: Print("%s\n", Visible(c.text).c_str()); return true;
       case Kind::kSnapshot: return Snapshot(c);
       case Kind::kExpect: return Check(c);
     }
@@ -886,9 +904,7 @@ class Runner {
     std::error_code ec;
     if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
     std::string why;
-    if (!WritePng(image, file, &why)) {
-      return Error(c, "cannot write " + file.string() + ": " + why);
-    }
+    if (!WritePng(image, file, &why)) return Error(c, why);
     result_->snapshots.push_back(file.string());
     return true;
   }
@@ -1005,14 +1021,14 @@ class Runner {
         const int32_t* value = host.vars().Named(c.text);
         if (c.none) {
           if (value != nullptr) {
-            Fail(c, "expected \"" + c.text + "\" to be unregistered, it is registered with " +
+            Fail(c, "expected " + Quote(c.text) + " to be unregistered, it is registered with " +
                         std::to_string(*value));
           }
         } else if (value == nullptr) {
-          Fail(c, "expected \"" + c.text + "\" to hold " + std::to_string(c.count) +
+          Fail(c, "expected " + Quote(c.text) + " to hold " + std::to_string(c.count) +
                       ", but no gauge has registered it");
         } else if (*value != c.count) {
-          Fail(c, "expected \"" + c.text + "\" to hold " + std::to_string(c.count) + ", saw " +
+          Fail(c, "expected " + Quote(c.text) + " to hold " + std::to_string(c.count) + ", saw " +
                       std::to_string(*value));
         }
         return true;
@@ -1148,9 +1164,13 @@ class Runner {
 
 // ---- reports ------------------------------------------------------------------
 
-std::string XmlEscape(std::string_view text) {
+// Text as XML character data: valid UTF-8, the five special characters as
+// entities, and the control characters XML 1.0 cannot hold written out.
+std::string XmlEscape(std::string_view raw) {
+  const std::string text = Visible(ValidUtf8(raw), true);
   std::string out;
-  for (const char c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
@@ -1158,37 +1178,17 @@ std::string XmlEscape(std::string_view text) {
       case '"': out += "&quot;"; break;
       case '\'': out += "&apos;"; break;
       default:
-        // XML 1.0 has no place for other control characters.
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t' && c != '\r') {
-          out += '?';
+        // U+FFFE and U+FFFF are no XML characters either.
+        if (text.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < text.size() &&
+            (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+          out += "\xEF\xBF\xBD";
+          i += 2;
         } else {
           out += c;
         }
     }
   }
   return out;
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
 }
 
 std::string Seconds(double seconds) {
@@ -1200,7 +1200,8 @@ std::string Seconds(double seconds) {
 }  // namespace
 
 std::string ScenarioProblem::Describe() const {
-  return line > 0 ? file + ":" + std::to_string(line) + ": " + message : file + ": " + message;
+  const std::string where = Visible(file);
+  return line > 0 ? where + ":" + std::to_string(line) + ": " + message : where + ": " + message;
 }
 
 std::string ScenarioResult::Summary() const {
@@ -1210,7 +1211,7 @@ std::string ScenarioResult::Summary() const {
                 updates == 1 ? "" : "s", seconds);
   std::string line = status();
   line.resize(5, ' ');
-  line += "  " + file + "  ";
+  line += "  " + Visible(file) + "  ";
   if (!errors.empty()) {
     line += std::to_string(errors.size()) + " script error" + (errors.size() == 1 ? "" : "s");
     if (errors.front().line > 0) line += " (first: line " + std::to_string(errors.front().line) + ")";
@@ -1248,25 +1249,68 @@ ScenarioResult RunScenarioText(const std::string& text, const std::string& file,
   return result;
 }
 
-ScenarioResult RunScenarioFile(const std::filesystem::path& file, const ScenarioOptions& options) {
+namespace {
+
+// The text of a script file; false with the reason for anything that is not
+// a readable regular file of a script's size.
+bool ReadScript(const std::filesystem::path& file, std::string* text, std::string* why) {
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(file, ec);
+  if (status.type() == std::filesystem::file_type::not_found) {
+    *why = "no such file: check the name and folder";
+    return false;
+  }
+  if (ec) {
+    *why = "cannot read the file: " + ec.message();
+    return false;
+  }
+  if (std::filesystem::is_directory(status)) {
+    *why = "a folder, not a script: give a .scn file, or a folder of them without '.scn' in its name";
+    return false;
+  }
+  if (!std::filesystem::is_regular_file(status)) {
+    *why = "not a regular file (a device, pipe or socket): a script is a text file";
+    return false;
+  }
   std::ifstream in(file, std::ios::binary);
   if (!in) {
+    *why = "cannot read the file: check its permissions";
+    return false;
+  }
+  // Read in pieces up to the limit, whatever size the file claims.
+  std::string content;
+  char chunk[65536];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    content.append(chunk, static_cast<size_t>(in.gcount()));
+    if (content.size() > kLargestScript) {
+      *why = "larger than " + std::to_string(kLargestScript >> 20) +
+             " MiB; a script is a short text file";
+      return false;
+    }
+  }
+  if (in.bad()) {
+    *why = "cannot read the file: the read failed part way";
+    return false;
+  }
+  *text = std::move(content);
+  return true;
+}
+
+}  // namespace
+
+ScenarioResult RunScenarioFile(const std::filesystem::path& file, const ScenarioOptions& options) {
+  std::string text, why;
+  if (!ReadScript(file, &text, &why)) {
     ScenarioResult result;
     result.file = file.string();
     result.name = file.stem().string();
-    std::error_code ec;
-    result.errors.push_back(
-        {file.string(), 0,
-         std::filesystem::exists(file, ec) ? "cannot read the file: check its permissions"
-                                           : "no such file: check the name and folder"});
+    result.errors.push_back({file.string(), 0, why});
     if (options.out != nullptr) {
       std::fprintf(options.out, "%s\n", result.errors.back().Describe().c_str());
     }
     return result;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return RunScenarioText(text.str(), file.string(), options);
+  return RunScenarioText(text, file.string(), options);
 }
 
 bool ReadoutVariable(const std::string& name, uint32_t* var_id) {
@@ -1324,37 +1368,41 @@ std::string JunitReport(const std::vector<ScenarioResult>& results) {
 }
 
 std::string JsonReport(const std::vector<ScenarioResult>& results) {
+  using Json = nlohmann::ordered_json;
   bool passed = true;
-  for (const ScenarioResult& result : results) passed = passed && result.passed();
-  std::string json = "{\n  \"passed\": " + std::string(passed ? "true" : "false") +
-                     ",\n  \"scenarios\": [";
-  for (size_t i = 0; i < results.size(); ++i) {
-    const ScenarioResult& r = results[i];
-    json += i == 0 ? "\n" : ",\n";
-    json += "    {\"name\": " + JsonString(r.name) + ", \"file\": " + JsonString(r.file) +
-            ", \"result\": " + JsonString(Lower(r.status())) +
-            ", \"expectations\": " + std::to_string(r.expectations) +
-            ", \"failed\": " + std::to_string(r.failed) +
-            ", \"updates\": " + std::to_string(r.updates) + ", \"seconds\": " + Seconds(r.seconds) +
-            ", \"seed\": " + (r.random ? std::to_string(r.seed) : "null");
-    auto problems = [&](const char* key, const std::vector<ScenarioProblem>& list) {
-      json += std::string(", \"") + key + "\": [";
-      for (size_t j = 0; j < list.size(); ++j) {
-        json += (j == 0 ? "" : ", ") + std::string("{\"line\": ") + std::to_string(list[j].line) +
-                ", \"message\": " + JsonString(list[j].message) + "}";
+  Json scenarios = Json::array();
+  for (const ScenarioResult& r : results) {
+    passed = passed && r.passed();
+    auto problems = [](const std::vector<ScenarioProblem>& list) {
+      Json array = Json::array();
+      for (const ScenarioProblem& problem : list) {
+        array.push_back({{"line", problem.line}, {"message", problem.message}});
       }
-      json += "]";
+      return array;
     };
-    problems("errors", r.errors);
-    problems("failures", r.failures);
-    json += ", \"snapshots\": [";
-    for (size_t j = 0; j < r.snapshots.size(); ++j) {
-      json += (j == 0 ? "" : ", ") + JsonString(r.snapshots[j]);
-    }
-    json += "]}";
+    scenarios.push_back({
+        {"name", r.name},
+        {"file", r.file},
+        {"result", Lower(r.status())},
+        {"expectations", r.expectations},
+        {"failed", r.failed},
+        {"updates", r.updates},
+        {"seconds", std::isfinite(r.seconds) ? std::round(r.seconds * 1000.0) / 1000.0 : 0.0},
+        {"seed", r.random ? Json(r.seed) : Json(nullptr)},
+        {"errors", problems(r.errors)},
+        {"failures", problems(r.failures)},
+        {"snapshots", r.snapshots},
+    });
   }
-  json += results.empty() ? "]\n}\n" : "\n  ]\n}\n";
-  return json;
+  const Json report = {{"passed", passed}, {"scenarios", std::move(scenarios)}};
+  // Bytes that are not UTF-8 (a script or file name may hold any) become U+FFFD.
+  return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string ValidUtf8(std::string_view text) {
+  using Json = nlohmann::json;
+  return Json::parse(Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace))
+      .get<std::string>();
 }
 
 }  // namespace bench
