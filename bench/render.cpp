@@ -371,11 +371,15 @@ std::vector<std::string> MouseAreaLabels(host::Gauge& gauge) {
 // ---- gauges ------------------------------------------------------------------
 
 bool CanvasFits(int64_t width, int64_t height, int scale, std::string* why) {
-  const int64_t pixels = width * height * scale * scale;  // each at most 2^31: no overflow
-  if (width >= 0 && height >= 0 && scale >= 1 && width <= INT32_MAX && height <= INT32_MAX &&
-      scale <= 64 && pixels <= kLargestCanvasPixels) {
-    return true;
+  // Each factor is bounded before it is multiplied, so nothing overflows.
+  bool fits = width >= 0 && height >= 0 && scale >= 1 && width <= kLargestCanvasPixels &&
+              height <= kLargestCanvasPixels && scale <= 8192;
+  if (fits) {
+    const int64_t across = width * scale, down = height * scale;
+    fits = across <= INT32_MAX && down <= INT32_MAX &&
+           (across == 0 || down <= kLargestCanvasPixels / across);
   }
+  if (fits) return true;
   if (why != nullptr) {
     *why = "a picture of " + std::to_string(width) + " x " + std::to_string(height) + " at scale " +
            std::to_string(scale) + " is larger than the " +
