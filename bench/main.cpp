@@ -196,6 +196,12 @@ struct Arguments {
   std::string address, web;
 };
 
+// A message on stderr, any control byte in it (a file name may hold one)
+// written out.
+void Complain(const std::string& message) {
+  std::fprintf(stderr, "panel-bench: %s\n", bench::Visible(message).c_str());
+}
+
 int UsageError(const std::string& message, const std::string& command) {
   std::fprintf(stderr, "panel-bench: %s (see panel-bench help%s)\n",
                bench::Visible(message).c_str(), command.empty() ? "" : (" " + command).c_str());
@@ -341,7 +347,7 @@ bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
                  const std::vector<std::string>& gauges, State state, long updates) {
   std::string error;
   if (!panel.Open(options, gauges, &error)) {
-    std::fprintf(stderr, "panel-bench: %s\n", error.c_str());
+    Complain(error);
     return false;
   }
   bench::Aircraft& aircraft = panel.aircraft();
@@ -398,8 +404,8 @@ int Render(const Arguments& args) {
   std::error_code ec;
   std::filesystem::create_directories(out, ec);
   if (ec) {
-    std::fprintf(stderr, "panel-bench: cannot make the folder %s: %s (give another with --out)\n",
-                 out.string().c_str(), ec.message().c_str());
+    Complain("cannot make the folder " + out.string() + ": " + ec.message() +
+             " (give another with --out)");
     return kExitCannot;
   }
 
@@ -416,17 +422,17 @@ int Render(const Arguments& args) {
 
   auto write = [&](const std::string& what, const bench::Image& image) {
     if (image.empty()) {
-      std::fprintf(stderr, "panel-bench: cannot draw %s: %s\n", what.c_str(),
-                   panel.render_error().c_str());
+      Complain("cannot draw " + what + ": " + panel.render_error());
       return false;
     }
     const std::filesystem::path file = out / (what + suffix + ".png");
     std::string why;
     if (!bench::WritePng(image, file, &why)) {
-      std::fprintf(stderr, "panel-bench: %s (give another folder with --out)\n", why.c_str());
+      Complain(why + " (give another folder with --out)");
       return false;
     }
-    std::printf("%s  (%d x %d)\n", file.string().c_str(), image.width(), image.height());
+    std::printf("%s  (%d x %d)\n", bench::Visible(file.string()).c_str(), image.width(),
+                image.height());
     return true;
   };
   if (whole_panel && !write("panel", panel.RenderPanel(options))) return kExitCannot;
@@ -468,7 +474,7 @@ int Run(const Arguments& args) {
       }
       std::sort(found.begin(), found.end());
       if (found.empty()) {
-        std::fprintf(stderr, "panel-bench: the folder %s holds no .scn scripts\n", word.c_str());
+        Complain("the folder " + word + " holds no .scn scripts");
         return kExitCannot;
       }
       files.insert(files.end(), found.begin(), found.end());
@@ -501,11 +507,10 @@ int Run(const Arguments& args) {
     stream << text;
     stream.close();
     if (!stream) {
-      std::fprintf(stderr, "panel-bench: cannot write %s (%s): check the folder exists and is "
-                           "writable\n", file.c_str(), option);
+      Complain("cannot write " + file + " (" + option + "): check the folder exists and is writable");
       return false;
     }
-    std::printf("results written to %s\n", file.c_str());
+    std::printf("results written to %s\n", bench::Visible(file).c_str());
     return true;
   };
   // Both reports are written even when the first one fails.
@@ -687,7 +692,7 @@ int Areas(const Arguments& args) {
   {
     bench::Panel panel;
     if (!panel.Open(options, {args.words[0]}, &why)) {
-      std::fprintf(stderr, "panel-bench: %s\n", why.c_str());
+      Complain(why);
       return kExitCannot;
     }
     count = panel.gauges()[0]->MouseAreas().size();
@@ -697,7 +702,7 @@ int Areas(const Arguments& args) {
     // A fresh load of the module for each area, so no press sees another's state.
     bench::Panel panel;
     if (!panel.Open(options, {args.words[0]}, &why)) {
-      std::fprintf(stderr, "panel-bench: %s\n", why.c_str());
+      Complain(why);
       return kExitCannot;
     }
     host::Gauge& gauge = *panel.gauges()[0];
