@@ -307,7 +307,7 @@ int Parse(int argc, char** argv, Arguments* args) {
   if (help->parsed()) {
     args->help = true;
     if (topic.size() > 1) return UsageError("help takes one command", "");
-    if (!topic.empty()) {
+    if (!topic.empty() && topic[0] != "help") {
       if (commands.count(topic[0]) == 0) return UsageError("unknown command '" + topic[0] + "'", "");
       args->command = topic[0];
     }
