@@ -17,7 +17,7 @@ namespace {
 class Runner {
  public:
   Runner(const ScenarioOptions& options, ScenarioResult* result)
-      : options_(options), result_(result) {}
+      : options_(options), result_(result), where_(Visible(result->file)) {}
 
   void Run(const std::vector<Command>& commands) {
     for (const Command& command : commands) {
@@ -30,7 +30,7 @@ class Runner {
   bool Error(const Command& c, const std::string& said) {
     const std::string message = Visible(said, true);
     result_->errors.push_back({result_->file, c.line, message});
-    Print("%s:%d: error: %s\n", Visible(result_->file).c_str(), c.line, message.c_str());
+    Print("%s:%d: error: %s\n", where_.c_str(), c.line, message.c_str());
     return false;
   }
 
@@ -39,7 +39,7 @@ class Runner {
     const std::string message = Visible(said, true);
     ++result_->failed;
     result_->failures.push_back({result_->file, c.line, message});
-    Print("%s:%d: FAIL %s\n", Visible(result_->file).c_str(), c.line, message.c_str());
+    Print("%s:%d: FAIL %s\n", where_.c_str(), c.line, message.c_str());
   }
 
   template <typename... Args>
@@ -106,7 +106,7 @@ class Runner {
     if (report && options_.out != nullptr) std::fflush(options_.out);
     if (report && !options_.progress_is_terminal) {
       std::fprintf(options_.progress, "%s:%d: %" PRId64 " updates in real time (%.1f s)\n",
-                   result_->file.c_str(), c.line, c.count, static_cast<double>(c.count) / 18.0);
+                   where_.c_str(), c.line, c.count, static_cast<double>(c.count) / 18.0);
     }
     for (int64_t i = 0; i < c.count; ++i) {
       if (paced) {
@@ -118,7 +118,7 @@ class Runner {
       ++result_->updates;
       if (report && options_.progress_is_terminal && (i % 6 == 5 || i + 1 == c.count)) {
         std::fprintf(options_.progress, "\r%s:%d: update %" PRId64 " of %" PRId64 " (%.1f of %.1f s)",
-                     result_->file.c_str(), c.line, i + 1, c.count,
+                     where_.c_str(), c.line, i + 1, c.count,
                      static_cast<double>(i + 1) / 18.0, static_cast<double>(c.count) / 18.0);
         std::fflush(options_.progress);
       }
@@ -176,7 +176,7 @@ class Runner {
     Random();
     result_->random = true;
     result_->seed = seed_;
-    Print("%s:%d: %" PRId64 " random clicks on %s with seed %" PRIu64 "\n", result_->file.c_str(),
+    Print("%s:%d: %" PRId64 " random clicks on %s with seed %" PRIu64 "\n", where_.c_str(),
           c.line, c.count, c.gauge.c_str(), seed_);
     StartClick(std::to_string(c.count) + " random clicks on " + c.gauge);
     for (int64_t i = 0; i < c.count; ++i) {
@@ -193,7 +193,7 @@ class Runner {
     if (options_.out == nullptr) return;
     for (host::Gauge* gauge : panel_.gauges()) {
       if (!c.gauge.empty() && gauge->name() != c.gauge) continue;
-      Print("%s:%d: %s after %" PRIu64 " updates\n", result_->file.c_str(), c.line,
+      Print("%s:%d: %s after %" PRIu64 " updates\n", where_.c_str(), c.line,
             gauge->name().c_str(), panel_.updates());
       PrintFrame(options_.out, panel_.Frame(*gauge));
     }
@@ -463,6 +463,7 @@ class Runner {
 
   ScenarioOptions options_;
   ScenarioResult* result_;
+  std::string where_;  // the file as messages name it
   Panel panel_;
   Ambient ambient_ = Ambient::kDay;
   size_t click_start_ = 0;
