@@ -203,8 +203,7 @@ void Complain(const std::string& message) {
 }
 
 int UsageError(const std::string& message, const std::string& command) {
-  std::fprintf(stderr, "panel-bench: %s (see panel-bench help%s)\n",
-               bench::Visible(message).c_str(), command.empty() ? "" : (" " + command).c_str());
+  Complain(message + " (see panel-bench help" + (command.empty() ? "" : " " + command) + ")");
   return kExitUsage;
 }
 
