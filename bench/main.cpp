@@ -4,16 +4,18 @@
 // failed (run), or show could not load the gauges; 2 the command line is
 // wrong; 3 the work could not be done (a file is missing or unreadable, a
 // script has errors, a picture cannot be drawn or written).
-#include <cerrno>
+#include <CLI/CLI.hpp>
+
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <map>
+#include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "bench/commands.h"
+#include "bench/text.h"
 #include "host/host.h"
 
 #if GAUGES_FULL_BENCH
@@ -165,126 +167,153 @@ const CommandHelp* FindCommand(const std::string& name) {
 
 // ---- the command line -------------------------------------------------------------
 
-struct Arguments {
-  std::string command;
-  std::vector<std::string> words;               // after the command
-  std::map<std::string, std::string> values;    // --option VALUE
-  std::vector<std::string> flags;               // --option
-  bool help = false;
+enum class State { kDark, kDay, kDusk, kNight };
+constexpr const char* kStateNames[] = {"dark", "day", "dusk", "night"};
 
-  bool has(const std::string& flag) const {
-    for (const std::string& f : flags) {
-      if (f == flag) return true;
-    }
-    return false;
-  }
-  const std::string* value(const std::string& option) const {
-    auto it = values.find(option);
-    return it == values.end() ? nullptr : &it->second;
-  }
+// What the command line asks for; each command reads its own part.
+struct Arguments {
+  std::string command;              // "" when none was given
+  std::vector<std::string> words;   // the command's words, in order
+  bool help = false;
+  // Every command's options ("" or unset: the default).
+  std::string gauges, sound_library, pictures, sound_root;
+  // render, click
+  State state = State::kDay;
+  int updates = 100;
+  // render
+  int scale = 1;
+  std::string ambient;
+  bool overlay = false;
+  std::string out;
+  // run
+  std::string junit, json;
+  std::optional<uint64_t> seed;
+  bool fast = false, quiet = false;
+  // click
+  int hold = 0;
+  // serve
+  int port = -1;
+  std::string address, web;
 };
 
+// A message on stderr, any control byte in it (a file name may hold one)
+// written out.
+void Complain(const std::string& message) {
+  std::fprintf(stderr, "panel-bench: %s\n", bench::Visible(message).c_str());
+}
+
 int UsageError(const std::string& message, const std::string& command) {
-  std::fprintf(stderr, "panel-bench: %s (see panel-bench help%s)\n", message.c_str(),
-               command.empty() ? "" : (" " + command).c_str());
+  Complain(message + " (see panel-bench help" + (command.empty() ? "" : " " + command) + ")");
   return kExitUsage;
 }
 
-// Options that take a value, and flags, by command ("" for every command).
-struct OptionSpec {
-  const char* command;
-  const char* name;
-  bool takes_value;
-};
+// A whole number written in decimal digits (CLI11 alone would read "010"
+// as octal and let a 64-bit number saturate).
+const CLI::Validator kDecimal(
+    [](std::string& text) -> std::string {
+      uint64_t value = 0;
+      if (!bench::WholeWord(text, 10, &value) || text[0] == '+') {
+        return "'" + text + "' is not a whole number from 0 to " + std::to_string(UINT64_MAX);
+      }
+      text = std::to_string(value);  // no leading zeros
+      return "";
+    },
+    "", "decimal");
 
-const OptionSpec kOptions[] = {
-    {"", "--gauges", true},        {"", "--sound-library", true},
-    {"", "--pictures", true},      {"", "--sound-root", true},
-    {"render", "--state", true},   {"render", "--updates", true},
-    {"render", "--ambient", true}, {"render", "--scale", true},
-    {"render", "--overlay", false}, {"render", "--out", true},
-    {"run", "--junit", true},      {"run", "--json", true},
-    {"run", "--seed", true},       {"run", "--out", true},
-    {"run", "--fast", false},      {"run", "--quiet", false},
-    {"click", "--hold", true},     {"click", "--state", true},
-    {"click", "--updates", true},
-    {"serve", "--port", true},     {"serve", "--address", true},
-    {"serve", "--web", true},
-};
+template <typename T>
+CLI::Option* Number(CLI::App* app, const char* name, T* value, T low, T high) {
+  return app->add_option(name, *value)->check(kDecimal)->check(CLI::Range(low, high));
+}
 
 // Parses the whole line; returns -1 if fine, else the exit code.
 int Parse(int argc, char** argv, Arguments* args) {
-  std::vector<std::string> pending;  // options seen before the command
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      args->help = true;
-      continue;
-    }
-    if (arg.size() > 1 && arg[0] == '-' && !(arg.size() > 1 && arg[1] >= '0' && arg[1] <= '9')) {
-      std::string name = arg, value;
-      bool inline_value = false;
-      if (const size_t eq = arg.find('='); eq != std::string::npos) {
-        name = arg.substr(0, eq);
-        value = arg.substr(eq + 1);
-        inline_value = true;
-      }
-      const OptionSpec* known = nullptr;
-      for (const OptionSpec& option : kOptions) {
-        if (name == option.name) {
-          known = &option;
-          break;
-        }
-      }
-#if !GAUGES_FULL_BENCH
-      if (known != nullptr && name != "--gauges" && name != "--sound-library") known = nullptr;
+  CLI::App app("runs the gauge modules in the host core, without the simulator", "panel-bench");
+  app.set_help_flag();  // the help texts are our own (kCommands)
+  app.fallthrough();    // every command takes the options of every command
+  app.add_flag("-h,--help", args->help);
+  app.add_option("--gauges", args->gauges);
+  app.add_option("--sound-library", args->sound_library);
+#if GAUGES_FULL_BENCH
+  app.add_option("--pictures", args->pictures);
+  app.add_option("--sound-root", args->sound_root);
 #endif
-#if !GAUGES_LIVE_PANEL
-      if (known != nullptr && std::strcmp(known->command, "serve") == 0) known = nullptr;
-#endif
-      if (known == nullptr) return UsageError("unknown option " + name, args->command);
-      if (known->takes_value) {
-        if (!inline_value) {
-          if (i + 1 >= argc) return UsageError(name + " needs a value", args->command);
-          value = argv[++i];
-        }
-        args->values[name] = value;
-      } else {
-        if (inline_value) return UsageError(name + " takes no value", args->command);
-        args->flags.push_back(name);
-      }
-      pending.push_back(name);
-      continue;
-    }
-    if (args->command.empty()) {
-      args->command = arg;
-    } else {
-      args->words.push_back(arg);
-    }
+  std::vector<std::string> stray;  // words no command took
+  app.add_option("stray", stray);
+
+  std::map<std::string, CLI::App*> commands;
+  for (const CommandHelp& command : kCommands) {
+    CLI::App* sub = app.add_subcommand(command.name);
+    sub->add_flag("-h,--help", args->help);
+    commands[command.name] = sub;
   }
-  if (args->command == "help") {
+  CLI::App* help = app.add_subcommand("help");
+  std::vector<std::string> topic;
+  help->add_option("command", topic);
+
+#if GAUGES_FULL_BENCH
+  for (const char* name : {"render", "click"}) {
+    CLI::App* sub = commands[name];
+    sub->add_option("--state")
+        ->check(CLI::IsMember({"dark", "day", "dusk", "night"}))
+        ->each([args](const std::string& name) {
+          for (int i = 0; i < 4; ++i) {
+            if (name == kStateNames[i]) args->state = static_cast<State>(i);
+          }
+        });
+    Number(sub, "--updates", &args->updates, 0, 1000000);
+  }
+  CLI::App* render = commands["render"];
+  render->add_option("what", args->words);
+  render->add_option("--ambient", args->ambient)->check(CLI::IsMember({"day", "dusk", "night"}));
+  Number(render, "--scale", &args->scale, 1, 8);
+  render->add_flag("--overlay", args->overlay);
+  render->add_option("--out", args->out);
+
+  CLI::App* run = commands["run"];
+  run->add_option("scripts", args->words);
+  run->add_option("--junit", args->junit);
+  run->add_option("--json", args->json);
+  run->add_option("--seed", args->seed)->check(kDecimal);
+  run->add_option("--out", args->out);
+  run->add_flag("--fast", args->fast);
+  run->add_flag("--quiet", args->quiet);
+
+  CLI::App* click = commands["click"];
+  click->add_option("where", args->words);
+  Number(click, "--hold", &args->hold, 0, 10000);
+
+  commands["areas"]->add_option("gauge", args->words);
+#endif
+#if GAUGES_LIVE_PANEL
+  CLI::App* serve = commands["serve"];
+  Number(serve, "--port", &args->port, 0, 65535);
+  serve->add_option("--address", args->address);
+  serve->add_option("--web", args->web);
+#endif
+
+  std::string given;  // the command, for the message of a wrong line
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    for (const auto& [name, sub] : commands) {
+      if (sub->parsed()) given = name;
+    }
+    return UsageError(error.what(), given);
+  }
+  for (const auto& [name, sub] : commands) {
+    if (sub->parsed()) args->command = name;
+  }
+  if (help->parsed()) {
     args->help = true;
-    args->command = args->words.empty() ? "" : args->words[0];
-    args->words.clear();
-  }
-  if (!args->command.empty() && FindCommand(args->command) == nullptr) {
-    return UsageError("unknown command '" + args->command + "'", "");
-  }
-  // Each command-specific option belongs to the command given.
-  for (const std::string& name : pending) {
-    for (const OptionSpec& option : kOptions) {
-      if (name == option.name && *option.command != '\0' && args->command != option.command) {
-        bool also_here = false;
-        for (const OptionSpec& other : kOptions) {
-          also_here = also_here || (name == other.name && args->command == other.command);
-        }
-        if (!also_here) {
-          return UsageError(name + " is an option of '" + option.command + "', not of '" +
-                                args->command + "'",
-                            args->command);
-        }
-      }
+    if (topic.size() > 1) return UsageError("help takes one command", "");
+    if (!topic.empty() && topic[0] != "help") {
+      if (commands.count(topic[0]) == 0) return UsageError("unknown command '" + topic[0] + "'", "");
+      args->command = topic[0];
     }
+  }
+  if (!stray.empty()) {
+    if (args->command.empty()) return UsageError("unknown command '" + stray[0] + "'", "");
+    return UsageError(args->command + " takes no words, not '" + stray[0] + "'", args->command);
   }
   return -1;
 }
@@ -295,43 +324,11 @@ int Parse(int argc, char** argv, Arguments* args) {
 
 bench::PanelOptions PanelOptionsFrom(const Arguments& args) {
   bench::PanelOptions options = bench::DefaultPanelOptions();
-  if (const std::string* v = args.value("--gauges")) options.gauge_dir = *v;
-  if (const std::string* v = args.value("--pictures")) options.picture_dir = *v;
-  if (const std::string* v = args.value("--sound-library")) options.sound_library = *v;
-  if (const std::string* v = args.value("--sound-root")) options.sound_root = *v;
+  if (!args.gauges.empty()) options.gauge_dir = args.gauges;
+  if (!args.pictures.empty()) options.picture_dir = args.pictures;
+  if (!args.sound_library.empty()) options.sound_library = args.sound_library;
+  if (!args.sound_root.empty()) options.sound_root = args.sound_root;
   return options;
-}
-
-bool WholeNumber(const Arguments& args, const char* option, long low, long high, long* value) {
-  const std::string* text = args.value(option);
-  if (text == nullptr) return true;
-  char* end = nullptr;
-  errno = 0;
-  const long number = std::strtol(text->c_str(), &end, 10);
-  if (text->empty() || *end != '\0' || errno != 0 || number < low || number > high) {
-    UsageError(std::string(option) + " takes a whole number from " + std::to_string(low) + " to " +
-                   std::to_string(high) + ", not '" + *text + "'",
-               args.command);
-    return false;
-  }
-  *value = number;
-  return true;
-}
-
-enum class State { kDark, kDay, kDusk, kNight };
-constexpr const char* kStateNames[] = {"dark", "day", "dusk", "night"};
-
-bool ParseState(const Arguments& args, State* state) {
-  const std::string* text = args.value("--state");
-  if (text == nullptr) return true;
-  for (int i = 0; i < 4; ++i) {
-    if (*text == kStateNames[i]) {
-      *state = static_cast<State>(i);
-      return true;
-    }
-  }
-  UsageError("--state takes dark, day, dusk or night, not '" + *text + "'", args.command);
-  return false;
 }
 
 bench::Ambient StateAmbient(State state) {
@@ -349,7 +346,7 @@ bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
                  const std::vector<std::string>& gauges, State state, long updates) {
   std::string error;
   if (!panel.Open(options, gauges, &error)) {
-    std::fprintf(stderr, "panel-bench: %s\n", error.c_str());
+    Complain(error);
     return false;
   }
   bench::Aircraft& aircraft = panel.aircraft();
@@ -385,18 +382,10 @@ std::string Hex(uint32_t value) {
 // ---- render ---------------------------------------------------------------------
 
 int Render(const Arguments& args) {
-  State state = State::kDay;
-  long updates = 100, scale = 1;
-  if (!ParseState(args, &state) || !WholeNumber(args, "--updates", 0, 1000000, &updates) ||
-      !WholeNumber(args, "--scale", 1, 8, &scale)) {
-    return kExitUsage;
-  }
+  const State state = args.state;
+  const int scale = args.scale;
   bench::Ambient ambient = StateAmbient(state);
-  if (const std::string* text = args.value("--ambient")) {
-    if (!bench::ParseAmbient(*text, &ambient)) {
-      return UsageError("--ambient takes day, dusk or night, not '" + *text + "'", args.command);
-    }
-  }
+  if (!args.ambient.empty()) bench::ParseAmbient(args.ambient, &ambient);
   bool whole_panel = args.words.empty();
   std::vector<std::string> singles;
   for (const std::string& word : args.words) {
@@ -409,22 +398,22 @@ int Render(const Arguments& args) {
     singles.push_back(word);
   }
   const std::filesystem::path out =
-      args.value("--out") ? std::filesystem::path(*args.value("--out"))
-                          : std::filesystem::path(SOURCE_DIR) / "build" / "pictures";
+      !args.out.empty() ? std::filesystem::path(args.out)
+                        : std::filesystem::path(SOURCE_DIR) / "build" / "pictures";
   std::error_code ec;
   std::filesystem::create_directories(out, ec);
   if (ec) {
-    std::fprintf(stderr, "panel-bench: cannot make the folder %s: %s (give another with --out)\n",
-                 out.string().c_str(), ec.message().c_str());
+    Complain("cannot make the folder " + out.string() + ": " + ec.message() +
+             " (give another with --out)");
     return kExitCannot;
   }
 
   bench::Panel panel;
-  if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, updates)) return kExitCannot;
+  if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, args.updates)) return kExitCannot;
   bench::RenderOptions options;
   options.ambient = ambient;
-  options.scale = static_cast<int>(scale);
-  options.mouse_overlay = args.has("--overlay");
+  options.scale = scale;
+  options.mouse_overlay = args.overlay;
   std::string suffix = std::string("-") + kStateNames[static_cast<int>(state)];
   if (ambient != StateAmbient(state)) suffix += std::string("-") + bench::AmbientName(ambient);
   if (scale > 1) suffix += "-" + std::to_string(scale) + "x";
@@ -432,17 +421,17 @@ int Render(const Arguments& args) {
 
   auto write = [&](const std::string& what, const bench::Image& image) {
     if (image.empty()) {
-      std::fprintf(stderr, "panel-bench: cannot draw %s: %s\n", what.c_str(),
-                   panel.render_error().c_str());
+      Complain("cannot draw " + what + ": " + panel.render_error());
       return false;
     }
     const std::filesystem::path file = out / (what + suffix + ".png");
     std::string why;
     if (!bench::WritePng(image, file, &why)) {
-      std::fprintf(stderr, "panel-bench: cannot write %s: %s\n", file.string().c_str(), why.c_str());
+      Complain(why + " (give another folder with --out)");
       return false;
     }
-    std::printf("%s  (%d x %d)\n", file.string().c_str(), image.width(), image.height());
+    std::printf("%s  (%d x %d)\n", bench::Visible(file.string()).c_str(), image.width(),
+                image.height());
     return true;
   };
   if (whole_panel && !write("panel", panel.RenderPanel(options))) return kExitCannot;
@@ -462,20 +451,15 @@ int Run(const Arguments& args) {
   }
   bench::ScenarioOptions options;
   options.panel = PanelOptionsFrom(args);
-  options.out_dir = args.value("--out") ? std::filesystem::path(*args.value("--out"))
-                                        : std::filesystem::path(SOURCE_DIR) / "build" / "pictures" /
-                                              "scenarios";
-  options.realtime = !args.has("--fast");
-  options.out = args.has("--quiet") ? nullptr : stdout;
+  options.out_dir = !args.out.empty()
+                        ? std::filesystem::path(args.out)
+                        : std::filesystem::path(SOURCE_DIR) / "build" / "pictures" / "scenarios";
+  options.realtime = !args.fast;
+  options.out = args.quiet ? nullptr : stdout;
   options.progress = stderr;
   options.progress_is_terminal = isatty(2) != 0;
-  if (const std::string* text = args.value("--seed")) {
-    char* end = nullptr;
-    errno = 0;
-    options.seed = std::strtoull(text->c_str(), &end, 10);
-    if (text->empty() || (*text)[0] == '-' || *end != '\0' || errno != 0) {
-      return UsageError("--seed takes a whole number, not '" + *text + "'", args.command);
-    }
+  if (args.seed) {
+    options.seed = *args.seed;
     options.seed_given = true;
   }
 
@@ -489,7 +473,7 @@ int Run(const Arguments& args) {
       }
       std::sort(found.begin(), found.end());
       if (found.empty()) {
-        std::fprintf(stderr, "panel-bench: the folder %s holds no .scn scripts\n", word.c_str());
+        Complain("the folder " + word + " holds no .scn scripts");
         return kExitCannot;
       }
       files.insert(files.end(), found.begin(), found.end());
@@ -513,26 +497,26 @@ int Run(const Arguments& args) {
   std::printf("%zu scenario%s: %d passed, %d failed, %d could not run\n", results.size(),
               results.size() == 1 ? "" : "s", passed, failed, errors);
 
-  auto write_report = [&](const char* option, const std::string& text) {
-    const std::string* file = args.value(option);
-    if (file == nullptr) return true;
-    const std::filesystem::path path(*file);
+  auto write_report = [&](const char* option, const std::string& file, const std::string& text) {
+    if (file.empty()) return true;
+    const std::filesystem::path path(file);
     std::error_code ec;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
     std::ofstream stream(path, std::ios::binary);
     stream << text;
     stream.close();
     if (!stream) {
-      std::fprintf(stderr, "panel-bench: cannot write %s (%s): check the folder exists and is "
-                           "writable\n", file->c_str(), option);
+      Complain("cannot write " + file + " (" + option + "): check the folder exists and is writable");
       return false;
     }
-    std::printf("results written to %s\n", file->c_str());
+    std::printf("results written to %s\n", bench::Visible(file).c_str());
     return true;
   };
   // Both reports are written even when the first one fails.
-  const bool junit_written = write_report("--junit", bench::JunitReport(results));
-  const bool json_written = write_report("--json", bench::JsonReport(results));
+  const bool junit_written =
+      args.junit.empty() || write_report("--junit", args.junit, bench::JunitReport(results));
+  const bool json_written =
+      args.json.empty() || write_report("--json", args.json, bench::JsonReport(results));
   const bool reports = junit_written && json_written;
   if (errors != 0 || !reports) return kExitCannot;
   return failed != 0 ? kExitFailed : kExitOk;
@@ -627,30 +611,26 @@ int Click(const Arguments& args) {
   }
   std::string why;
   if (!bench::CheckGaugeName(args.words[0], &why)) return UsageError(why, args.command);
-  State state = State::kDay;
-  long updates = 100, hold = 0;
-  if (!ParseState(args, &state) || !WholeNumber(args, "--updates", 0, 1000000, &updates) ||
-      !WholeNumber(args, "--hold", 0, 10000, &hold)) {
-    return kExitUsage;
-  }
-  long numbers[2] = {0, 0};
+  const State state = args.state;
+  const long updates = args.updates;
+  int32_t numbers[2] = {0, 0};
   for (int i = 0; i < 2; ++i) {
     const std::string& word = args.words[static_cast<size_t>(i) + 1];
     if (i == 0 && word == "area") continue;
-    char* end = nullptr;
-    numbers[i] = std::strtol(word.c_str(), &end, 10);
-    if (word.empty() || *end != '\0') {
-      return UsageError("'" + word + "' is not a whole number", args.command);
+    if (!bench::WholeWord(word, 10, &numbers[i])) {
+      return UsageError("'" + word + "' is not a whole number from " + std::to_string(INT32_MIN) +
+                            " to " + std::to_string(INT32_MAX),
+                        args.command);
     }
   }
   bench::Panel panel;
   if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, updates)) return kExitCannot;
   host::Gauge& gauge = *panel.Find(args.words[0]);
-  int x = static_cast<int>(numbers[0]), y = static_cast<int>(numbers[1]);
+  int x = numbers[0], y = numbers[1];
   if (args.words[1] == "area") {
     const std::vector<const MouseRect*> areas = gauge.MouseAreas();
-    if (numbers[1] < 1 || numbers[1] > static_cast<long>(areas.size())) {
-      std::fprintf(stderr, "panel-bench: %s has %zu mouse areas; there is no area %ld\n",
+    if (numbers[1] < 1 || static_cast<size_t>(numbers[1]) > areas.size()) {
+      std::fprintf(stderr, "panel-bench: %s has %zu mouse areas; there is no area %d\n",
                    gauge.name().c_str(), areas.size(), numbers[1]);
       return kExitUsage;
     }
@@ -671,7 +651,7 @@ int Click(const Arguments& args) {
   }
   const Before before = Capture(panel);
   const size_t logged = panel.host().log().size();
-  panel.Press(gauge, x, y, static_cast<int>(hold));
+  panel.Press(gauge, x, y, args.hold);
   std::printf("sent:\n");
   PrintSent(panel.host().log(), logged);
   const Before after = Capture(panel);
@@ -711,7 +691,7 @@ int Areas(const Arguments& args) {
   {
     bench::Panel panel;
     if (!panel.Open(options, {args.words[0]}, &why)) {
-      std::fprintf(stderr, "panel-bench: %s\n", why.c_str());
+      Complain(why);
       return kExitCannot;
     }
     count = panel.gauges()[0]->MouseAreas().size();
@@ -721,7 +701,7 @@ int Areas(const Arguments& args) {
     // A fresh load of the module for each area, so no press sees another's state.
     bench::Panel panel;
     if (!panel.Open(options, {args.words[0]}, &why)) {
-      std::fprintf(stderr, "panel-bench: %s\n", why.c_str());
+      Complain(why);
       return kExitCannot;
     }
     host::Gauge& gauge = *panel.gauges()[0];
@@ -755,39 +735,20 @@ int Areas(const Arguments& args) {
 int Serve(const Arguments& args) {
   if (!args.words.empty()) return UsageError("serve takes no arguments", args.command);
   viewer::ServerOptions options;
-  long port = options.port;
-  if (!WholeNumber(args, "--port", 0, 65535, &port)) return kExitUsage;
-  options.port = static_cast<int>(port);
-  if (const std::string* v = args.value("--address")) options.address = *v;
-  if (const std::string* v = args.value("--web")) options.web_dir = *v;
+  if (args.port >= 0) options.port = args.port;
+  if (!args.address.empty()) options.address = args.address;
+  if (!args.web.empty()) options.web_dir = args.web;
   const int code = viewer::Serve(PanelOptionsFrom(args), options);
   return code == 0 ? kExitOk : kExitCannot;
 }
 #endif
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  Arguments args;
-  if (const int code = Parse(argc, argv, &args); code >= 0) return code;
-  if (args.help) {
-    if (args.command.empty()) {
-      Usage(stdout);
-    } else {
-      std::fputs(FindCommand(args.command)->text, stdout);
-      std::printf("\n(and the options of every command: see panel-bench --help)\n");
-    }
-    return kExitOk;
-  }
-  if (args.command.empty()) {
-    Usage(stderr);
-    return kExitUsage;
-  }
+int Command(const Arguments& args) {
   if (args.command == "show") {
     if (!args.words.empty()) return UsageError("show takes no arguments", args.command);
     bench::Options options{host::DefaultGaugeDir(), host::DefaultSoundLibrary()};
-    if (const std::string* v = args.value("--gauges")) options.gauge_dir = *v;
-    if (const std::string* v = args.value("--sound-library")) options.sound_library = *v;
+    if (!args.gauges.empty()) options.gauge_dir = args.gauges;
+    if (!args.sound_library.empty()) options.sound_library = args.sound_library;
     return bench::Show(options);
   }
 #if GAUGES_FULL_BENCH
@@ -800,4 +761,32 @@ int main(int argc, char** argv) {
   if (args.command == "serve") return Serve(args);
 #endif
   return UsageError("unknown command '" + args.command + "'", "");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments args;
+  try {
+    if (const int code = Parse(argc, argv, &args); code >= 0) return code;
+    if (args.help) {
+      if (args.command.empty()) {
+        Usage(stdout);
+      } else {
+        std::fputs(FindCommand(args.command)->text, stdout);
+        std::printf("\n(and the options of every command: see panel-bench --help)\n");
+      }
+      return kExitOk;
+    }
+    if (args.command.empty()) {
+      Usage(stderr);
+      return kExitUsage;
+    }
+    return Command(args);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "panel-bench%s%s: out of memory: the work asked for more memory than "
+                         "this machine gives (a smaller --scale or fewer gauges need less)\n",
+                 args.command.empty() ? "" : " ", args.command.c_str());
+    return kExitCannot;
+  }
 }

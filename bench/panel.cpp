@@ -220,7 +220,7 @@ Image Panel::Render(host::Gauge& gauge, const RenderOptions& options) {
   const size_t index = IndexOf(gauge);
   if (!PrepareRender(index)) return Image();
   Frame(gauge);
-  return RenderGauge(host_, gauge, slots_[index]->pictures, fonts_, options);
+  return RenderGauge(host_, gauge, slots_[index]->pictures, fonts_, options, &render_error_);
 }
 
 Image Panel::RenderPanel(const RenderOptions& options) {
@@ -234,7 +234,7 @@ Image Panel::RenderPanel(const RenderOptions& options) {
     render_error_ = "no gauges are loaded";
     return Image();
   }
-  return ComposePanel(pictures, fonts_, options.scale);
+  return ComposePanel(pictures, fonts_, options.scale, &render_error_);
 }
 
 }  // namespace bench

@@ -370,8 +370,28 @@ std::vector<std::string> MouseAreaLabels(host::Gauge& gauge) {
 
 // ---- gauges ------------------------------------------------------------------
 
+bool CanvasFits(int64_t width, int64_t height, int scale, std::string* why) {
+  // Each factor is bounded before it is multiplied, so nothing overflows.
+  bool fits = width >= 0 && height >= 0 && scale >= 1 && width <= kLargestCanvasPixels &&
+              height <= kLargestCanvasPixels && scale <= 8192;
+  if (fits) {
+    const int64_t across = width * scale, down = height * scale;
+    fits = across <= INT32_MAX && down <= INT32_MAX &&
+           (across == 0 || down <= kLargestCanvasPixels / across);
+  }
+  if (fits) return true;
+  if (why != nullptr) {
+    *why = "a picture of " + std::to_string(width) + " x " + std::to_string(height) + " at scale " +
+           std::to_string(scale) + " is larger than the " +
+           std::to_string(kLargestCanvasPixels / 1000000) +
+           " million pixels the bench draws" + (scale > 1 ? ": choose a smaller scale" : "");
+  }
+  return false;
+}
+
 Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame,
-                  const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options) {
+                  const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
+                  std::string* error) {
   const int scale = std::clamp(options.scale, 1, 16);
   const double unlit = AmbientBrightness(options.ambient);
   const std::string& name = gauge.name();
@@ -400,6 +420,11 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
     }
     width = std::clamp(width, 16, 4096);
     height = std::clamp(height, 16, 4096);
+  }
+  std::string too_large;
+  if (!CanvasFits(width, height, scale, &too_large)) {
+    if (error != nullptr) *error = name + ": " + too_large;
+    return Image();
   }
   Image canvas(width * scale, height * scale, {0, 0, 0, 255});
 
@@ -494,33 +519,39 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
 }
 
 Image RenderGauge(host::Host& host, host::Gauge& gauge, const GaugePictures& pictures,
-                  Fonts& fonts, const RenderOptions& options) {
+                  Fonts& fonts, const RenderOptions& options, std::string* error) {
   // A gauge that was never drawn is drawn now, as the panel system draws
   // each gauge before it shows it: the first draw, before any update.
   if (gauge.last_frame().elements.empty()) gauge.Draw();
-  return RenderFrame(host, gauge, gauge.last_frame(), pictures, fonts, options);
+  return RenderFrame(host, gauge, gauge.last_frame(), pictures, fonts, options, error);
 }
 
 // ---- the panel -----------------------------------------------------------------
 
 Image ComposePanel(const std::vector<std::pair<std::string, Image>>& gauges, Fonts& fonts,
-                   int scale) {
+                   int scale, std::string* error) {
   scale = std::clamp(scale, 1, 16);
   const int margin = 16 * scale;
   const int gap = 24 * scale;
   const int label_height = 24 * scale;
   const double label_size = 13.0 * scale;
   const Rgba background{28, 30, 33, 255};
-  int width = margin * 2;
+  int64_t width = int64_t{margin} * 2;
   int height = 0;
   for (size_t i = 0; i < gauges.size(); ++i) {
     width += gauges[i].second.width() + (i > 0 ? gap : 0);
     height = std::max(height, gauges[i].second.height());
   }
-  Image panel(std::max(width, margin * 2), margin + height + label_height + margin / 2,
-              background);
-  std::string error;
-  const bool labelled = fonts.ready() || fonts.Init(&error);
+  const int64_t panel_width = std::max(width, int64_t{margin} * 2);
+  const int64_t panel_height = int64_t{margin} + height + label_height + margin / 2;
+  std::string too_large;
+  if (!CanvasFits(panel_width, panel_height, 1, &too_large)) {
+    if (error != nullptr) *error = "the panel: " + too_large;
+    return Image();
+  }
+  Image panel(static_cast<int>(panel_width), static_cast<int>(panel_height), background);
+  std::string fonts_missing;
+  const bool labelled = fonts.ready() || fonts.Init(&fonts_missing);
   int x = margin;
   for (const auto& [name, picture] : gauges) {
     for (int y = 0; y < picture.height(); ++y) {

@@ -98,17 +98,29 @@ class Fonts {
   std::unique_ptr<Impl> impl_;
 };
 
+// The largest picture the bench draws, in pixels (a gauge or the whole
+// panel, at its scale): the largest face a gauge file can hold, 8192 x 8192,
+// drawn once, 256 MiB. Callers that take a size from outside (a scale, a
+// face) check it here before drawing.
+inline constexpr int64_t kLargestCanvasPixels = int64_t{8192} * 8192;
+// Whether a picture of width x height face pixels, drawn `scale` times
+// larger, is within that bound; if not, `why` says so and what to do.
+bool CanvasFits(int64_t width, int64_t height, int scale, std::string* why);
+
 // Draws one gauge from the frame the host produced at its last draw.
 // Problems (an icon result that names no picture, a missing bitmap) are
 // noted once each through `host.Note`.
+// A picture larger than CanvasFits allows is not drawn: the result is empty
+// and `error` (if given) says why.
 Image RenderGauge(host::Host& host, host::Gauge& gauge, const GaugePictures& pictures,
-                  Fonts& fonts, const RenderOptions& options);
+                  Fonts& fonts, const RenderOptions& options, std::string* error = nullptr);
 
 // RenderGauge's work on a given frame of `gauge` (for example a copy of its
 // last frame with a value changed). RenderGauge draws the gauge's last
 // frame, drawing it first if it has never been drawn.
 Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame,
-                  const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options);
+                  const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
+                  std::string* error = nullptr);
 
 // The label the mouse overlay gives each of the gauge's mouse areas, in the
 // order of Gauge::MouseAreas: the key events its callback sends ("1038C"),
@@ -118,9 +130,10 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
 std::vector<std::string> MouseAreaLabels(host::Gauge& gauge);
 
 // Several gauge pictures side by side on a panel background, each labelled
-// with its name beneath it.
+// with its name beneath it; empty (and `error` says why) when the panel
+// would be larger than CanvasFits allows.
 Image ComposePanel(const std::vector<std::pair<std::string, Image>>& gauges, Fonts& fonts,
-                   int scale);
+                   int scale, std::string* error = nullptr);
 
 // The needle's angle (radians, screen coordinates: 0 along +x, growing
 // clockwise) for `value`: towards the scale table's point for that value,

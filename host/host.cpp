@@ -276,8 +276,7 @@ bool Host::LoadSoundLibrary(const std::filesystem::path& path, std::string* erro
   auto set = reinterpret_cast<GaugeSoundSetReporterFn>(
       sound_library_.Symbol(kGaugeSoundSetReporterName));
   if (set == nullptr) {
-    if (error) *error = path.string() + " has no " + kGaugeSoundSetReporterName +
-                        ": clicks will play but not be logged";
+    if (error) *error = path.string() + " is not the bench's sound library: it has no " + kGaugeSoundSetReporterName + " (the native build's lib/libGaugeSound.so has)";
     return false;
   }
   set(&ServiceCalls::Report, this);

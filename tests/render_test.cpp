@@ -601,6 +601,26 @@ TEST(RenderGauge, MissingPicturesAreNotedNotDrawn) {
   EXPECT_NE(notes[0].find("0x100"), std::string::npos) << notes[0];
 }
 
+TEST(CanvasFits, TheLargestFaceFitsOnceAndNothingLargerIsDrawn) {
+  const struct {
+    int64_t width, height;
+    int scale;
+    bool fits;
+  } kRows[] = {
+      {8192, 8192, 1, true},  {8192, 8192, 2, false}, {8192, 8192, 8, false},
+      {975, 543, 8, true},    {1, 67108865, 1, false}, {INT32_MAX, INT32_MAX, 64, false},
+      {-1, 10, 1, false},     {10, 10, 0, false},
+  };
+  for (const auto& row : kRows) {
+    std::string why;
+    EXPECT_EQ(bench::CanvasFits(row.width, row.height, row.scale, &why), row.fits)
+        << row.width << " x " << row.height << " at scale " << row.scale << ": " << why;
+    if (!row.fits) {
+      EXPECT_NE(why.find("larger than the 67 million pixels"), std::string::npos) << why;
+    }
+  }
+}
+
 // ---- the mouse overlay ------------------------------------------------------------------
 
 TEST(MouseOverlay, LabelsEachAreaWithWhatItsCallbackSends) {

@@ -11,13 +11,17 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "bench/panel.h"
 #include "bench/scenario.h"
 
 namespace {
 
+using namespace std::string_view_literals;
 using bench::ScenarioOptions;
 using bench::ScenarioProblem;
 using bench::ScenarioResult;
@@ -43,7 +47,7 @@ ScenarioResult RunScript(const std::string& text) {
 // ---- reading scripts ----------------------------------------------------------
 
 struct BadLine {
-  const char* line;
+  std::string_view line;
   const char* says;  // part of the message
 };
 
@@ -92,17 +96,57 @@ const BadLine kBadLines[] = {
     {"snapshot panel.jpg", "a snapshot is a PNG file"},
     {"snapshot panel.png scale 9", "'9' is not a scale"},
     {"seed -4", "'-4' is not a seed"},
+    {"seed 99999999999999999999", "is not a seed"},
+    {"set 0x-1 1", "'0x-1' is not a variable id"},
+    {"set 0x2f1 1e999", "'1e999' is out of the range of a number"},
+    {"click VORN_Kestrel_FMC 4294967356 155", "'4294967356' is not an x position"},
+    {"click VORN_Kestrel_FMC 99999999999999999999 155", "is not an x position"},
+    {"expect needle VORN_Kestrel_FMC 10 within nan", "'nan' is not a tolerance"},
+    {"expect baro nan", "'nan' is not an altimeter setting: write 28.00 to 31.00 inHg"},
+    {"expect baro 1e300", "'1e300' is not an altimeter setting"},
+    {"fly\0away \x1b[2J"sv, "unknown command 'fly\\x00away'"},
+    {"echo \"a\x01", "the quoted text \"a\\x01 has no closing quote"},
 };
 
 TEST(ScenarioReading, EachKindOfBadLineIsReportedWithItsFileLineAndWhatToWrite) {
   for (const BadLine& bad : kBadLines) {
-    const std::string text = std::string("# a script\nload VORN_Kestrel_FMC\n") + bad.line + "\n";
+    const std::string text = "# a script\nload VORN_Kestrel_FMC\n" + std::string(bad.line) + "\n";
     const std::vector<ScenarioProblem> errors = bench::CheckScenarioText(text, "t.scn");
     ASSERT_EQ(errors.size(), 1u) << "line: " << bad.line << Join(errors);
     const std::string said = errors[0].Describe();
     EXPECT_EQ(said.rfind("t.scn:3: ", 0), 0u) << "line: " << bad.line << "\nsaid: " << said;
     EXPECT_NE(said.find(bad.says), std::string::npos)
         << "line: " << bad.line << "\nexpected it to say: " << bad.says << "\nsaid: " << said;
+    EXPECT_EQ(bench::Visible(said), said) << "a control byte left in: " << bench::Visible(said);
+  }
+}
+
+// Whole scripts: what the reader makes of them (no errors: "").
+const struct {
+  std::string_view text;
+  const char* says;
+} kScripts[] = {
+    {"\xEF\xBB\xBFload orlahyd\nupdate\n", ""},  // a byte-order mark
+    {"load orlahyd\r\nupdate 2\r\n", ""},
+    {"", "t.scn: the script has no commands"},
+    {"# only a comment\n\n   \n", "t.scn: the script has no commands"},
+    {"\xEF\xBB\xBF", "t.scn: the script has no commands"},
+    {"load\nsnapshot \"\xFF\x01.png\" orlahyd\n", ""},
+    {"load\nexpect text orlahyd 1 \"\xC3\x28\"\n", ""},
+};
+
+TEST(ScenarioReading, WholeScriptsAreReadOrReportedAsTheTableSays) {
+  for (const auto& script : kScripts) {
+    const std::vector<ScenarioProblem> errors =
+        bench::CheckScenarioText(std::string(script.text), "t.scn");
+    const std::string said = errors.empty() ? "" : errors[0].Describe();
+    if (*script.says == '\0') {
+      EXPECT_TRUE(errors.empty()) << "script: " << bench::Visible(script.text) << Join(errors);
+    } else {
+      EXPECT_EQ(said.rfind(script.says, 0), 0u)
+          << "script: " << bench::Visible(script.text) << "\nexpected: " << script.says
+          << "\nsaid: " << said;
+    }
   }
 }
 
@@ -343,10 +387,14 @@ TEST(ScenarioReports, JunitAndJsonCarryEachResultWithItsTextEscaped) {
   error.errors.push_back({error.file, 2, "unknown command 'x\\y'"});
   error.random = true;
   error.seed = 42;
-  const std::vector<ScenarioResult> results = {pass, fail, error};
+  ScenarioResult odd;  // bytes a script may hold: not UTF-8, control bytes
+  odd.file = "odd\xFF\x01.scn";
+  odd.name = "odd\xFF";
+  odd.errors.push_back({odd.file, 1, "unknown command '\xC3\x28\x1b'"});
+  const std::vector<ScenarioResult> results = {pass, fail, error, odd};
 
   const std::string xml = bench::JunitReport(results);
-  EXPECT_NE(xml.find("<testsuites name=\"panel-bench\" tests=\"3\" failures=\"1\" errors=\"1\""),
+  EXPECT_NE(xml.find("<testsuites name=\"panel-bench\" tests=\"4\" failures=\"1\" errors=\"2\""),
             std::string::npos)
       << xml;
   EXPECT_NE(xml.find("name=\"b&amp;c\" file=\"scenarios/b&amp;c.scn\""), std::string::npos) << xml;
@@ -360,22 +408,36 @@ TEST(ScenarioReports, JunitAndJsonCarryEachResultWithItsTextEscaped) {
       << xml;
   EXPECT_EQ(xml.find("<x>"), std::string::npos) << "nothing unescaped";
 
-  const std::string json = bench::JsonReport(results);
-  EXPECT_NE(json.find("\"passed\": false"), std::string::npos) << json;
-  EXPECT_NE(json.find("{\"name\": \"a\", \"file\": \"scenarios/a.scn\", \"result\": \"pass\", "
-                      "\"expectations\": 3, \"failed\": 0"),
-            std::string::npos)
-      << json;
-  EXPECT_NE(json.find("\"failures\": [{\"line\": 7, \"message\": \"expected <x> to read \\\"1\\\", "
-                      "saw \\\"2\\\"\\tnow\"}]"),
-            std::string::npos)
-      << json;
-  EXPECT_NE(json.find("\"result\": \"error\""), std::string::npos) << json;
-  EXPECT_NE(json.find("\"seed\": 42"), std::string::npos) << json;
-  EXPECT_NE(json.find("unknown command 'x\\\\y'"), std::string::npos) << json;
-  EXPECT_EQ(bench::JsonReport({}), "{\n  \"passed\": true,\n  \"scenarios\": []\n}\n");
-}
+  EXPECT_NE(xml.find("name=\"odd\xEF\xBF\xBD\" file=\"odd\xEF\xBF\xBD\\x01.scn\""), std::string::npos)
+      << xml;
+  for (const char c : xml) {
+    const auto byte = static_cast<unsigned char>(c);
+    EXPECT_TRUE(byte >= 0x20 || c == '\n' || c == '\t') << "control byte " << int{byte} << " in the XML";
+  }
+  EXPECT_EQ(bench::ValidUtf8(xml), xml) << "the XML is not UTF-8";
 
+  const std::string text = bench::JsonReport(results);
+  const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+  ASSERT_FALSE(json.is_discarded()) << "not JSON:\n" << text;
+  EXPECT_EQ(json["passed"], false);
+  ASSERT_EQ(json["scenarios"].size(), 4u) << text;
+  const nlohmann::json& a = json["scenarios"][0];
+  EXPECT_EQ(a["name"], "a");
+  EXPECT_EQ(a["file"], "scenarios/a.scn");
+  EXPECT_EQ(a["result"], "pass");
+  EXPECT_EQ(a["expectations"], 3);
+  EXPECT_EQ(a["failed"], 0);
+  EXPECT_TRUE(a["seed"].is_null());
+  EXPECT_EQ(json["scenarios"][1]["failures"],
+            nlohmann::json::parse(R"([{"line": 7, "message": "expected <x> to read \"1\", saw \"2\"\tnow"}])"));
+  EXPECT_EQ(json["scenarios"][2]["result"], "error");
+  EXPECT_EQ(json["scenarios"][2]["seed"], 42);
+  EXPECT_EQ(json["scenarios"][2]["errors"][0]["message"], "unknown command 'x\\y'");
+  EXPECT_EQ(json["scenarios"][3]["file"], "odd\xEF\xBF\xBD\x01.scn");
+  EXPECT_EQ(json["scenarios"][3]["errors"][0]["message"], "unknown command '\xEF\xBF\xBD(\x1b'");
+  EXPECT_EQ(nlohmann::json::parse(bench::JsonReport({})),
+            nlohmann::json::parse(R"({"passed": true, "scenarios": []})"));
+}
 // ---- the shipped scenarios ---------------------------------------------------------
 
 TEST(ShippedScenarios, EveryScriptInScenariosPasses) {

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ binutils pkg-config ccache
           libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev
           libfreetype-dev libfontconfig-dev fonts-liberation
-          libcpp-httplib-dev nlohmann-json3-dev
+          libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
           # the 32-bit gauge files the simulator loads
           g++-mingw-w64-i686-win32
           # ... and their test programs (GoogleTest needs posix threads)

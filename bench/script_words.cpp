@@ -1,0 +1,104 @@
+// The words of a script: a line split into words, and the words messages
+// are made of (ids in hex, numbers, quoted text, key events by name).
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+#include "bench/aircraft.h"
+#include "bench/script.h"
+
+namespace bench::script {
+
+bool Tokenize(std::string_view line, std::vector<Token>* tokens, std::string* error) {
+  size_t i = 0;
+  while (i < line.size()) {
+    const char c = line[i];
+    if (c == ' ' || c == '\t' || c == '\r') {
+      ++i;
+      continue;
+    }
+    if (c == '#') break;
+    Token token;
+    if (c == '"') {
+      token.quoted = true;
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        const char d = line[i++];
+        if (d == '"') {
+          closed = true;
+          break;
+        }
+        if (d == '\\' && i < line.size() && (line[i] == '"' || line[i] == '\\')) {
+          token.text += line[i++];
+        } else {
+          token.text += d;
+        }
+      }
+      if (!closed) {
+        *error = "the quoted text " + std::string("\"") + token.text +
+                 " has no closing quote: end it with \"";
+        return false;
+      }
+      if (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+        *error = "a closing quote must be followed by a space or the end of the line";
+        return false;
+      }
+    } else {
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+        token.text += line[i++];
+      }
+    }
+    tokens->push_back(std::move(token));
+  }
+  return true;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%" PRIX32, value);
+  return text;
+}
+
+std::string Number(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.10g", value);
+  return text;
+}
+
+std::string Fixed2(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string KeyText(uint32_t id) {
+  const std::string name = Aircraft::KeyEventName(id);
+  return Hex(id) + (name.empty() ? " (not a key event the bench knows)" : " (" + name + ")");
+}
+
+}  // namespace bench::script
