@@ -436,7 +436,12 @@ int Render(const Arguments& args) {
   };
   if (whole_panel && !write("panel", panel.RenderPanel(options))) return kExitCannot;
   for (const std::string& name : singles) {
-    if (!write(name, panel.Render(*panel.Find(name), options))) return kExitCannot;
+    host::Gauge* gauge = panel.Find(name);
+    if (gauge == nullptr) {
+      Complain("the panel has no gauge '" + name + "'");
+      return kExitCannot;
+    }
+    if (!write(name, panel.Render(*gauge, options))) return kExitCannot;
   }
   for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
   return kExitOk;
@@ -625,7 +630,12 @@ int Click(const Arguments& args) {
   }
   bench::Panel panel;
   if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, updates)) return kExitCannot;
-  host::Gauge& gauge = *panel.Find(args.words[0]);
+  host::Gauge* found = panel.Find(args.words[0]);
+  if (found == nullptr) {
+    Complain("the panel has no gauge '" + args.words[0] + "'");
+    return kExitCannot;
+  }
+  host::Gauge& gauge = *found;
   int x = numbers[0], y = numbers[1];
   if (args.words[1] == "area") {
     const std::vector<const MouseRect*> areas = gauge.MouseAreas();
