@@ -24,6 +24,32 @@ bool Opaque(const Image& image) {
 
 }  // namespace
 
+namespace {
+
+// The picture as libpng's simplified interface takes it: opaque pictures
+// (every gauge picture) without alpha.
+std::vector<uint8_t> PngRows(const Image& image, png_image* png) {
+  std::vector<uint8_t> bytes;
+  if (Opaque(image)) {
+    png->format = PNG_FORMAT_RGB;
+    bytes.reserve(image.pixels().size() * 3);
+    for (const Rgba& p : image.pixels()) {
+      bytes.push_back(p.r);
+      bytes.push_back(p.g);
+      bytes.push_back(p.b);
+    }
+  } else {
+    png->format = PNG_FORMAT_RGBA;
+    bytes.reserve(image.pixels().size() * 4);
+    for (const Rgba& p : image.pixels()) {
+      bytes.insert(bytes.end(), {p.r, p.g, p.b, p.a});
+    }
+  }
+  return bytes;
+}
+
+}  // namespace
+
 bool WritePng(const Image& image, const std::filesystem::path& file, std::string* error) {
   if (image.empty()) {
     if (error) *error = "cannot write " + file.string() + ": the picture is empty";
@@ -36,28 +62,37 @@ bool WritePng(const Image& image, const std::filesystem::path& file, std::string
   png.version = PNG_IMAGE_VERSION;
   png.width = static_cast<png_uint_32>(image.width());
   png.height = static_cast<png_uint_32>(image.height());
-  // Opaque pictures (every gauge picture) are stored without alpha.
-  std::vector<uint8_t> bytes;
-  if (Opaque(image)) {
-    png.format = PNG_FORMAT_RGB;
-    bytes.reserve(image.pixels().size() * 3);
-    for (const Rgba& p : image.pixels()) {
-      bytes.push_back(p.r);
-      bytes.push_back(p.g);
-      bytes.push_back(p.b);
-    }
-  } else {
-    png.format = PNG_FORMAT_RGBA;
-    bytes.reserve(image.pixels().size() * 4);
-    for (const Rgba& p : image.pixels()) {
-      bytes.insert(bytes.end(), {p.r, p.g, p.b, p.a});
-    }
-  }
+  const std::vector<uint8_t> bytes = PngRows(image, &png);
   if (!png_image_write_to_file(&png, file.string().c_str(), 0, bytes.data(), 0, nullptr)) {
     if (error) *error = "cannot write " + file.string() + ": " + png.message;
     png_image_free(&png);
     return false;
   }
+  return true;
+}
+
+bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string* error) {
+  if (image.empty()) {
+    if (error) *error = "the picture is empty";
+    return false;
+  }
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(image.width());
+  png.height = static_cast<png_uint_32>(image.height());
+  // Fast: no row filters and a light zlib level (libpng's own choice for
+  // pictures that are written once and soon replaced).
+  if (speed == PngSpeed::kFast) png.flags |= PNG_IMAGE_FLAG_FAST;
+  const std::vector<uint8_t> bytes = PngRows(image, &png);
+  // Room for the largest PNG the picture can make, so it is encoded once.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(png);
+  out->resize(size);
+  if (!png_image_write_to_memory(&png, out->data(), &size, 0, bytes.data(), 0, nullptr)) {
+    if (error) *error = png.message;
+    png_image_free(&png);
+    return false;
+  }
+  out->resize(size);
   return true;
 }
 
