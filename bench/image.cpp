@@ -3,6 +3,8 @@
 #include <png.h>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstring>
 #include <cstdlib>
 #include <system_error>
 
@@ -71,6 +73,54 @@ bool WritePng(const Image& image, const std::filesystem::path& file, std::string
   return true;
 }
 
+namespace {
+
+struct MemoryOut {
+  char* data;
+  size_t capacity;
+  size_t size;
+};
+
+void WriteToMemory(png_structp png, png_bytep bytes, png_size_t length) {
+  auto* out = static_cast<MemoryOut*>(png_get_io_ptr(png));
+  if (length > out->capacity - out->size) png_error(png, "the PNG outgrew its bound");
+  std::memcpy(out->data + out->size, bytes, length);
+  out->size += length;
+}
+
+void FlushNothing(png_structp) {}
+
+// libpng's own interface with the speed settings its simplified one lacks:
+// no row filters and zlib level 1. The rows go in as they are (RGBA; the
+// alpha byte dropped by libpng for an opaque picture). Only plain data
+// here: libpng returns through longjmp on an error.
+bool WriteFastPng(const uint8_t* rows, int width, int height, bool opaque, MemoryOut* out) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_set_write_fn(png, out, WriteToMemory, FlushNothing);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+  png_set_compression_level(png, 1);
+  png_write_info(png, info);
+  if (opaque) png_set_filler(png, 0, PNG_FILLER_AFTER);
+  const size_t stride = static_cast<size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) {
+    png_write_row(png, const_cast<png_bytep>(rows + stride * static_cast<size_t>(y)));
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
 bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string* error) {
   if (image.empty()) {
     if (error) *error = "the picture is empty";
@@ -80,11 +130,21 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
   png.version = PNG_IMAGE_VERSION;
   png.width = static_cast<png_uint_32>(image.width());
   png.height = static_cast<png_uint_32>(image.height());
-  // Fast: no row filters and a light zlib level (libpng's own choice for
-  // pictures that are written once and soon replaced).
-  if (speed == PngSpeed::kFast) png.flags |= PNG_IMAGE_FLAG_FAST;
+  if (speed == PngSpeed::kFast) {
+    const bool opaque = Opaque(image);
+    png.format = opaque ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
+    out->resize(PNG_IMAGE_PNG_SIZE_MAX(png));  // room for the largest it can make
+    MemoryOut memory{out->data(), out->size(), 0};
+    static_assert(sizeof(Rgba) == 4);
+    if (!WriteFastPng(reinterpret_cast<const uint8_t*>(image.pixels().data()), image.width(),
+                      image.height(), opaque, &memory)) {
+      if (error) *error = "libpng could not encode it";
+      return false;
+    }
+    out->resize(memory.size);
+    return true;
+  }
   const std::vector<uint8_t> bytes = PngRows(image, &png);
-  // Room for the largest PNG the picture can make, so it is encoded once.
   png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(png);
   out->resize(size);
   if (!png_image_write_to_memory(&png, out->data(), &size, 0, bytes.data(), 0, nullptr)) {
