@@ -30,8 +30,10 @@ constexpr int64_t kLargestCoordinate = 32767;
 // An event stream with nothing to tell sends the state this often (the
 // update count moves), which also finds out that its page has gone.
 constexpr auto kHeartbeat = std::chrono::seconds(1);
-// What a new event stream gets of the log that was there before it.
+// What a new event stream gets of the log that was there before it, and
+// the most one answer carries.
 constexpr size_t kFirstLogEntries = 200;
+constexpr size_t kLogEntriesPerAnswer = 1000;
 
 // The switches as the page sees them; the server is the only one that
 // changes them while it serves.
@@ -259,10 +261,14 @@ struct LiveApi::Impl {
     return {{"gauges", gauges}, {"updates_per_second", updates_per_second}};
   }
 
+  // What the gauges sent after entry `since`, at most kLogEntriesPerAnswer
+  // of it; "next" is where to go on from.
   json Log(size_t since) {
     json entries = json::array();
     const auto& log = panel.host().log();
-    for (size_t i = since; i < log.size(); ++i) {
+    size_t end = log.size();
+    if (since < end && end - since > kLogEntriesPerAnswer) end = since + kLogEntriesPerAnswer;
+    for (size_t i = since; i < end; ++i) {
       const host::LogEntry& entry = log[i];
       if (entry.kind == host::LogKind::kNamedBind || entry.kind == host::LogKind::kLookup) continue;
       json item = {{"seq", i + 1}, {"gauge", entry.gauge}, {"kind", KindName(entry.kind)},
@@ -279,7 +285,7 @@ struct LiveApi::Impl {
       }
       entries.push_back(item);
     }
-    return {{"entries", entries}, {"next", log.size()}};
+    return {{"entries", entries}, {"next", end}};
   }
 
   bool SetControl(const std::string& name, const json& value, std::string* error) {
@@ -467,8 +473,9 @@ struct LiveApi::Impl {
     cursor->started = true;
     cursor->changes = changes;
     json event = {{"versions", Versions()}, {"state", State()}};
-    event["entries"] = std::move(Log(cursor->log)["entries"]);
-    cursor->log = log_size;
+    json log = Log(cursor->log);
+    event["entries"] = std::move(log["entries"]);
+    cursor->log = log["next"].get<size_t>();
     lock.unlock();
     message->append("data: " + event.dump() + "\n\n");
     return true;
