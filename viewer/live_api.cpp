@@ -49,9 +49,15 @@ struct Controls {
   bench::Ambient ambient = bench::Ambient::kDay;
 };
 
+// JSON text of anything, with bytes that are not UTF-8 (in what a request
+// sent, or in a gauge's text) shown as U+FFFD rather than refused.
+std::string Dump(const json& value) {
+  return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 void Error(httplib::Response& res, int status, const std::string& what) {
   res.status = status;
-  res.set_content(json{{"error", what}}.dump(), "application/json");
+  res.set_content(Dump(json{{"error", what}}), "application/json");
 }
 
 const char* KindName(host::LogKind kind) {
@@ -181,7 +187,7 @@ struct LiveApi::Impl {
     }
     json state = State();
     state.erase("updates");
-    std::string dumped = state.dump();
+    std::string dumped = Dump(state);
     if (dumped != last_state) {
       last_state = std::move(dumped);
       moved = true;
@@ -335,11 +341,11 @@ struct LiveApi::Impl {
       if (path == "/style.css") return Asset("style.css", "text/css; charset=utf-8", res);
       if (path == "/api/panel") {
         std::lock_guard lock(mutex);
-        return res.set_content(Panel().dump(), "application/json");
+        return res.set_content(Dump(Panel()), "application/json");
       }
       if (path == "/api/state") {
         std::lock_guard lock(mutex);
-        return res.set_content(State().dump(), "application/json");
+        return res.set_content(Dump(State()), "application/json");
       }
       if (path == "/api/log") return GetLog(req, res);
       if (path == "/api/events") return Events(res);
@@ -373,7 +379,7 @@ struct LiveApi::Impl {
     std::string error;
     if (!QueryNumber(req, "since", 0, UINT64_MAX, &since, &error)) return Error(res, 400, error);
     std::lock_guard lock(mutex);
-    res.set_content(Log(static_cast<size_t>(since)).dump(), "application/json");
+    res.set_content(Dump(Log(static_cast<size_t>(since))), "application/json");
   }
 
   void Picture(const std::string& name, const httplib::Request& req, httplib::Response& res) {
@@ -477,7 +483,7 @@ struct LiveApi::Impl {
     event["entries"] = std::move(log["entries"]);
     cursor->log = log["next"].get<size_t>();
     lock.unlock();
-    message->append("data: " + event.dump() + "\n\n");
+    message->append("data: " + Dump(event) + "\n\n");
     return true;
   }
 
@@ -509,7 +515,7 @@ struct LiveApi::Impl {
     json reply = Log(before);
     reply["hit"] = hit;
     Refresh();
-    res.set_content(reply.dump(), "application/json");
+    res.set_content(Dump(reply), "application/json");
   }
 
   void Control(const httplib::Request& req, httplib::Response& res) {
@@ -524,7 +530,7 @@ struct LiveApi::Impl {
       return Error(res, 400, error);
     }
     Refresh();
-    res.set_content(State().dump(), "application/json");
+    res.set_content(Dump(State()), "application/json");
   }
 };
 
