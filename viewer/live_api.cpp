@@ -30,6 +30,11 @@ constexpr int64_t kLargestCoordinate = 32767;
 // An event stream with nothing to tell sends the state this often (the
 // update count moves), which also finds out that its page has gone.
 constexpr auto kHeartbeat = std::chrono::seconds(1);
+using Clock = std::chrono::steady_clock;
+// A picture asked for this recently is drawn and encoded by the update that
+// changes it; a request finding it being encoded waits at most kAheadWait.
+constexpr auto kAskedRecently = std::chrono::seconds(3);
+constexpr auto kAheadWait = std::chrono::seconds(2);
 // What a new event stream gets of the log that was there before it, and
 // the most one answer carries.
 constexpr size_t kFirstLogEntries = 200;
@@ -126,9 +131,19 @@ struct LiveApi::Impl {
     struct Encoded {
       uint64_t version = 0;
       std::shared_ptr<const std::string> png;
+      bool pending = false;  // being encoded ahead by the update
     };
-    std::map<int, Encoded> encoded;  // by scale and overlay
+    std::map<int, Encoded> encoded;  // by Variant()
+    std::map<int, Clock::time_point> asked;  // when each variant was last asked for
   };
+  // A picture drawn by the update, to be encoded before anyone asks.
+  struct Ahead {
+    size_t index;
+    uint64_t version;
+    int variant;
+    bench::Image image;
+  };
+  static int Variant(int scale, bool overlay) { return scale * 2 + (overlay ? 1 : 0); }
 
   bench::Panel& panel;
   const std::filesystem::path web_dir;
@@ -141,6 +156,7 @@ struct LiveApi::Impl {
   // drawing at a time. Encoding and sending happen outside it.
   std::mutex mutex;
   std::condition_variable changed;  // `changes` moved, or closing
+  std::condition_variable encoded_ahead;  // a pending picture is ready
   Controls controls;
   uint64_t updates = 0;
   std::vector<Slot> slots;  // one per gauge, the panel's order
@@ -173,7 +189,9 @@ struct LiveApi::Impl {
   // Gives each gauge whose picture would differ from the last a new
   // version, and wakes the event streams if anything they tell moved.
   // Called (holding the lock) after everything that can change the panel.
-  void Refresh() {
+  // Returns the gauges whose version moved.
+  std::vector<size_t> Refresh() {
+    std::vector<size_t> redrawn;
     bool moved = false;
     for (size_t i = 0; i < slots.size(); ++i) {
       std::string key = bench::FrameKey(panel.Frame(*panel.gauges()[i]));
@@ -183,6 +201,7 @@ struct LiveApi::Impl {
       slot.key = std::move(key);
       ++slot.version;
       slot.encoded.clear();
+      redrawn.push_back(i);
       moved = true;
     }
     json state = State();
@@ -200,6 +219,62 @@ struct LiveApi::Impl {
       ++changes;
       changed.notify_all();
     }
+    return redrawn;
+  }
+
+  // The pictures of the gauges that changed in the variants asked for in
+  // the last few seconds, drawn now (holding the lock) to be encoded by
+  // the update after it lets go: the page's request, sent when the event
+  // reaches it, then finds the picture ready or nearly so.
+  std::vector<Ahead> DrawAhead(const std::vector<size_t>& redrawn) {
+    std::vector<Ahead> ahead;
+    const auto now = Clock::now();
+    for (size_t index : redrawn) {
+      Slot& slot = slots[index];
+      for (auto it = slot.asked.begin(); it != slot.asked.end();) {
+        if (now - it->second > kAskedRecently) {
+          it = slot.asked.erase(it);
+          continue;
+        }
+        bench::RenderOptions render;
+        render.scale = it->first / 2;
+        render.mouse_overlay = it->first % 2 != 0;
+        render.ambient = controls.ambient;
+        bench::Image image = panel.Render(*panel.gauges()[index], render);
+        if (!image.empty()) {
+          slot.encoded[it->first] = {slot.version, nullptr, true};
+          ahead.push_back({index, slot.version, it->first, std::move(image)});
+        }
+        ++it;
+      }
+    }
+    return ahead;
+  }
+
+  // Encodes (without the lock) what DrawAhead drew and hands it over.
+  void EncodeAhead(std::vector<Ahead>& ahead) {
+    std::vector<std::shared_ptr<const std::string>> pngs;
+    for (const Ahead& picture : ahead) {
+      std::string png, error;
+      pngs.push_back(bench::EncodePng(picture.image, bench::PngSpeed::kFast, &png, &error)
+                         ? std::make_shared<const std::string>(std::move(png))
+                         : nullptr);
+    }
+    std::lock_guard lock(mutex);
+    for (size_t i = 0; i < ahead.size(); ++i) {
+      auto& encoded = slots[ahead[i].index].encoded;
+      const auto it = encoded.find(ahead[i].variant);
+      if (it == encoded.end() || !it->second.pending || it->second.version != ahead[i].version) {
+        continue;
+      }
+      if (pngs[i] == nullptr) {
+        encoded.erase(it);  // the request encodes it, and says what went wrong
+      } else {
+        it->second.png = pngs[i];
+        it->second.pending = false;
+      }
+    }
+    encoded_ahead.notify_all();
   }
 
   // What each gauge shows in words: the texts it shows and its needle.
@@ -387,7 +462,7 @@ struct LiveApi::Impl {
     std::string error;
     if (!QueryNumber(req, "scale", 1, kMaxScale, &scale, &error)) return Error(res, 400, error);
     const bool overlay = req.has_param("overlay") && req.get_param_value("overlay") == "1";
-    const int which = static_cast<int>(scale) * 2 + (overlay ? 1 : 0);
+    const int which = Variant(static_cast<int>(scale), overlay);
 
     std::shared_ptr<const std::string> png;
     bench::Image image;
@@ -395,11 +470,19 @@ struct LiveApi::Impl {
     uint64_t version = 0;
     std::string etag;
     {
-      std::lock_guard lock(mutex);
+      std::unique_lock lock(mutex);
       host::Gauge* gauge = panel.Find(name);
       if (gauge == nullptr) return Error(res, 404, "no gauge named '" + name.substr(0, 40) + "'");
       while (panel.gauges()[index] != gauge) ++index;
       Slot& slot = slots[index];
+      slot.asked[which] = Clock::now();
+      // Being encoded ahead: wait for it rather than do it twice.
+      const auto deadline = Clock::now() + kAheadWait;
+      for (auto it = slot.encoded.find(which);
+           it != slot.encoded.end() && it->second.pending && !closing;
+           it = slot.encoded.find(which)) {
+        if (encoded_ahead.wait_until(lock, deadline) == std::cv_status::timeout) break;
+      }
       version = slot.version;
       etag = "\"" + instance + "-" + std::to_string(version) + "-" + std::to_string(scale) +
              (overlay ? "o" : "") + "\"";
@@ -429,7 +512,7 @@ struct LiveApi::Impl {
       }
       png = std::make_shared<const std::string>(std::move(encoded));
       std::lock_guard lock(mutex);
-      if (slots[index].version == version) slots[index].encoded[which] = {version, png};
+      if (slots[index].version == version) slots[index].encoded[which] = {version, png, false};
     }
     res.set_content(*png, "image/png");
   }
@@ -554,10 +637,14 @@ void LiveApi::Handle(const httplib::Request& request, httplib::Response& respons
 }
 
 void LiveApi::Update() {
-  std::lock_guard lock(impl_->mutex);
-  impl_->panel.Update();
-  ++impl_->updates;
-  impl_->Refresh();
+  std::vector<Impl::Ahead> ahead;
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->panel.Update();
+    ++impl_->updates;
+    ahead = impl_->DrawAhead(impl_->Refresh());
+  }
+  if (!ahead.empty()) impl_->EncodeAhead(ahead);
 }
 
 uint64_t LiveApi::updates() const {
@@ -569,6 +656,7 @@ void LiveApi::Close() {
   std::lock_guard lock(impl_->mutex);
   impl_->closing = true;
   impl_->changed.notify_all();
+  impl_->encoded_ahead.notify_all();
 }
 
 }  // namespace viewer

@@ -173,13 +173,14 @@ try {
   const day = await versions();
   await page.check("#control-lights");
   await page.selectOption("#control-ambient", "night");
-  const asked = await page.evaluate(() => fetch("/api/state").then((r) => r.json()));
   const night = await until("the night pictures", async () => {
     const now = await versions();
     return now.every((v, i) => v > day[i]) ? now : null;
   });
+  const asked = await page.evaluate(() => fetch("/api/state").then((r) => r.json()));
   expect(asked.ambient === "night" && night !== null, "every gauge is drawn again by night",
-         `ambient ${asked.ambient}, versions ${day.join(" ")} -> ${(await versions()).join(" ")}`);
+         `ambient ${asked.ambient}, versions ${day.join(" ")} -> ${(await versions()).join(" ")}, ` +
+         `page status "${await page.textContent("#status")}"`);
   const shot = join(outDir, "live-panel.png");
   await page.screenshot({ path: shot, fullPage: true });
   console.log(`screenshot: ${shot}`);

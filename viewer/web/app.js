@@ -11,10 +11,19 @@ const REPEAT_MS = 100;        // 10 a second
 const view = { scale: 2, overlay: false, gauges: [] };
 let logNext = 0;
 
-async function api(path, body) {
+// `retry`: a request that is the same however often it arrives (a control
+// set to a value) is sent once more if the connection failed under it, as
+// when the server closed an idle connection just as it was reused.
+async function api(path, body, { retry = false } = {}) {
   const init = body === undefined ? {} :
     { method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify(body) };
-  const res = await fetch(path, init);
+  let res;
+  try {
+    res = await fetch(path, init);
+  } catch (e) {
+    if (!retry) throw e;
+    res = await fetch(path, init);
+  }
   const data = await res.json();
   if (!res.ok) throw new Error(data.error || res.statusText);
   return data;
@@ -225,7 +234,7 @@ function wireControls() {
   for (const input of document.querySelectorAll("[data-control]")) {
     input.addEventListener("change", () => {
       const value = input.type === "checkbox" ? input.checked : input.value;
-      api("/api/control", { name: input.dataset.control, value })
+      api("/api/control", { name: input.dataset.control, value }, { retry: true })
         .then(showState).catch((e) => setStatus("control failed: " + e.message));
     });
   }
