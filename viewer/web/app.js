@@ -115,10 +115,12 @@ function press(gauge, box, event) {
 // (or the view changed), never more than one request at a time per gauge.
 // Its text alternative describes the picture shown: the version the
 // picture came as (its ETag) is matched with what the events said of it.
-const pictures = {};   // name -> { version, fetching, again, shown, alts: {version: alt} }
+const pictures = {};   // name -> { version, fetching, again, stale, shown, alts: {version: alt} }
 
 function pictureOf(name) {
-  if (!pictures[name]) pictures[name] = { version: 0, fetching: false, again: false, shown: 0, alts: {} };
+  if (!pictures[name]) {
+    pictures[name] = { version: 0, fetching: false, again: false, stale: false, shown: 0, alts: {} };
+  }
   return pictures[name];
 }
 
@@ -129,13 +131,16 @@ function showAlt(name) {
   if (img && alt !== undefined && img.alt !== alt) img.alt = alt;
 }
 
-async function fetchPicture(name) {
+// `redraw`: the view changed, so even the version shown is fetched again.
+async function fetchPicture(name, redraw = false) {
   const picture = pictureOf(name);
+  if (redraw) picture.stale = true;
   if (picture.fetching) { picture.again = true; return; }
   picture.fetching = true;
   const img = document.getElementById("gauge-" + name);
   do {
     picture.again = false;
+    picture.stale = false;
     try {
       const res = await fetch(`/api/gauge/${name}.png?scale=${view.scale}` +
                               (view.overlay ? "&overlay=1" : ""), { cache: "no-store" });
@@ -154,12 +159,12 @@ async function fetchPicture(name) {
     } catch (e) {
       setStatus("disconnected: " + e.message);
     }
-  } while (picture.again);
+  } while (picture.again && (picture.stale || picture.shown !== picture.version));
   picture.fetching = false;
 }
 
 function refreshAll() {
-  for (const gauge of view.gauges) fetchPicture(gauge.name);
+  for (const gauge of view.gauges) fetchPicture(gauge.name, true);
 }
 
 // ---- state, controls, log -----------------------------------------------------
@@ -218,10 +223,9 @@ function follow() {
           if (Number(old) < Math.min(version, picture.shown)) delete picture.alts[old];
         }
       }
-      if (version !== picture.version) {
-        picture.version = version;
-        if (picture.shown !== version) fetchPicture(name);
-      }
+      picture.version = version;
+      // Also after a fetch that failed: the picture shown is behind.
+      if (picture.shown !== version) fetchPicture(name);
       showAlt(name);
     }
     showState(event.state);
