@@ -7,12 +7,12 @@
 #include <httplib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "viewer/live_api.h"
-#include "viewer/serve.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ viewer::LiveApi& Api() {
     }
     return opened;
   }();
-  static auto* const api = new viewer::LiveApi(*panel, viewer::DefaultWebDir(), 18.0);
+  static auto* const api =
+      new viewer::LiveApi(*panel, std::filesystem::path(SOURCE_DIR) / "viewer" / "web", 18.0);
   return *api;
 }
 
