@@ -483,6 +483,7 @@ struct LiveApi::Impl {
            it = slot.encoded.find(which)) {
         if (encoded_ahead.wait_until(lock, deadline) == std::cv_status::timeout) break;
       }
+      gauge = panel.gauges()[index];  // a partner switch may have re-created it meanwhile
       version = slot.version;
       etag = "\"" + instance + "-" + std::to_string(version) + "-" + std::to_string(scale) +
              (overlay ? "o" : "") + "\"";
