@@ -3,6 +3,8 @@
 #include <png.h>
 
 #include <algorithm>
+#include <csetjmp>
+#include <cstring>
 #include <cstdlib>
 #include <system_error>
 
@@ -24,6 +26,32 @@ bool Opaque(const Image& image) {
 
 }  // namespace
 
+namespace {
+
+// The picture as libpng's simplified interface takes it: opaque pictures
+// (every gauge picture) without alpha.
+std::vector<uint8_t> PngRows(const Image& image, png_image* png) {
+  std::vector<uint8_t> bytes;
+  if (Opaque(image)) {
+    png->format = PNG_FORMAT_RGB;
+    bytes.reserve(image.pixels().size() * 3);
+    for (const Rgba& p : image.pixels()) {
+      bytes.push_back(p.r);
+      bytes.push_back(p.g);
+      bytes.push_back(p.b);
+    }
+  } else {
+    png->format = PNG_FORMAT_RGBA;
+    bytes.reserve(image.pixels().size() * 4);
+    for (const Rgba& p : image.pixels()) {
+      bytes.insert(bytes.end(), {p.r, p.g, p.b, p.a});
+    }
+  }
+  return bytes;
+}
+
+}  // namespace
+
 bool WritePng(const Image& image, const std::filesystem::path& file, std::string* error) {
   if (image.empty()) {
     if (error) *error = "cannot write " + file.string() + ": the picture is empty";
@@ -36,28 +64,95 @@ bool WritePng(const Image& image, const std::filesystem::path& file, std::string
   png.version = PNG_IMAGE_VERSION;
   png.width = static_cast<png_uint_32>(image.width());
   png.height = static_cast<png_uint_32>(image.height());
-  // Opaque pictures (every gauge picture) are stored without alpha.
-  std::vector<uint8_t> bytes;
-  if (Opaque(image)) {
-    png.format = PNG_FORMAT_RGB;
-    bytes.reserve(image.pixels().size() * 3);
-    for (const Rgba& p : image.pixels()) {
-      bytes.push_back(p.r);
-      bytes.push_back(p.g);
-      bytes.push_back(p.b);
-    }
-  } else {
-    png.format = PNG_FORMAT_RGBA;
-    bytes.reserve(image.pixels().size() * 4);
-    for (const Rgba& p : image.pixels()) {
-      bytes.insert(bytes.end(), {p.r, p.g, p.b, p.a});
-    }
-  }
+  const std::vector<uint8_t> bytes = PngRows(image, &png);
   if (!png_image_write_to_file(&png, file.string().c_str(), 0, bytes.data(), 0, nullptr)) {
     if (error) *error = "cannot write " + file.string() + ": " + png.message;
     png_image_free(&png);
     return false;
   }
+  return true;
+}
+
+namespace {
+
+struct MemoryOut {
+  char* data;
+  size_t capacity;
+  size_t size;
+};
+
+void WriteToMemory(png_structp png, png_bytep bytes, png_size_t length) {
+  auto* out = static_cast<MemoryOut*>(png_get_io_ptr(png));
+  if (length > out->capacity - out->size) png_error(png, "the PNG outgrew its bound");
+  std::memcpy(out->data + out->size, bytes, length);
+  out->size += length;
+}
+
+void FlushNothing(png_structp) {}
+
+// libpng's own interface with the speed settings its simplified one lacks:
+// no row filters and zlib level 1. The rows go in as they are (RGBA; the
+// alpha byte dropped by libpng for an opaque picture). Only plain data
+// here: libpng returns through longjmp on an error.
+bool WriteFastPng(const uint8_t* rows, int width, int height, bool opaque, MemoryOut* out) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_set_write_fn(png, out, WriteToMemory, FlushNothing);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+  png_set_compression_level(png, 1);
+  png_write_info(png, info);
+  if (opaque) png_set_filler(png, 0, PNG_FILLER_AFTER);
+  const size_t stride = static_cast<size_t>(width) * 4;
+  for (int y = 0; y < height; ++y) {
+    png_write_row(png, const_cast<png_bytep>(rows + stride * static_cast<size_t>(y)));
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string* error) {
+  if (image.empty()) {
+    if (error) *error = "the picture is empty";
+    return false;
+  }
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(image.width());
+  png.height = static_cast<png_uint_32>(image.height());
+  if (speed == PngSpeed::kFast) {
+    const bool opaque = Opaque(image);
+    png.format = opaque ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
+    out->resize(PNG_IMAGE_PNG_SIZE_MAX(png));  // room for the largest it can make
+    MemoryOut memory{out->data(), out->size(), 0};
+    static_assert(sizeof(Rgba) == 4);
+    if (!WriteFastPng(reinterpret_cast<const uint8_t*>(image.pixels().data()), image.width(),
+                      image.height(), opaque, &memory)) {
+      if (error) *error = "libpng could not encode it";
+      return false;
+    }
+    out->resize(memory.size);
+    return true;
+  }
+  const std::vector<uint8_t> bytes = PngRows(image, &png);
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(png);
+  out->resize(size);
+  if (!png_image_write_to_memory(&png, out->data(), &size, 0, bytes.data(), 0, nullptr)) {
+    if (error) *error = png.message;
+    png_image_free(&png);
+    return false;
+  }
+  out->resize(size);
   return true;
 }
 

@@ -33,6 +33,10 @@ class Image {
 };
 
 bool WritePng(const Image& image, const std::filesystem::path& file, std::string* error);
+// The picture as PNG in memory. kFast trades size for speed: for pictures
+// sent once and soon replaced, such as the live panel's frames.
+enum class PngSpeed { kSmall, kFast };
+bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string* error);
 bool ReadPng(const std::filesystem::path& file, Image* image, std::string* error);
 
 // Each pixel repeated `factor` times across and down.

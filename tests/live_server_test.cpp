@@ -1,32 +1,73 @@
-// The live panel's HTTP interface: what it answers to requests it does not
-// understand, and that nothing outside the page's assets can be read.
+// The live panel's HTTP interface: what it answers to requests good and bad,
+// that nothing outside the page's assets can be read, that a picture is sent
+// again only when it changed, and that a busy port or idle and half-sent
+// connections get a clear answer instead of a shared port or a stalled page.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "viewer/live_api.h"
 #include "viewer/serve.h"
 
 namespace {
 
 using ::testing::HasSubstr;
 using json = nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+// A connection that sends `text` (perhaps nothing) and then waits.
+class RawClient {
+ public:
+  RawClient(int port, const std::string& text) : sock_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected_ = connect(sock_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                 send(sock_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+  }
+  ~RawClient() { close(sock_); }
+  bool connected() const { return connected_; }
+  // Reads until `what` arrives or 10 s pass.
+  bool Await(const std::string& what) {
+    timeval wait{10, 0};
+    setsockopt(sock_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    std::string seen;
+    char buffer[4096];
+    while (seen.find(what) == std::string::npos) {
+      const ssize_t got = recv(sock_, buffer, sizeof buffer, 0);
+      if (got <= 0) return false;
+      seen.append(buffer, static_cast<size_t>(got));
+    }
+    return true;
+  }
+
+ private:
+  int sock_;
+  bool connected_ = false;
+};
 
 class LiveServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
     ASSERT_TRUE(panel_.Open(bench::DefaultPanelOptions(), {}, &error)) << error;
-    viewer::ServerOptions options;
-    options.port = 0;
-    options.web_dir = viewer::DefaultWebDir();
+    options_.port = 0;
+    options_.web_dir = viewer::DefaultWebDir();
     server_ = std::make_unique<viewer::LiveServer>(panel_);
-    ASSERT_TRUE(server_->Bind(options, &error)) << error;
+    ASSERT_TRUE(server_->Bind(options_, &error)) << error;
     thread_ = std::thread([this] { server_->Run(); });
     client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
     client_->set_connection_timeout(5);
+    client_->set_read_timeout(30);
   }
   void TearDown() override {
     if (server_) server_->Stop();
@@ -38,6 +79,7 @@ class LiveServerTest : public ::testing::Test {
   }
 
   bench::Panel panel_;
+  viewer::ServerOptions options_;
   std::unique_ptr<viewer::LiveServer> server_;
   std::thread thread_;
   std::unique_ptr<httplib::Client> client_;
@@ -63,40 +105,140 @@ TEST_F(LiveServerTest, ServesThePageAndItsAssetsOnly) {
   }
 }
 
-TEST_F(LiveServerTest, RefusesBadRequestsWithAReason) {
-  struct Case {
-    const char* path;
-    const char* body;
-    int status;
-    const char* reason;
+// Each row: a request or a situation, the status it gets and a fragment of
+// its answer (for a refused Bind, status 0 and a fragment of the reason).
+// Rows with a deadline report how long the page's request took.
+TEST_F(LiveServerTest, AnswersEveryRequestWithTheRightStatusAndReason) {
+  struct Outcome {
+    int status = -1;
+    std::string text;
   };
-  const Case cases[] = {
-      {"/api/click", "not json", 400, "not a JSON object"},
-      {"/api/click", "[1,2]", 400, "not a JSON object"},
-      {"/api/click", R"({"gauge":"orlaaudio"})", 400, "needs"},
-      {"/api/click", R"({"gauge":"orlaaudio","x":"1","y":2})", 400, "needs"},
-      {"/api/click", R"({"gauge":"nope","x":1,"y":2})", 404, "no gauge named 'nope'"},
-      {"/api/click", R"({"gauge":"orlaaudio","x":1,"y":2,"event":"drag"})", 400, "'event'"},
-      {"/api/control", R"({"name":"flaps","value":true})", 400, "no control named 'flaps'"},
-      {"/api/control", R"({"name":"battery","value":"yes"})", 400, "true or false"},
-      {"/api/control", R"({"name":"ambient","value":"noon"})", 400, "'ambient'"},
-      {"/api/control", R"({"value":true})", 400, "needs"},
+  auto get = [this](const std::string& path, const httplib::Headers& headers = {}) {
+    auto res = client_->Get(path, headers);
+    return res ? Outcome{res->status, res->body + " " + res->get_header_value("ETag")}
+               : Outcome{-1, "no answer: " + httplib::to_string(res.error())};
   };
-  for (const Case& c : cases) {
-    auto res = Post(c.path, c.body);
-    ASSERT_TRUE(res) << c.body;
-    EXPECT_EQ(res->status, c.status) << c.path << " " << c.body;
-    EXPECT_THAT(res->body, HasSubstr(c.reason)) << c.path << " " << c.body;
-  }
-  for (const char* path : {"/api/gauge/orlahyd.png?scale=0", "/api/gauge/orlahyd.png?scale=9",
-                           "/api/gauge/orlahyd.png?scale=x", "/api/log?since=-1"}) {
+  auto post = [this](const std::string& path, const std::string& body) {
+    auto res = Post(path, body);
+    return res ? Outcome{res->status, res->body} : Outcome{-1, "no answer"};
+  };
+  auto bind = [this](const std::string& address, int port) {
+    viewer::ServerOptions options = options_;
+    options.address = address;
+    options.port = port;
+    viewer::LiveServer second(panel_);
+    std::string error;
+    return second.Bind(options, &error) ? Outcome{1, "bound"} : Outcome{0, error};
+  };
+  // The page's own request while 40 connections sit idle or half-sent.
+  // Rows with a deadline time this request alone.
+  double timed_seconds = 0;
+  auto crowded = [&](const std::string& sent) {
+    std::vector<std::unique_ptr<RawClient>> crowd;
+    for (int i = 0; i < 40; ++i) {
+      crowd.push_back(std::make_unique<RawClient>(server_->port(), sent));
+      if (!crowd.back()->connected()) return Outcome{-1, "connection " + std::to_string(i) + " failed"};
+    }
+    const auto started = Clock::now();
+    Outcome outcome = get("/api/state");
+    timed_seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    return outcome;
+  };
+  auto etag = [&](const std::string& path) {
     auto res = client_->Get(path);
-    ASSERT_TRUE(res) << path;
-    EXPECT_EQ(res->status, 400) << path;
+    return res ? res->get_header_value("ETag") : std::string();
+  };
+  const std::string radio = "/api/gauge/VORN_Kestrel_FMC.png?scale=2";
+  const int port = server_->port();
+  const std::string in_use = "port " + std::to_string(port) + " is in use";
+
+  struct Row {
+    const char* what;
+    std::function<Outcome()> run;
+    int status;
+    std::string fragment;
+    double deadline_seconds = 0;
+  };
+  const Row rows[] = {
+      {"click: not JSON", [&] { return post("/api/click", "not json"); }, 400, "not a JSON object"},
+      {"click: an array", [&] { return post("/api/click", "[1,2]"); }, 400, "not a JSON object"},
+      {"click: no x, y", [&] { return post("/api/click", R"({"gauge":"orlaaudio"})"); }, 400, "needs"},
+      {"click: x as text", [&] { return post("/api/click", R"({"gauge":"orlaaudio","x":"1","y":2})"); },
+       400, "needs"},
+      {"click: x = 2^64 - 1",
+       [&] { return post("/api/click", R"({"gauge":"orlaaudio","x":18446744073709551615,"y":2})"); },
+       400, "from -32767 to 32767"},
+      {"click: y far below",
+       [&] { return post("/api/click", R"({"gauge":"orlaaudio","x":1,"y":-2147483649})"); }, 400,
+       "from -32767 to 32767"},
+      {"click: no such gauge", [&] { return post("/api/click", R"({"gauge":"nope","x":1,"y":2})"); },
+       404, "no gauge named 'nope'"},
+      {"click: unknown event",
+       [&] { return post("/api/click", R"({"gauge":"orlaaudio","x":1,"y":2,"event":"drag"})"); }, 400,
+       "'event'"},
+      {"control: unknown", [&] { return post("/api/control", R"({"name":"flaps","value":true})"); },
+       400, "no control named 'flaps'"},
+      {"control: not a flag", [&] { return post("/api/control", R"({"name":"battery","value":"yes"})"); },
+       400, "true or false"},
+      {"control: bad ambient", [&] { return post("/api/control", R"({"name":"ambient","value":"noon"})"); },
+       400, "'ambient'"},
+      {"control: no name", [&] { return post("/api/control", R"({"value":true})"); }, 400, "needs"},
+      {"control: a body too large", [&] { return post("/api/control", std::string(100000, ' ')); },
+       413, "too large"},
+      {"picture: scale 0", [&] { return get("/api/gauge/orlahyd.png?scale=0"); }, 400,
+       "'scale' must be a whole number from 1 to 4"},
+      {"picture: scale 9", [&] { return get("/api/gauge/orlahyd.png?scale=9"); }, 400, "from 1 to 4"},
+      {"picture: scale past 64 bits", [&] { return get("/api/gauge/orlahyd.png?scale=99999999999999999999"); },
+       400, "from 1 to 4"},
+      {"picture: scale x", [&] { return get("/api/gauge/orlahyd.png?scale=x"); }, 400, "from 1 to 4"},
+      {"picture: no such gauge", [&] { return get("/api/gauge/nope.png"); }, 404, "no gauge named 'nope'"},
+      {"picture: scale 2 with the areas", [&] { return get("/api/gauge/orlahyd.png?scale=2&overlay=1"); },
+       200, "PNG"},
+      {"picture: unchanged since its ETag", [&] { return get(radio, {{"If-None-Match", etag(radio)}}); },
+       304, ""},
+      {"picture: sent again once power changed it",
+       [&] {
+         const std::string before = etag(radio);
+         post("/api/control", R"({"name":"battery","value":true})");
+         post("/api/control", R"({"name":"avionics","value":true})");
+         const auto end = Clock::now() + std::chrono::seconds(10);
+         while (Clock::now() < end && etag(radio) == before) {
+           std::this_thread::sleep_for(std::chrono::milliseconds(20));
+         }
+         return get(radio, {{"If-None-Match", before}});
+       },
+       200, "PNG"},
+      {"log: since -1", [&] { return get("/api/log?since=-1"); }, 400, "'since' must be a whole number"},
+      {"log: since past 64 bits", [&] { return get("/api/log?since=18446744073709551616"); }, 400,
+       "'since'"},
+      {"events: one more than allowed",
+       [&] {
+         std::vector<std::unique_ptr<RawClient>> streams;
+         for (int i = 0; i < viewer::kMaxEventStreams; ++i) {
+           streams.push_back(std::make_unique<RawClient>(port, "GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n"));
+           if (!streams.back()->Await("data: {")) return Outcome{-1, "a stream gave no first message"};
+         }
+         return get("/api/events");
+       },
+       503, "too many pages"},
+      {"bind: the same port again", [&] { return bind("127.0.0.1", port); }, 0, in_use},
+      {"bind: an address that is not one",
+       [&] { return bind("999.1.1.1", 0); }, 0, "cannot resolve the address '999.1.1.1'"},
+      {"40 idle connections, then the page's request", [&] { return crowded(""); }, 200, "\"shows\"",
+       10},
+      {"40 half-sent request lines, then the page's request", [&] { return crowded("GET /api/sta"); },
+       200, "\"shows\"", 10},
+  };
+  for (const Row& row : rows) {
+    const Outcome outcome = row.run();
+    const double seconds = timed_seconds;
+    EXPECT_EQ(outcome.status, row.status) << row.what << ": " << outcome.text.substr(0, 300);
+    EXPECT_THAT(outcome.text, HasSubstr(row.fragment)) << row.what;
+    if (row.deadline_seconds > 0) {
+      std::printf("  %s: answered in %.1f ms\n", row.what, seconds * 1000);
+      EXPECT_LT(seconds, row.deadline_seconds) << row.what;
+    }
   }
-  auto missing = client_->Get("/api/gauge/nope.png");
-  ASSERT_TRUE(missing);
-  EXPECT_EQ(missing->status, 404);
 }
 
 TEST_F(LiveServerTest, AClickReachesTheGaugeAndComesBackInTheLog) {

@@ -1,25 +1,13 @@
-// The live panel: the bench's panel running at the simulator's 18 updates a
-// second, served to a browser on this machine. The page shows the gauges as
-// the bench draws them and sends the user's clicks and switch changes back.
-//
-// HTTP interface (JSON unless said otherwise):
-//   GET  /                          the page; /app.js, /style.css its assets
-//   GET  /api/panel                 gauges: name, size, mouse areas
-//   GET  /api/state                 switches, partner variables, update count
-//   GET  /api/gauge/<name>.png      the gauge now (?scale=1..4, ?overlay=1)
-//   GET  /api/log?since=N           what the gauges sent after entry N
-//   POST /api/click                 {"gauge","x","y","event":"press"|"repeat"}
-//   POST /api/control               {"name","value"}; names in docs/live-panel.md
-// Anything else gets a 4xx answer with a JSON {"error": "..."} body.
+// The live panel's server: the LiveApi on a socket of this machine, with the
+// bench's panel updated at the simulator's 18 a second. What one client can
+// hold is bounded (a second's patience for a request, a few event streams),
+// so idle or slow clients never keep the page's own requests waiting.
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "bench/panel.h"
 
@@ -37,7 +25,8 @@ class LiveServer {
   explicit LiveServer(bench::Panel& panel);
   ~LiveServer();
 
-  // Binds the address and port; false with a reason if it cannot.
+  // Binds the address and port; false with the reason if it cannot (the
+  // port in use, an address that does not resolve or is not this machine's).
   bool Bind(const ServerOptions& options, std::string* error);
   int port() const { return port_; }
   // Serves (and runs the aircraft) until Stop(). Blocks.

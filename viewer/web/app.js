@@ -7,16 +7,23 @@
 // after this delay, then one every REPEAT_MS while the button stays down.
 const REPEAT_DELAY_MS = 400;
 const REPEAT_MS = 100;        // 10 a second
-const FRAME_MS = 1000 / 18;   // the simulator's update rate
-const POLL_MS = 250;
 
 const view = { scale: 2, overlay: false, gauges: [] };
 let logNext = 0;
 
-async function api(path, body) {
+// `retry`: a request that is the same however often it arrives (a control
+// set to a value) is sent once more if the connection failed under it, as
+// when the server closed an idle connection just as it was reused.
+async function api(path, body, { retry = false } = {}) {
   const init = body === undefined ? {} :
     { method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify(body) };
-  const res = await fetch(path, init);
+  let res;
+  try {
+    res = await fetch(path, init);
+  } catch (e) {
+    if (!retry) throw e;
+    res = await fetch(path, init);
+  }
   const data = await res.json();
   if (!res.ok) throw new Error(data.error || res.statusText);
   return data;
@@ -104,27 +111,60 @@ function press(gauge, box, event) {
   box.addEventListener("mouseleave", release);
 }
 
-// Each gauge's picture is fetched again as soon as the last one arrived,
-// at most at the simulator's rate.
-async function refresh(gauge) {
-  const img = document.getElementById("gauge-" + gauge.name);
-  for (;;) {
-    const started = performance.now();
+// Each gauge's picture is fetched when the server says its version moved
+// (or the view changed), never more than one request at a time per gauge.
+// Its text alternative describes the picture shown: the version the
+// picture came as (its ETag) is matched with what the events said of it.
+const pictures = {};   // name -> { version, fetching, again, stale, shown, alts: {version: alt} }
+
+function pictureOf(name) {
+  if (!pictures[name]) {
+    pictures[name] = { version: 0, fetching: false, again: false, stale: false, shown: 0, alts: {} };
+  }
+  return pictures[name];
+}
+
+function showAlt(name) {
+  const picture = pictureOf(name);
+  const alt = picture.alts[picture.shown];
+  const img = document.getElementById("gauge-" + name);
+  if (img && alt !== undefined && img.alt !== alt) img.alt = alt;
+}
+
+// `redraw`: the view changed, so even the version shown is fetched again.
+async function fetchPicture(name, redraw = false) {
+  const picture = pictureOf(name);
+  if (redraw) picture.stale = true;
+  if (picture.fetching) { picture.again = true; return; }
+  picture.fetching = true;
+  const img = document.getElementById("gauge-" + name);
+  do {
+    picture.again = false;
+    picture.stale = false;
     try {
-      const res = await fetch(`/api/gauge/${gauge.name}.png?scale=${view.scale}` +
+      const res = await fetch(`/api/gauge/${name}.png?scale=${view.scale}` +
                               (view.overlay ? "&overlay=1" : ""), { cache: "no-store" });
       if (res.ok) {
+        const version = Number((res.headers.get("ETag") || "").split("-")[1]) || 0;
         const url = URL.createObjectURL(await res.blob());
         await new Promise((done) => { img.onload = img.onerror = done; img.src = url; });
         if (img.dataset.url) URL.revokeObjectURL(img.dataset.url);
         img.dataset.url = url;
+        picture.shown = version;
+        img.dataset.version = String(version);
+        showAlt(name);
+      } else {
+        setStatus(`${name}: ${res.status} ${res.statusText}`);
       }
     } catch (e) {
       setStatus("disconnected: " + e.message);
     }
-    const wait = FRAME_MS - (performance.now() - started);
-    await new Promise((done) => setTimeout(done, Math.max(wait, 5)));
-  }
+  } while (picture.again && (picture.stale || picture.shown !== picture.version));
+  picture.fetching = false;
+}
+
+function refreshAll() {
+  for (const gauge of view.gauges) fetchPicture(gauge.name, true);
 }
 
 // ---- state, controls, log -----------------------------------------------------
@@ -142,15 +182,15 @@ function showState(state) {
     document.getElementById("named-" + name).textContent = value === null ? "not registered" : value;
   }
   document.getElementById("updates").textContent = state.updates;
-  for (const [name, shows] of Object.entries(state.shows)) {
-    const img = document.getElementById("gauge-" + name);
-    if (!img) continue;
-    const parts = [name];
-    if (shows.texts.length) parts.push(shows.texts.join(" "));
-    if (shows.needle !== null) parts.push("needle " + shows.needle);
-    img.alt = parts.join(": ");
-  }
   setStatus("running");
+}
+
+// What each gauge shows, in words, for the picture of the version given.
+function describe(name, shows) {
+  const parts = [name];
+  if (shows.texts.length) parts.push(shows.texts.join(" "));
+  if (shows.needle !== null) parts.push("needle " + shows.needle);
+  return parts.join(": ");
 }
 
 function showSent(reply) {
@@ -169,30 +209,43 @@ function showSent(reply) {
   log.scrollTop = log.scrollHeight;
 }
 
-async function poll() {
-  for (;;) {
-    try {
-      showState(await api("/api/state"));
-      showSent(await api("/api/log?since=" + logNext));
-    } catch (e) {
-      setStatus("disconnected: " + e.message);
+// The server tells of every change on one event stream: each picture's
+// version, the state, and what the gauges sent since its last message.
+function follow() {
+  const events = new EventSource("/api/events");
+  events.onmessage = (message) => {
+    const event = JSON.parse(message.data);
+    for (const [name, version] of Object.entries(event.versions)) {
+      const picture = pictureOf(name);
+      if (event.state.shows[name]) {
+        picture.alts[version] = describe(name, event.state.shows[name]);
+        for (const old of Object.keys(picture.alts)) {
+          if (Number(old) < Math.min(version, picture.shown)) delete picture.alts[old];
+        }
+      }
+      picture.version = version;
+      // Also after a fetch that failed: the picture shown is behind.
+      if (picture.shown !== version) fetchPicture(name);
+      showAlt(name);
     }
-    await new Promise((done) => setTimeout(done, POLL_MS));
-  }
+    showState(event.state);
+    showSent(event);
+  };
+  events.onerror = () => setStatus("disconnected: reconnecting…");
 }
 
 function wireControls() {
   for (const input of document.querySelectorAll("[data-control]")) {
     input.addEventListener("change", () => {
       const value = input.type === "checkbox" ? input.checked : input.value;
-      api("/api/control", { name: input.dataset.control, value })
+      api("/api/control", { name: input.dataset.control, value }, { retry: true })
         .then(showState).catch((e) => setStatus("control failed: " + e.message));
     });
   }
   const scale = document.getElementById("view-scale");
-  scale.addEventListener("change", () => { view.scale = Number(scale.value); layout(); });
+  scale.addEventListener("change", () => { view.scale = Number(scale.value); layout(); refreshAll(); });
   const overlay = document.getElementById("view-overlay");
-  overlay.addEventListener("change", () => { view.overlay = overlay.checked; });
+  overlay.addEventListener("change", () => { view.overlay = overlay.checked; refreshAll(); });
 }
 
 async function start() {
@@ -204,8 +257,7 @@ async function start() {
     setStatus("cannot reach the bench: " + e.message);
     return;
   }
-  for (const gauge of view.gauges) refresh(gauge);
-  poll();
+  follow();
 }
 
 start();

@@ -1,0 +1,86 @@
+// The live panel's work for one picture, step by step: drawing each gauge
+// with the bench's renderer at scale 1 and 2, then encoding the drawn
+// picture as PNG, fast (the live panel's frames) and small (the bench's
+// files). The gauges are powered and have run for two seconds.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench/gauge_names.h"
+#include "bench/image.h"
+#include "bench/panel.h"
+
+namespace {
+
+bench::Panel* PoweredPanel() {
+  static bench::Panel* const panel = [] {
+    auto* opened = new bench::Panel;  // lives as long as the program
+    std::string error;
+    if (!opened->Open(bench::DefaultPanelOptions(), {}, &error)) {
+      std::fprintf(stderr, "picture_benchmarks: %s\n", error.c_str());
+      return static_cast<bench::Panel*>(nullptr);
+    }
+    opened->aircraft().SetBattery(true);
+    opened->aircraft().SetAvionics(true);
+    for (int i = 0; i < 36; ++i) opened->Update();
+    return opened;
+  }();
+  return panel;
+}
+
+// The gauge drawn at `scale`, or an empty picture (the benchmark then says
+// why it skipped).
+bench::Image Drawn(benchmark::State& state, const char* gauge_name, int scale) {
+  bench::Panel* panel = PoweredPanel();
+  host::Gauge* gauge = panel != nullptr ? panel->Find(gauge_name) : nullptr;
+  if (gauge == nullptr) {
+    state.SkipWithError("the panel did not open (see above)");
+    return {};
+  }
+  bench::RenderOptions options;
+  options.scale = scale;
+  bench::Image image = panel->Render(*gauge, options);
+  if (image.empty()) state.SkipWithError(panel->render_error().c_str());
+  return image;
+}
+
+void Draw(benchmark::State& state, const char* gauge_name) {
+  const int scale = static_cast<int>(state.range(0));
+  if (Drawn(state, gauge_name, scale).empty()) return;
+  bench::Panel& panel = *PoweredPanel();
+  host::Gauge& gauge = *panel.Find(gauge_name);
+  bench::RenderOptions options;
+  options.scale = scale;
+  for (auto _ : state) benchmark::DoNotOptimize(panel.Render(gauge, options));
+}
+
+void Encode(benchmark::State& state, const char* gauge_name, bench::PngSpeed speed) {
+  const bench::Image image = Drawn(state, gauge_name, static_cast<int>(state.range(0)));
+  if (image.empty()) return;
+  std::string png, error;
+  for (auto _ : state) {
+    if (!bench::EncodePng(image, speed, &png, &error)) state.SkipWithError(error.c_str());
+    benchmark::DoNotOptimize(png.data());
+  }
+  state.counters["bytes"] = static_cast<double>(png.size());
+  state.counters["pixels"] = static_cast<double>(image.width()) * image.height();
+}
+
+const int kRegistered = [] {
+  for (const char* name : bench::kGaugeNames) {
+    benchmark::RegisterBenchmark((std::string("Draw/") + name).c_str(), Draw, name)
+        ->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("EncodeFast/") + name).c_str(), Encode, name,
+                                 bench::PngSpeed::kFast)
+        ->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("EncodeSmall/") + name).c_str(), Encode, name,
+                                 bench::PngSpeed::kSmall)
+        ->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+  }
+  return 0;
+}();
+
+}  // namespace
+
+BENCHMARK_MAIN();

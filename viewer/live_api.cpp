@@ -1,0 +1,663 @@
+#include "viewer/live_api.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cinttypes>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <mutex>
+#include <new>
+#include <nlohmann/json.hpp>
+
+#include "bench/frame_key.h"
+#include "bench/image.h"
+
+namespace viewer {
+namespace {
+
+using json = nlohmann::json;
+
+constexpr uint64_t kMaxScale = 4;
+// Clicks are in gauge pixels; no gauge is anywhere near this large.
+constexpr int64_t kLargestCoordinate = 32767;
+// An event stream with nothing to tell sends the state this often (the
+// update count moves), which also finds out that its page has gone.
+constexpr auto kHeartbeat = std::chrono::seconds(1);
+using Clock = std::chrono::steady_clock;
+// A picture asked for this recently is drawn and encoded by the update that
+// changes it; a request finding it being encoded waits at most kAheadWait.
+constexpr auto kAskedRecently = std::chrono::seconds(3);
+constexpr auto kAheadWait = std::chrono::seconds(2);
+// What a new event stream gets of the log that was there before it, and
+// the most one answer carries.
+constexpr size_t kFirstLogEntries = 200;
+constexpr size_t kLogEntriesPerAnswer = 1000;
+
+// The switches as the page sees them; the server is the only one that
+// changes them while it serves.
+struct Controls {
+  bool battery = false;
+  bool avionics = false;
+  bool lights = false;
+  bool engine1 = false;
+  bool engine2 = false;
+  int dimmer = 1;  // 1 bright, 2 dim
+  bool pfd_present = true;
+  bool dimmer_present = true;
+  bench::Ambient ambient = bench::Ambient::kDay;
+};
+
+// JSON text of anything, with bytes that are not UTF-8 (in what a request
+// sent, or in a gauge's text) shown as U+FFFD rather than refused.
+std::string Dump(const json& value) {
+  return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+void Error(httplib::Response& res, int status, const std::string& what) {
+  res.status = status;
+  res.set_content(Dump(json{{"error", what}}), "application/json");
+}
+
+const char* KindName(host::LogKind kind) {
+  switch (kind) {
+    case host::LogKind::kKeyEvent: return "key";
+    case host::LogKind::kPlaySound: return "click";
+    case host::LogKind::kStopSound: return "stop";
+    case host::LogKind::kTerminateSounds: return "terminate";
+    case host::LogKind::kTrappedSlot: return "trap";
+    case host::LogKind::kNamedBind: return "bind";
+    case host::LogKind::kLookup: return "lookup";
+    case host::LogKind::kFpStateChanged: return "fp-state";
+  }
+  return "?";
+}
+
+// A query parameter that is a whole number from `low` to `high` (`*value`
+// is left alone when the parameter is absent). False with the reason.
+bool QueryNumber(const httplib::Request& req, const char* name, uint64_t low, uint64_t high,
+                 uint64_t* value, std::string* error) {
+  if (!req.has_param(name)) return true;
+  const std::string text = req.get_param_value(name);
+  uint64_t number = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || number < low ||
+      number > high) {
+    *error = "'" + std::string(name) + "' must be a whole number from " + std::to_string(low) +
+             " to " + std::to_string(high) + " (got '" + text.substr(0, 40) + "')";
+    return false;
+  }
+  *value = number;
+  return true;
+}
+
+// A member of a JSON body that is a whole number from `low` to `high`.
+bool BodyInteger(const json& body, const char* name, int64_t low, int64_t high, int64_t* value) {
+  const auto member = body.find(name);
+  if (member == body.end()) return false;
+  if (member->is_number_unsigned()) {
+    const uint64_t number = member->get<uint64_t>();
+    if (number > static_cast<uint64_t>(high)) return false;
+    *value = static_cast<int64_t>(number);
+  } else if (member->is_number_integer()) {
+    *value = member->get<int64_t>();
+  } else {
+    return false;
+  }
+  return *value >= low && *value <= high;
+}
+
+// What an event stream has told its page so far.
+struct Cursor {
+  bool started = false;
+  uint64_t changes = 0;
+  size_t log = 0;
+};
+
+}  // namespace
+
+struct LiveApi::Impl {
+  // One gauge's picture: a version that moves whenever what it draws
+  // changes, and the PNGs encoded at that version.
+  struct Slot {
+    std::string key;
+    uint64_t version = 0;
+    struct Encoded {
+      uint64_t version = 0;
+      std::shared_ptr<const std::string> png;
+      bool pending = false;  // being encoded ahead by the update
+    };
+    std::map<int, Encoded> encoded;  // by Variant()
+    std::map<int, Clock::time_point> asked;  // when each variant was last asked for
+  };
+  // A picture drawn by the update, to be encoded before anyone asks.
+  struct Ahead {
+    size_t index;
+    uint64_t version;
+    int variant;
+    bench::Image image;
+  };
+  static int Variant(int scale, bool overlay) { return scale * 2 + (overlay ? 1 : 0); }
+
+  bench::Panel& panel;
+  const std::filesystem::path web_dir;
+  const double updates_per_second;
+  // Set apart this server's picture versions from an earlier one's that a
+  // browser may still hold.
+  const std::string instance;
+
+  // The panel and everything below: one update, click, control change or
+  // drawing at a time. Encoding and sending happen outside it.
+  std::mutex mutex;
+  std::condition_variable changed;  // `changes` moved, or closing
+  std::condition_variable encoded_ahead;  // a pending picture is ready
+  Controls controls;
+  uint64_t updates = 0;
+  std::vector<Slot> slots;  // one per gauge, the panel's order
+  std::string last_state;   // the state at the last look, less the update count
+  size_t last_log = 0;
+  uint64_t changes = 0;
+  bool closing = false;
+  std::atomic<int> streams{0};
+
+  Impl(bench::Panel& p, std::filesystem::path web, double rate)
+      : panel(p),
+        web_dir(std::move(web)),
+        updates_per_second(rate),
+        instance(std::to_string(
+            std::chrono::system_clock::now().time_since_epoch().count() % 1000000007)),
+        slots(p.gauges().size()) {}
+
+  void ApplyControls() {
+    bench::Aircraft& aircraft = panel.aircraft();
+    aircraft.SetBattery(controls.battery);
+    aircraft.SetAvionics(controls.avionics);
+    aircraft.SetPanelLights(controls.lights);
+    aircraft.SetEngine(1, controls.engine1);
+    aircraft.SetEngine(2, controls.engine2);
+    aircraft.SetDimmer(controls.dimmer);
+    aircraft.SetPfdPresent(controls.pfd_present);
+    aircraft.SetDimmerPresent(controls.dimmer_present);
+  }
+
+  // Gives each gauge whose picture would differ from the last a new
+  // version, and wakes the event streams if anything they tell moved.
+  // Called (holding the lock) after everything that can change the panel.
+  // Returns the gauges whose version moved.
+  std::vector<size_t> Refresh() {
+    std::vector<size_t> redrawn;
+    bool moved = false;
+    for (size_t i = 0; i < slots.size(); ++i) {
+      std::string key = bench::FrameKey(panel.Frame(*panel.gauges()[i]));
+      key += static_cast<char>(controls.ambient);
+      Slot& slot = slots[i];
+      if (key == slot.key) continue;
+      slot.key = std::move(key);
+      ++slot.version;
+      slot.encoded.clear();
+      redrawn.push_back(i);
+      moved = true;
+    }
+    json state = State();
+    state.erase("updates");
+    std::string dumped = Dump(state);
+    if (dumped != last_state) {
+      last_state = std::move(dumped);
+      moved = true;
+    }
+    if (panel.host().log().size() != last_log) {
+      last_log = panel.host().log().size();
+      moved = true;
+    }
+    if (moved) {
+      ++changes;
+      changed.notify_all();
+    }
+    return redrawn;
+  }
+
+  // The pictures of the gauges that changed in the variants asked for in
+  // the last few seconds, drawn now (holding the lock) to be encoded by
+  // the update after it lets go: the page's request, sent when the event
+  // reaches it, then finds the picture ready or nearly so.
+  std::vector<Ahead> DrawAhead(const std::vector<size_t>& redrawn) {
+    std::vector<Ahead> ahead;
+    const auto now = Clock::now();
+    for (size_t index : redrawn) {
+      Slot& slot = slots[index];
+      for (auto it = slot.asked.begin(); it != slot.asked.end();) {
+        if (now - it->second > kAskedRecently) {
+          it = slot.asked.erase(it);
+          continue;
+        }
+        bench::RenderOptions render;
+        render.scale = it->first / 2;
+        render.mouse_overlay = it->first % 2 != 0;
+        render.ambient = controls.ambient;
+        bench::Image image = panel.Render(*panel.gauges()[index], render);
+        if (!image.empty()) {
+          slot.encoded[it->first] = {slot.version, nullptr, true};
+          ahead.push_back({index, slot.version, it->first, std::move(image)});
+        }
+        ++it;
+      }
+    }
+    return ahead;
+  }
+
+  // Encodes (without the lock) what DrawAhead drew and hands it over.
+  void EncodeAhead(std::vector<Ahead>& ahead) {
+    std::vector<std::shared_ptr<const std::string>> pngs;
+    for (const Ahead& picture : ahead) {
+      std::string png, error;
+      pngs.push_back(bench::EncodePng(picture.image, bench::PngSpeed::kFast, &png, &error)
+                         ? std::make_shared<const std::string>(std::move(png))
+                         : nullptr);
+    }
+    std::lock_guard lock(mutex);
+    for (size_t i = 0; i < ahead.size(); ++i) {
+      auto& encoded = slots[ahead[i].index].encoded;
+      const auto it = encoded.find(ahead[i].variant);
+      if (it == encoded.end() || !it->second.pending || it->second.version != ahead[i].version) {
+        continue;
+      }
+      if (pngs[i] == nullptr) {
+        encoded.erase(it);  // the request encodes it, and says what went wrong
+      } else {
+        it->second.png = pngs[i];
+        it->second.pending = false;
+      }
+    }
+    encoded_ahead.notify_all();
+  }
+
+  // What each gauge shows in words: the texts it shows and its needle.
+  json Shows() {
+    json shows = json::object();
+    for (host::Gauge* gauge : panel.gauges()) {
+      json texts = json::array();
+      json needle = nullptr;
+      for (const host::DrawnElement& drawn : gauge->last_frame().elements) {
+        if (drawn.kind == kString && !drawn.hidden()) texts.push_back(std::string(drawn.text));
+        if (drawn.kind == kNeedle) needle = drawn.value;
+      }
+      shows[gauge->name()] = {{"texts", texts}, {"needle", needle}};
+    }
+    return shows;
+  }
+
+  json State() {
+    json state = {{"battery", controls.battery},
+                  {"avionics", controls.avionics},
+                  {"lights", controls.lights},
+                  {"engine1", controls.engine1},
+                  {"engine2", controls.engine2},
+                  {"dimmer", controls.dimmer == 2 ? "dim" : "bright"},
+                  {"pfd", controls.pfd_present},
+                  {"dimmer_present", controls.dimmer_present},
+                  {"ambient", bench::AmbientName(controls.ambient)},
+                  {"baro_inhg", panel.aircraft().baro_inhg()},
+                  {"updates", updates},
+                  {"shows", Shows()}};
+    for (const char* name : {"temp", "millibars", "dhset", "ratest", "dimbrtb"}) {
+      const int32_t* value = panel.host().vars().Named(name);
+      state[name] = value != nullptr ? json(*value) : json(nullptr);
+    }
+    return state;
+  }
+
+  json Versions() {
+    json versions = json::object();
+    for (size_t i = 0; i < slots.size(); ++i) {
+      versions[panel.gauges()[i]->name()] = slots[i].version;
+    }
+    return versions;
+  }
+
+  json Panel() {
+    json gauges = json::array();
+    for (host::Gauge* gauge : panel.gauges()) {
+      // The gauge's size is its face's: draw it once to know.
+      const bench::Image image = panel.Render(*gauge, bench::RenderOptions{});
+      const int width = image.width(), height = image.height();
+      json areas = json::array();
+      for (const MouseRect* area : gauge->MouseAreas()) {
+        areas.push_back({{"x", area->x},
+                         {"y", area->y},
+                         {"width", area->width},
+                         {"height", area->height},
+                         {"cursor", area->cursor},
+                         {"mask", area->event_mask},
+                         {"repeats", (area->event_mask & kMouseRepeat) != 0}});
+      }
+      gauges.push_back(
+          {{"name", gauge->name()}, {"width", width}, {"height", height}, {"areas", areas}});
+    }
+    return {{"gauges", gauges}, {"updates_per_second", updates_per_second}};
+  }
+
+  // What the gauges sent after entry `since`, at most kLogEntriesPerAnswer
+  // of it; "next" is where to go on from.
+  json Log(size_t since) {
+    json entries = json::array();
+    const auto& log = panel.host().log();
+    size_t end = log.size();
+    if (since < end && end - since > kLogEntriesPerAnswer) end = since + kLogEntriesPerAnswer;
+    for (size_t i = since; i < end; ++i) {
+      const host::LogEntry& entry = log[i];
+      if (entry.kind == host::LogKind::kNamedBind || entry.kind == host::LogKind::kLookup) continue;
+      json item = {{"seq", i + 1}, {"gauge", entry.gauge}, {"kind", KindName(entry.kind)},
+                   {"text", entry.Describe()}};
+      if (entry.kind == host::LogKind::kKeyEvent) {
+        char id[16];
+        std::snprintf(id, sizeof id, "0x%" PRIX32, entry.id);
+        item["id"] = id;
+        item["name"] = bench::Aircraft::KeyEventName(entry.id);
+      }
+      if (entry.kind == host::LogKind::kPlaySound) {
+        item["file"] = entry.file;
+        item["found"] = !entry.resolved.empty();
+      }
+      entries.push_back(item);
+    }
+    return {{"entries", entries}, {"next", end}};
+  }
+
+  bool SetControl(const std::string& name, const json& value, std::string* error) {
+    auto flag = [&](bool* target) {
+      if (!value.is_boolean()) {
+        *error = "'" + name + "' takes true or false";
+        return false;
+      }
+      *target = value.get<bool>();
+      return true;
+    };
+    bool ok = false;
+    if (name == "battery") ok = flag(&controls.battery);
+    else if (name == "avionics") ok = flag(&controls.avionics);
+    else if (name == "lights") ok = flag(&controls.lights);
+    else if (name == "engine1") ok = flag(&controls.engine1);
+    else if (name == "engine2") ok = flag(&controls.engine2);
+    else if (name == "pfd") ok = flag(&controls.pfd_present);
+    else if (name == "dimmer_present") ok = flag(&controls.dimmer_present);
+    else if (name == "dimmer") {
+      if (value == "bright" || value == "dim") {
+        controls.dimmer = value == "dim" ? 2 : 1;
+        ok = true;
+      } else {
+        *error = "'dimmer' takes \"bright\" or \"dim\"";
+      }
+    } else if (name == "ambient") {
+      if (value.is_string() && bench::ParseAmbient(value.get<std::string>(), &controls.ambient)) {
+        ok = true;
+      } else {
+        *error = "'ambient' takes \"day\", \"dusk\" or \"night\"";
+      }
+    } else {
+      *error = "no control named '" + name.substr(0, 40) + "'";
+    }
+    if (ok) ApplyControls();
+    return ok;
+  }
+
+  // ---- the requests ----------------------------------------------------------
+
+  void Route(const httplib::Request& req, httplib::Response& res) {
+    const std::string& path = req.path;
+    if (req.method == "GET" || req.method == "HEAD") {
+      if (path == "/") return Asset("index.html", "text/html; charset=utf-8", res);
+      if (path == "/app.js") return Asset("app.js", "text/javascript; charset=utf-8", res);
+      if (path == "/style.css") return Asset("style.css", "text/css; charset=utf-8", res);
+      if (path == "/api/panel") {
+        std::lock_guard lock(mutex);
+        return res.set_content(Dump(Panel()), "application/json");
+      }
+      if (path == "/api/state") {
+        std::lock_guard lock(mutex);
+        return res.set_content(Dump(State()), "application/json");
+      }
+      if (path == "/api/log") return GetLog(req, res);
+      if (path == "/api/events") return Events(res);
+      const std::string prefix = "/api/gauge/", suffix = ".png";
+      if (path.size() > prefix.size() + suffix.size() && path.starts_with(prefix) &&
+          path.ends_with(suffix)) {
+        const std::string name =
+            path.substr(prefix.size(), path.size() - prefix.size() - suffix.size());
+        const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
+          return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                 c == '_';
+        });
+        if (plain) return Picture(name, req, res);
+      }
+    } else if (req.method == "POST") {
+      if (path == "/api/click") return Click(req, res);
+      if (path == "/api/control") return Control(req, res);
+    }
+    Error(res, 404, "no such page");
+  }
+
+  void Asset(const char* file_name, const char* type, httplib::Response& res) {
+    const std::filesystem::path file = web_dir / file_name;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return Error(res, 404, "the page's asset " + file.string() + " is missing");
+    res.set_content(std::string(std::istreambuf_iterator<char>(in), {}), type);
+  }
+
+  void GetLog(const httplib::Request& req, httplib::Response& res) {
+    uint64_t since = 0;
+    std::string error;
+    if (!QueryNumber(req, "since", 0, UINT64_MAX, &since, &error)) return Error(res, 400, error);
+    std::lock_guard lock(mutex);
+    res.set_content(Dump(Log(static_cast<size_t>(since))), "application/json");
+  }
+
+  void Picture(const std::string& name, const httplib::Request& req, httplib::Response& res) {
+    uint64_t scale = 1;
+    std::string error;
+    if (!QueryNumber(req, "scale", 1, kMaxScale, &scale, &error)) return Error(res, 400, error);
+    const bool overlay = req.has_param("overlay") && req.get_param_value("overlay") == "1";
+    const int which = Variant(static_cast<int>(scale), overlay);
+
+    std::shared_ptr<const std::string> png;
+    bench::Image image;
+    size_t index = 0;
+    uint64_t version = 0;
+    std::string etag;
+    {
+      std::unique_lock lock(mutex);
+      host::Gauge* gauge = panel.Find(name);
+      if (gauge == nullptr) return Error(res, 404, "no gauge named '" + name.substr(0, 40) + "'");
+      while (panel.gauges()[index] != gauge) ++index;
+      Slot& slot = slots[index];
+      slot.asked[which] = Clock::now();
+      // Being encoded ahead: wait for it rather than do it twice.
+      const auto deadline = Clock::now() + kAheadWait;
+      for (auto it = slot.encoded.find(which);
+           it != slot.encoded.end() && it->second.pending && !closing;
+           it = slot.encoded.find(which)) {
+        if (encoded_ahead.wait_until(lock, deadline) == std::cv_status::timeout) break;
+      }
+      gauge = panel.gauges()[index];  // a partner switch may have re-created it meanwhile
+      version = slot.version;
+      etag = "\"" + instance + "-" + std::to_string(version) + "-" + std::to_string(scale) +
+             (overlay ? "o" : "") + "\"";
+      res.set_header("ETag", etag);
+      res.set_header("Cache-Control", "no-cache");
+      if (req.get_header_value("If-None-Match").find(etag) != std::string::npos) {
+        res.status = 304;
+        return;
+      }
+      if (auto it = slot.encoded.find(which); it != slot.encoded.end() && it->second.png) {
+        png = it->second.png;
+      } else {
+        // Drawn here (it reads the gauge's records), encoded below without
+        // the lock, so clicks and updates go on meanwhile.
+        bench::RenderOptions render;
+        render.scale = static_cast<int>(scale);
+        render.ambient = controls.ambient;
+        render.mouse_overlay = overlay;
+        image = panel.Render(*gauge, render);
+        if (image.empty()) return Error(res, 503, "cannot draw " + name + ": " + panel.render_error());
+      }
+    }
+    if (png == nullptr) {
+      std::string encoded;
+      if (!bench::EncodePng(image, bench::PngSpeed::kFast, &encoded, &error)) {
+        return Error(res, 503, "cannot encode the picture of " + name + ": " + error);
+      }
+      png = std::make_shared<const std::string>(std::move(encoded));
+      std::lock_guard lock(mutex);
+      if (slots[index].version == version) slots[index].encoded[which] = {version, png, false};
+    }
+    res.set_content(*png, "image/png");
+  }
+
+  void Events(httplib::Response& res) {
+    {
+      std::lock_guard lock(mutex);
+      if (closing) return Error(res, 503, "the panel is stopping");
+    }
+    auto cursor = std::make_shared<Cursor>();
+    if (streams.fetch_add(1) >= kMaxEventStreams) {
+      streams.fetch_sub(1);
+      return Error(res, 503, "too many pages are following this panel (" +
+                                 std::to_string(kMaxEventStreams) + "); close one and reload");
+    }
+    try {
+      res.set_header("Cache-Control", "no-store");
+      res.set_chunked_content_provider(
+          "text/event-stream",
+          [this, cursor](size_t, httplib::DataSink& sink) {
+            std::string message;
+            if (!NextEvent(cursor.get(), &message)) return false;
+            return sink.write(message.data(), message.size());
+          },
+          [this](bool) { streams.fetch_sub(1); });
+    } catch (...) {
+      streams.fetch_sub(1);
+      throw;
+    }
+  }
+
+  // Waits for a change (or the heartbeat) and says what this stream has not
+  // told yet: every picture's version, the state, new log entries. False
+  // when the server is stopping.
+  bool NextEvent(Cursor* cursor, std::string* message) {
+    std::unique_lock lock(mutex);
+    if (cursor->started) {
+      changed.wait_for(lock, kHeartbeat,
+                       [&] { return closing || changes != cursor->changes; });
+    }
+    if (closing) return false;
+    const size_t log_size = panel.host().log().size();
+    if (!cursor->started) {
+      cursor->log = log_size > kFirstLogEntries ? log_size - kFirstLogEntries : 0;
+      message->append("retry: 1000\n");
+    }
+    cursor->started = true;
+    cursor->changes = changes;
+    json event = {{"versions", Versions()}, {"state", State()}};
+    json log = Log(cursor->log);
+    event["entries"] = std::move(log["entries"]);
+    cursor->log = log["next"].get<size_t>();
+    lock.unlock();
+    message->append("data: " + Dump(event) + "\n\n");
+    return true;
+  }
+
+  void Click(const httplib::Request& req, httplib::Response& res) {
+    const json body = json::parse(req.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object()) return Error(res, 400, "the body is not a JSON object");
+    if (!body.contains("gauge") || !body["gauge"].is_string() || !body.contains("x") ||
+        !body["x"].is_number_integer() || !body.contains("y") || !body["y"].is_number_integer()) {
+      return Error(res, 400, "a click needs \"gauge\" (text), \"x\" and \"y\" (whole numbers)");
+    }
+    int64_t x = 0, y = 0;
+    if (!BodyInteger(body, "x", -kLargestCoordinate, kLargestCoordinate, &x) ||
+        !BodyInteger(body, "y", -kLargestCoordinate, kLargestCoordinate, &y)) {
+      return Error(res, 400, "a click's \"x\" and \"y\" must be from " +
+                                 std::to_string(-kLargestCoordinate) + " to " +
+                                 std::to_string(kLargestCoordinate) + " (gauge pixels)");
+    }
+    uint32_t event = kMousePress;
+    if (body.contains("event")) {
+      if (body["event"] == "repeat") event = kMouseRepeat;
+      else if (body["event"] != "press") return Error(res, 400, "'event' is \"press\" or \"repeat\"");
+    }
+    const std::string name = body["gauge"].get<std::string>();
+    std::lock_guard lock(mutex);  // applied between updates
+    host::Gauge* gauge = panel.Find(name);
+    if (gauge == nullptr) return Error(res, 404, "no gauge named '" + name.substr(0, 40) + "'");
+    const size_t before = panel.host().log().size();
+    const bool hit = panel.Click(*gauge, static_cast<int>(x), static_cast<int>(y), event);
+    json reply = Log(before);
+    reply["hit"] = hit;
+    Refresh();
+    res.set_content(Dump(reply), "application/json");
+  }
+
+  void Control(const httplib::Request& req, httplib::Response& res) {
+    const json body = json::parse(req.body, nullptr, false);
+    if (body.is_discarded() || !body.is_object() || !body.contains("name") ||
+        !body["name"].is_string() || !body.contains("value")) {
+      return Error(res, 400, "a control change needs \"name\" and \"value\"");
+    }
+    std::lock_guard lock(mutex);
+    std::string error;
+    if (!SetControl(body["name"].get<std::string>(), body["value"], &error)) {
+      return Error(res, 400, error);
+    }
+    Refresh();
+    res.set_content(Dump(State()), "application/json");
+  }
+};
+
+LiveApi::LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double updates_per_second)
+    : impl_(std::make_unique<Impl>(panel, std::move(web_dir), updates_per_second)) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->ApplyControls();
+  impl_->Refresh();
+}
+
+LiveApi::~LiveApi() = default;
+
+void LiveApi::Handle(const httplib::Request& request, httplib::Response& response) {
+  try {
+    impl_->Route(request, response);
+  } catch (const std::bad_alloc&) {
+    Error(response, 503, "not enough memory to answer " + request.path.substr(0, 60));
+  } catch (const std::exception& e) {
+    Error(response, 500, std::string("internal error: ") + e.what());
+  }
+}
+
+void LiveApi::Update() {
+  std::vector<Impl::Ahead> ahead;
+  {
+    std::lock_guard lock(impl_->mutex);
+    impl_->panel.Update();
+    ++impl_->updates;
+    ahead = impl_->DrawAhead(impl_->Refresh());
+  }
+  if (!ahead.empty()) impl_->EncodeAhead(ahead);
+}
+
+uint64_t LiveApi::updates() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->updates;
+}
+
+void LiveApi::Close() {
+  std::lock_guard lock(impl_->mutex);
+  impl_->closing = true;
+  impl_->changed.notify_all();
+  impl_->encoded_ahead.notify_all();
+}
+
+}  // namespace viewer
