@@ -103,28 +103,33 @@ void ContractWatch::Check(host::Host& host, const host::Gauge* gauge, const std:
     }
   }
 
+  // The snapshot follows what may change (the host's own bytes, the two
+  // flag bits), so an unchanged record costs one comparison.
   for (Snapshot& s : snapshots_) {
     const auto* now = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(s.address));
-    bool changed = false, changed_flags = false;
-    for (uint32_t at = 0; at < s.span.size; ++at) {
+    if (std::memcmp(now, s.bytes.data(), s.span.size) == 0) continue;
+    bool reported = false;
+    for (uint32_t at = 0; at < s.span.size && !reported; ++at) {
       if (now[at] == s.bytes[at]) continue;
       bool host_owned = false;
       for (const auto& [offset, width] : s.span.host_owned) {
         host_owned = host_owned || (at >= offset && at < offset + width);
       }
-      if (host_owned) continue;
+      if (host_owned) {
+        s.bytes[at] = now[at];
+        continue;
+      }
       if (s.span.image_flags >= 0 && at >= s.span.image_flags && at < s.span.image_flags + 4) {
         uint32_t before = 0, after = 0;
         std::memcpy(&before, s.bytes.data() + s.span.image_flags, 4);
         std::memcpy(&after, now + s.span.image_flags, 4);
-        const uint32_t other_bits = (before ^ after) & ~(kFlagLit | kFlagHidden);
-        if (other_bits != 0) {
-          changed_flags = true;
+        if (((before ^ after) & ~(kFlagLit | kFlagHidden)) != 0) {
           report.Fail("run-flags", s.span.name + " image_flags, " + when,
                       "changes of bits 0x4 and 0x40000000 only",
                       Format("0x%X became 0x%X", before, after));
+          reported = true;
         }
-        if (changed_flags) changed = true;
+        std::memcpy(s.bytes.data() + s.span.image_flags, &after, 4);
         at = static_cast<uint32_t>(s.span.image_flags + 3);
         continue;
       }
@@ -132,11 +137,10 @@ void ContractWatch::Check(host::Host& host, const host::Gauge* gauge, const std:
                                         Hex(s.address + at).c_str(), when.c_str()),
                   Format("the byte as loaded, 0x%02X", s.bytes[at]),
                   Format("0x%02X", now[at]));
-      changed = true;
-      break;  // one line per record
+      reported = true;  // one line per record
     }
     // Each change is reported once, not again after every later call.
-    if (changed) std::memcpy(s.bytes.data(), now, s.span.size);
+    if (reported) std::memcpy(s.bytes.data(), now, s.span.size);
   }
 }
 
