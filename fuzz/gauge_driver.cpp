@@ -231,9 +231,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           bench.Check(l, "create");
         }
         break;
-      case 8:
-        bench.SetSound(in.Take<uint8_t>() % 3);
+      case 8: {  // the sound library changes: between gauge lives, as an installation does
+        const int mode = in.Take<uint8_t>() % 3;
+        if (mode == bench.sound_mode) break;
+        // The radio display binds a library that someone else loaded without
+        // a reference of its own (GetModuleHandleA on update): taking the
+        // library away under a live gauge leaves it a dangling entry point.
+        std::vector<int> alive;
+        for (int i = 0; i < 4; ++i) {
+          if (bench.loaded[i].gauge == nullptr) continue;
+          bench.host.DestroyGauge(bench.loaded[i].gauge);
+          bench.loaded[i].gauge = nullptr;
+          bench.Check(bench.loaded[i], "kill");
+          alive.push_back(i);
+        }
+        bench.SetSound(mode);
+        for (int i : alive) {
+          bench.loaded[i].gauge = bench.host.CreateGauge(*bench.loaded[i].module);
+          bench.Check(bench.loaded[i], "create");
+        }
         break;
+      }
     }
   }
   return 0;
