@@ -112,8 +112,15 @@ struct Bench {
     host.ClearLog();
   }
 
+  // Each unload of the real library leaves glibc one more exit-handler
+  // slot to scan at every later unload (its static destructor), so a long
+  // run would slow to a crawl: past this many changes the library stays.
+  static constexpr int kMaxSoundChanges = 500;
+  int sound_changes = 0;
+
   void SetSound(int mode) {
-    if (mode == sound_mode) return;
+    if (mode == sound_mode || sound_changes >= kMaxSoundChanges) return;
+    ++sound_changes;
     if (sound != nullptr) dlclose(sound);
     sound = nullptr;
     if (mode == 0) {
