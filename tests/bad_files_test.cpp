@@ -138,6 +138,7 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
     std::string gauge;
     std::string expected;  // in the reason; empty: accepted
     std::chrono::milliseconds deadline{30000};
+    const char* misbehaviour = "";  // the misbehaving module's GAUGE_MISBEHAVE
   };
   using enum Surface;
   const Row rows[] = {
@@ -183,11 +184,12 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
          fs::create_directories(dir / "x.so");
          return dir / "x.so";
        }(), "", "not a file"},
-      {"a module whose gauge crashes when created", kProbe, MISBEHAVING_CRASH, "",
-       "crashed with SIGSEGV (Segmentation fault) while creating a gauge"},
-      {"a module whose gauge never returns from an update", kProbe, MISBEHAVING_HANG, "",
+      {"a module whose gauge crashes when created", kProbe, MISBEHAVING, "",
+       "crashed with SIGSEGV (Segmentation fault) while creating a gauge",
+       std::chrono::milliseconds(30000), "create-crash"},
+      {"a module whose gauge never returns from an update", kProbe, MISBEHAVING, "",
        "did not finish a trial run while updating within 1000 ms",
-       std::chrono::milliseconds(1000)},
+       std::chrono::milliseconds(1000), "hang"},
       {"orlaaudio.gau as built", kPictures, patched(audio_gau, "good.gau"), "", ""},
       {"PE with resource entries all sharing one block", kPictures,
        patched(audio_gau, "shared.gau",
@@ -241,7 +243,9 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
       }
       case kProbe: {
         host::ProbeReport report;
+        setenv("GAUGE_MISBEHAVE", row.misbehaviour, 1);  // the trial's child inherits it
         host::ProbeModule(row.file, &report, {.gauge = row.gauge, .deadline = row.deadline});
+        unsetenv("GAUGE_MISBEHAVE");
         error = report.message;
         break;
       }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/pe_image.h"
+#include "tools/gauge_check/pictures.h"
 
 namespace {
 
@@ -106,59 +107,6 @@ TEST_P(GauFile, ImportsOnlyTheSystemsOwnLibraries) {
   }
 }
 
-struct Dib {
-  int width = 0;
-  int height = 0;
-  std::vector<std::array<uint8_t, 3>> pixels;  // top row first
-};
-
-// The resource as the simulator reads it: a 40-byte header, 8 bits per
-// pixel, no compression, a 256-entry palette, rows bottom-up.
-::testing::AssertionResult ReadDib(const std::vector<uint8_t>& bytes, Dib* dib) {
-  auto u32 = [&](size_t at) {
-    uint32_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 4);
-    return v;
-  };
-  auto u16 = [&](size_t at) {
-    uint16_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 2);
-    return v;
-  };
-  if (bytes.size() < 40) return ::testing::AssertionFailure() << "shorter than its header";
-  if (u32(0) != 40) return ::testing::AssertionFailure() << "header size " << u32(0) << ", not 40";
-  const int32_t width = static_cast<int32_t>(u32(4));
-  const int32_t height = static_cast<int32_t>(u32(8));
-  if (width <= 0 || width > 4096) return ::testing::AssertionFailure() << "width " << width;
-  if (height <= 0 || height > 4096) {
-    return ::testing::AssertionFailure() << "height " << height << " (rows must run bottom-up)";
-  }
-  if (u16(12) != 1 || u16(14) != 8) {
-    return ::testing::AssertionFailure() << "planes " << u16(12) << ", bits " << u16(14)
-                                         << " (expected 1 and 8)";
-  }
-  if (u32(16) != 0) return ::testing::AssertionFailure() << "compressed (" << u32(16) << ")";
-  if (u32(32) != 0 && u32(32) != 256) {
-    return ::testing::AssertionFailure() << u32(32) << " palette entries, not 256";
-  }
-  const size_t stride = (static_cast<size_t>(width) + 3) & ~size_t{3};
-  const size_t pixels_at = 40 + 256 * 4;
-  if (bytes.size() < pixels_at + stride * static_cast<size_t>(height)) {
-    return ::testing::AssertionFailure() << "the pixels do not fit in " << bytes.size() << " bytes";
-  }
-  dib->width = width;
-  dib->height = height;
-  for (int y = 0; y < height; ++y) {
-    const size_t row = pixels_at + stride * static_cast<size_t>(height - 1 - y);
-    for (int x = 0; x < width; ++x) {
-      const uint8_t index = bytes[row + static_cast<size_t>(x)];
-      const size_t entry = 40 + 4u * index;
-      dib->pixels.push_back({bytes[entry + 2], bytes[entry + 1], bytes[entry]});
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
-
 TEST_P(GauFile, CarriesExactlyItsBitmapsInU_S_English) {
   EXPECT_EQ(image_.named_resources, 0);
   std::set<uint32_t> ids;
@@ -178,22 +126,24 @@ TEST_P(GauFile, EveryBitmapHasItsSizeAndKeepsTheBlackRule) {
     SCOPED_TRACE(::testing::Message() << GetParam().gauge << " bitmap 0x" << std::hex << p.id);
     const host::PeResource* resource = image_.Find(host::kResourceTypeBitmap, p.id);
     ASSERT_NE(resource, nullptr);
-    Dib dib;
-    ASSERT_TRUE(ReadDib(resource->bytes, &dib));
+    // The resource as the simulator reads it: a 40-byte header, 8 bits per
+    // pixel, no compression, a 256-entry palette, rows bottom-up.
+    gauge_check::Dib dib;
+    std::string why;
+    ASSERT_TRUE(gauge_check::ReadDib(resource->bytes, &dib, &why)) << why;
     EXPECT_EQ(dib.width, p.width);
     EXPECT_EQ(dib.height, p.height);
-    size_t black = 0;
-    for (const auto& c : dib.pixels) black += c[0] == 0 && c[1] == 0 && c[2] == 0;
+    const size_t black = dib.black;
     switch (p.role) {
       case Role::kFace:
         EXPECT_EQ(black, 0u) << "pure black pixels on a face would not be drawn";
         break;
       case Role::kBlack:
-        EXPECT_EQ(black, dib.pixels.size()) << "must draw nothing: black all over";
+        EXPECT_EQ(black, dib.pixels) << "must draw nothing: black all over";
         break;
       case Role::kOnBlack:
         EXPECT_GT(black, 0u) << "must sit on black";
-        EXPECT_LT(black, dib.pixels.size()) << "shows nothing";
+        EXPECT_LT(black, dib.pixels) << "shows nothing";
         break;
     }
   }

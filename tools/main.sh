@@ -10,6 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh" build/native
 "$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
 "$root/tools/dist.sh"
+echo "== the gauge files we ship, against the frame contract"; "$root/build/native/bin/gauge-check" "$root"/dist/Gauges/*.gau
 
 bench=$root/build/native/bin/panel-bench
 pictures=$root/build/pictures

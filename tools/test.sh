@@ -19,6 +19,7 @@ echo "== the 32-bit gauge files (the native tests check them as files) and their
 echo "== native build and tests (the live panel in Chromium among them)"
 "$root/tools/build.sh" build/native -DGAUGES_E2E=ON
 ctest --test-dir "$root/build/native" --output-on-failure -j "$jobs"
+"$root/build/native/bin/gauge-check" "$root"/build/win32/gauges/*.gau "$root"/build/native/gauges/*.so
 
 echo "== the same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 "$root/tools/build.sh" build/asan -DGAUGES_SANITIZE=ON -DGAUGES_BENCHMARKS=OFF -DGAUGES_E2E=OFF

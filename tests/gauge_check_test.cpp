@@ -1,0 +1,312 @@
+// gauge-check on the files we ship, and on copies of them broken in one way
+// each: every check passes on ours and fails, with its own id, on its break.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tools/gauge_check/check_file.h"
+#include "tools/gauge_check/pe_layout.h"
+#include "tools/gauge_check/pictures.h"
+#include "tools/gauge_check/static_checks.h"
+
+namespace {
+
+using gauge_check::Report;
+using gauge_check::Status;
+
+const char* const kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
+
+std::string GauPath(const std::string& gauge) {
+  return std::string(WIN32_GAUGES_DIR) + "/" + gauge + ".gau";
+}
+
+std::string Failures(const Report& report) {
+  std::string text;
+  for (const gauge_check::Line& line : report.Lines()) {
+    if (line.status != Status::kPass) {
+      text += "\n  " + std::string(StatusName(line.status)) + " " + line.id + ": expected " +
+              line.expected + ", found " + line.found + " (" + line.where + ")";
+    }
+  }
+  for (const std::string& note : report.notes()) text += "\n  note: " + note;
+  return text;
+}
+
+// A .gau file in memory, with the addresses of its records.
+struct GauFile {
+  std::vector<uint8_t> bytes;
+  gauge_check::PeLayout layout;
+  gauge_check::RecordFacts facts;
+
+  explicit GauFile(const std::string& gauge) {
+    std::string why;
+    EXPECT_TRUE(gauge_check::ReadWholeFile(GauPath(gauge), &bytes, &why))
+        << why << " (build the Windows tree first: tools/build-win32.sh)";
+    EXPECT_TRUE(gauge_check::ReadPeLayout(bytes, &layout, &why)) << why;
+    Report report;
+    gauge_check::CheckGauBytes(bytes, gauge + ".gau", report, &facts);
+  }
+
+  uint64_t Offset(uint64_t va) const {
+    uint64_t offset = 0;
+    EXPECT_TRUE(layout.FileOffset(static_cast<uint32_t>(va - layout.image_base), &offset))
+        << std::hex << va;
+    return offset;
+  }
+  uint32_t Get(uint64_t va) const {
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + Offset(va), 4);
+    return value;
+  }
+  void Put(uint64_t va, uint32_t value) { std::memcpy(bytes.data() + Offset(va), &value, 4); }
+  void PutAt(uint64_t offset, uint32_t value) { std::memcpy(bytes.data() + offset, &value, 4); }
+  uint64_t Element(size_t index) const { return facts.elements.at(index).address; }
+  uint64_t MouseRect(size_t index) const { return Get(facts.header + 80) + 44 * index; }
+  uint64_t Coff() const { return Get32At(0x3C) + 4; }
+  uint32_t Get32At(uint64_t offset) const {
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + offset, 4);
+    return value;
+  }
+  // The file offset of the first string `text`.
+  uint64_t Find(const std::string& text) const {
+    auto it = std::search(bytes.begin(), bytes.end(), text.begin(), text.end());
+    EXPECT_NE(it, bytes.end()) << text;
+    return static_cast<uint64_t>(it - bytes.begin());
+  }
+  // The file offset of the bitmap of that size whose black pixels `wanted` likes.
+  uint64_t Bitmap(int width, int height, const std::function<bool(const gauge_check::Dib&)>& wanted) {
+    const uint32_t header[3] = {40, static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+    const auto* pattern = reinterpret_cast<const uint8_t*>(header);
+    for (auto it = bytes.begin();
+         (it = std::search(it, bytes.end(), pattern, pattern + 12)) != bytes.end(); ++it) {
+      const std::vector<uint8_t> dib_bytes(it, bytes.end());
+      gauge_check::Dib dib;
+      std::string why;
+      if (gauge_check::ReadDib(dib_bytes, &dib, &why) && wanted(dib)) {
+        return static_cast<uint64_t>(it - bytes.begin());
+      }
+    }
+    ADD_FAILURE() << "no " << width << "x" << height << " bitmap of that kind";
+    return 0;
+  }
+  // The palette index of a bitmap's bottom-left pixel.
+  uint8_t FirstIndex(uint64_t dib) const { return bytes[dib + 40 + 1024]; }
+};
+
+TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
+  for (const char* gauge : kGauges) {
+    std::vector<uint8_t> bytes;
+    std::string why;
+    ASSERT_TRUE(gauge_check::ReadWholeFile(GauPath(gauge), &bytes, &why)) << why;
+    Report report(gauge);
+    gauge_check::CheckGauBytes(bytes, std::string(gauge) + ".gau", report);
+    EXPECT_EQ(report.Count(Status::kFail) + report.Count(Status::kWarn), 0)
+        << gauge << Failures(report);
+    EXPECT_GE(report.Count(Status::kPass), 30) << gauge << Failures(report);
+  }
+}
+
+TEST(GaugeCheck, OurNativeModulesPassEveryCheckAndRun) {
+  gauge_check::Options options;
+  options.updates = 60;
+  for (const char* gauge : kGauges) {
+    const Report report =
+        gauge_check::CheckFile(std::string(GAUGES_DIR) + "/" + gauge + ".so", options);
+    EXPECT_EQ(report.Count(Status::kFail) + report.Count(Status::kWarn), 0)
+        << gauge << Failures(report);
+    for (const char* id : {"element-chain", "mouse-list-form", "run-crash", "run-records",
+                           "run-unload"}) {
+      bool ran = false;
+      for (const gauge_check::Line& line : report.Lines()) ran = ran || line.id == id;
+      EXPECT_TRUE(ran) << gauge << " did not run " << id;
+    }
+  }
+}
+
+struct Break {
+  const char* id;
+  const char* gauge;
+  std::function<void(GauFile&)> patch;
+  Status status = Status::kFail;
+};
+
+TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
+  constexpr uint32_t kExecutable = 0x20000000;
+  const std::vector<Break> breaks = {
+      {"pe-format", "orlahyd", [](GauFile& f) { f.bytes[f.Coff() + 20] = 0x0B, f.bytes[f.Coff() + 21] = 0x02; }},
+      {"pe-machine", "orlahyd", [](GauFile& f) { f.bytes[f.Coff()] = 0x64, f.bytes[f.Coff() + 1] = 0x86; }},
+      {"pe-dll", "orlahyd", [](GauFile& f) { f.bytes[f.Coff() + 19] &= ~0x20; }},
+      {"export-name", "orlahyd", [](GauFile& f) { f.bytes[f.Find("orlahyd.gau")] = 'O'; }},
+      {"exports", "orlahyd", [](GauFile& f) { f.bytes[f.Find("ImportTable") + 10] = 'f'; }},
+      {"exports-data", "orlahyd", [](GauFile& f) {
+         const uint32_t rva = static_cast<uint32_t>(f.facts.linkage - f.layout.image_base);
+         const uint64_t table = f.Coff() + 20 + (f.bytes[f.Coff() + 16] | f.bytes[f.Coff() + 17] << 8);
+         for (size_t i = 0; i < f.layout.sections.size(); ++i) {
+           const auto& s = f.layout.sections[i];
+           if (rva >= s.rva && rva - s.rva < s.span()) {
+             f.PutAt(table + 40 * i + 36, s.characteristics | kExecutable);
+           }
+         }
+       }},
+      {"imports", "orlahyd", [](GauFile& f) { f.bytes[f.Find("msvcrt.dll") + 5] = 'x'; },
+       Status::kWarn},
+      {"reloc-table", "orlahyd", [](GauFile& f) {
+         f.bytes[f.Coff() + 18] |= 0x01;
+         f.PutAt(f.Coff() + 20 + 96 + 5 * 8, 0);
+         f.PutAt(f.Coff() + 20 + 100 + 5 * 8, 0);
+       }},
+      {"reloc-missing", "orlahyd", [](GauFile& f) {
+         const uint32_t field = static_cast<uint32_t>(f.facts.linkage + 24 - f.layout.image_base);
+         uint64_t entry = 0;
+         ASSERT_TRUE(f.layout.FileOffset(f.layout.relocated.at(field), &entry));
+         f.bytes[entry + 1] &= 0x0F;  // type 0: padding
+       }},
+      {"pointer-target", "orlahyd", [](GauFile& f) { f.Put(f.facts.header + 80, 0x7FFF0000); }},
+      {"linkage-values", "orlahyd", [](GauFile& f) { f.Put(f.facts.linkage, 0x14); }},
+      {"linkage-gauges", "orlahyd", [](GauFile& f) { f.Put(f.facts.linkage + 24, 0); }},
+      {"import-table", "orlahyd", [](GauFile& f) {
+         f.Put(f.facts.spans.front().address, 0x0E);  // the first span read is ImportTable
+       }},
+      {"header-values", "orlahyd", [](GauFile& f) { f.Put(f.facts.header + 44, 99); }},
+      {"header-name", "orlahyd", [](GauFile& f) { f.bytes[f.Offset(f.Get(f.facts.header + 4)) + 4] = ' '; }},
+      {"callback-in-code", "orlahyd", [](GauFile& f) {
+         f.Put(f.facts.header + 84, static_cast<uint32_t>(f.facts.linkage));
+       }},
+      {"element-kind", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1), 3); }},
+      {"element-chain", "orlaaudio", [](GauFile& f) {
+         f.Put(f.Element(2) + 40, f.Get(f.Element(0) + 40));  // back to element 1
+       }},
+      {"element-owner", "orlaaudio", [](GauFile& f) {
+         f.Put(f.Element(1) + 32, static_cast<uint32_t>(f.Element(1)));
+       }},
+      {"element-failure-list", "orlaaudio", [](GauFile& f) {
+         f.Put(f.Element(2) + 44, f.Get(f.Element(1) + 44));  // the list of another element
+       }},
+      {"element-flags", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1) + 48, 0x87); }},
+      {"element-values", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1) + 92, 2); }},
+      {"string-font", "VORN_Kestrel_FMC", [](GauFile& f) {
+         for (const auto& e : f.facts.elements) {
+           if (e.kind == 2) {
+             for (int i = 0; i < 32; ++i) f.bytes[f.Offset(e.address + 248) + i] = 'A';
+             return;
+           }
+         }
+       }},
+      {"string-box", "VORN_Kestrel_FMC", [](GauFile& f) {
+         for (const auto& e : f.facts.elements) {
+           if (e.kind == 2) return f.Put(e.address + 192, 1000);
+         }
+       }},
+      {"needle-scale", "orlahyd", [](GauFile& f) {
+         const uint64_t table = f.Get(f.Element(2) + 112);
+         f.bytes[f.Offset(table + 24 + 8 + 7)] = 0xC0;  // the second value turns negative
+       }},
+      {"picture-missing", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1) + 4, 0x1A00); }},
+      {"picture-format", "orlahyd", [](GauFile& f) {
+         const uint64_t needle = f.Bitmap(28, 13, [](const auto&) { return true; });
+         f.bytes[needle + 14] = 4;  // 4 bits per pixel
+       }},
+      {"picture-language", "orlahyd", [](GauFile& f) {
+         // The first language entry of the resource directory.
+         for (const auto& s : f.layout.sections) {
+           if (s.name != ".rsrc") continue;
+           for (uint64_t at = s.raw_offset; at + 8 <= s.raw_offset + s.raw_size; at += 8) {
+             if (f.Get32At(at) == 1033 && (f.Get32At(at + 4) & 0x80000000u) == 0) {
+               return f.PutAt(at, 1031);
+             }
+           }
+         }
+         ADD_FAILURE() << "no language entry";
+       }},
+      {"overlay-size", "orlahyd", [](GauFile& f) {
+         const uint64_t overlay = f.Bitmap(287, 112, [](const auto& d) { return d.black == d.pixels; });
+         f.PutAt(overlay + 8, 111);
+       }},
+      {"picture-placement", "orlaaudio", [](GauFile& f) { f.Put(f.Element(2) + 8, 138); }},
+      {"face-black", "orlahyd", [](GauFile& f) {
+         const uint64_t face = f.Bitmap(287, 112, [](const auto& d) { return d.black == 0; });
+         f.PutAt(face + 40 + 4 * f.FirstIndex(face), 0);
+       }},
+      {"overlay-black", "orlahyd", [](GauFile& f) {
+         const uint64_t overlay = f.Bitmap(287, 112, [](const auto& d) { return d.black == d.pixels; });
+         f.PutAt(overlay + 40 + 4 * f.FirstIndex(overlay), 0x00FFFFFF);
+       }},
+      {"picture-on-black", "orlahyd", [](GauFile& f) {
+         const uint64_t needle = f.Bitmap(28, 13, [](const auto&) { return true; });
+         for (int i = 0; i < 256; ++i) f.PutAt(needle + 40 + 4 * i, 0x00FFFFFF);
+       }},
+      {"mouse-list-form", "orlahyd", [](GauFile& f) { f.Put(f.MouseRect(1), 0); }},
+      {"mouse-cursor", "orlaaudio", [](GauFile& f) { f.Put(f.MouseRect(1) + 20, 3); }},
+      {"mouse-children-overlap", "orlaaudio", [](GauFile& f) {
+         f.Put(f.MouseRect(2) + 4, f.Get(f.MouseRect(1) + 4));
+         f.Put(f.MouseRect(2) + 8, f.Get(f.MouseRect(1) + 8));
+       }},
+      {"mouse-child-outside", "orlaaudio", [](GauFile& f) { f.Put(f.MouseRect(1) + 4, 139); }},
+  };
+  for (const Break& b : breaks) {
+    GauFile file(b.gauge);
+    b.patch(file);
+    Report report(b.id);
+    gauge_check::CheckGauBytes(file.bytes, std::string(b.gauge) + ".gau", report);
+    bool found = false;
+    for (const gauge_check::Line& line : report.Lines()) {
+      found = found || (line.id == b.id && line.status == b.status);
+    }
+    EXPECT_TRUE(found) << b.gauge << " broken for " << b.id << " gave no " << StatusName(b.status)
+                       << " line of that id:" << Failures(report);
+  }
+}
+
+// Every cut of a file and a spread of damaged bytes: an answer, never a crash.
+TEST(GaugeCheck, DamagedFilesFailWithoutACrash) {
+  const GauFile good("orlapfdset");
+  for (size_t size = 0; size < good.bytes.size(); size += 211) {
+    Report report;
+    gauge_check::CheckGauBytes({good.bytes.begin(), good.bytes.begin() + static_cast<std::ptrdiff_t>(size)},
+                               "orlapfdset.gau", report);
+    EXPECT_GT(report.Count(Status::kFail), 0) << "cut to " << size << " bytes";
+  }
+  for (size_t at = 0; at < std::min<size_t>(good.bytes.size(), 8192); at += 3) {
+    std::vector<uint8_t> damaged = good.bytes;
+    damaged[at] ^= 0xA5;
+    Report report;
+    gauge_check::CheckGauBytes(damaged, "orlapfdset.gau", report);
+  }
+}
+
+struct Misbehaviour {
+  const char* id;
+  const char* what;
+};
+
+TEST(GaugeCheck, EachMisbehaviourAtRunTimeFailsWithItsOwnId) {
+  const std::string module = std::string(TEST_GAUGES_DIR) + "/misbehaving.so";
+  gauge_check::Options options;
+  options.updates = 20;
+  for (const Misbehaviour& m : {Misbehaviour{"run-load", "none"}, {"run-crash", "crash"},
+                                {"run-trapped-slot", "slot"}, {"run-text", "text"},
+                                {"run-flags", "flags"}, {"run-records", "records"},
+                                {"run-fp-state", "fp"}, {"run-unload", "leak"},
+                                {"", "none"}}) {
+    setenv("GAUGE_MISBEHAVE", m.what, 1);
+    // A native library that is no gauge module: the sound library.
+    const std::string path = m.id == std::string("run-load")
+                                 ? std::string(GAUGES_DIR) + "/../lib/libGaugeSound.so"
+                                 : module;
+    const Report report = gauge_check::CheckFile(path, options);
+    if (m.id[0] == '\0') {
+      EXPECT_EQ(report.Count(Status::kFail), 0) << "behaving" << Failures(report);
+    } else {
+      EXPECT_TRUE(report.Failed(m.id)) << m.what << ": no fail line " << m.id << Failures(report);
+    }
+  }
+  unsetenv("GAUGE_MISBEHAVE");
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// gauge-check FILE...: proves gauge module files against the frame's
+// contract before a simulator loads them (docs/gauge-check.md).
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/gauge_check/check_file.h"
+#include "tools/gauge_check/report.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: gauge-check [--json] [--static-only] FILE...\n"
+    "\n"
+    "Checks gauge module files against the frame's contract: 32-bit Windows\n"
+    "gauge files (.gau) from the file alone, native modules (.so) through the\n"
+    "host core; then, where this machine can load the file, runs the gauge.\n"
+    "One line per check: its id, pass, warn or fail, what was expected and\n"
+    "found, and where (docs/gauge-check.md lists every id).\n"
+    "\n"
+    "  --json         one JSON document instead of lines of text\n"
+    "  --static-only  no running checks\n"
+    "\n"
+    "Exit status: 0 every check passed (warnings allowed), 1 a check failed,\n"
+    "2 a wrong command line, 3 a file cannot be read at all.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool json = false;
+  gauge_check::Options options;
+  std::vector<std::string> files;
+  bool only_files = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (only_files || arg.empty() || arg[0] != '-') {
+      files.push_back(arg);
+    } else if (arg == "--") {
+      only_files = true;
+    } else if (arg == "--json") {
+      json = true;
+    } else if (arg == "--static-only") {
+      options.run = false;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else {
+      std::fprintf(stderr, "gauge-check: unknown option %s\n\n%s", arg.c_str(), kUsage);
+      return 2;
+    }
+  }
+  if (files.empty()) {
+    std::fprintf(stderr, "gauge-check: no file to check\n\n%s", kUsage);
+    return 2;
+  }
+  std::vector<gauge_check::Report> reports;
+  for (const std::string& file : files) reports.push_back(gauge_check::CheckFile(file, options));
+  const std::string out = json ? gauge_check::Json(reports) : gauge_check::Text(reports);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return gauge_check::ExitStatus(reports);
+}

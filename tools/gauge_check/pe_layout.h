@@ -1,0 +1,53 @@
+// A 32-bit Windows library as its loader lays it out: the sections at their
+// virtual addresses from the preferred image base, and the base relocation
+// table, which says which 32-bit words the loader fixes up when it places
+// the library anywhere else. Read from the file alone; every offset is
+// bounds-checked, and a damaged file gives a reason, never a crash.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace gauge_check {
+
+struct PeSection {
+  std::string name;
+  uint32_t rva = 0;
+  uint32_t virtual_size = 0;  // what the loader maps (0: the raw size)
+  uint32_t raw_offset = 0;
+  uint32_t raw_size = 0;
+  uint32_t characteristics = 0;
+
+  uint32_t span() const { return virtual_size != 0 ? virtual_size : raw_size; }
+  bool executable() const { return (characteristics & 0x20000000u) != 0; }
+};
+
+struct PeLayout {
+  uint16_t magic = 0;            // 0x10B PE32, 0x20B PE32+
+  uint16_t machine = 0;
+  uint16_t characteristics = 0;  // 0x0001 relocations stripped, 0x2000 DLL
+  uint16_t dll_characteristics = 0;  // 0x0040 dynamic base
+  uint32_t image_base = 0;
+  uint32_t size_of_image = 0;
+  std::vector<PeSection> sections;
+  bool has_relocation_directory = false;
+  // RVAs of the 32-bit words the loader fixes up, each with the RVA of its
+  // entry in the table.
+  std::map<uint32_t, uint32_t> relocated;
+  std::string relocation_error;  // why the table could not be read, or ""
+
+  const PeSection* SectionOf(uint32_t rva) const;
+  // `size` bytes at `rva` as the loader maps them (zero past the raw data);
+  // false if they do not all lie in one section.
+  bool Read(const std::vector<uint8_t>& file, uint32_t rva, void* out, uint32_t size) const;
+  // Where the byte at `rva` is in the file; false past a section's raw data.
+  bool FileOffset(uint32_t rva, uint64_t* offset) const;
+};
+
+// Reads the headers, the section table and the base relocations. False,
+// with the reason in `error`, when the file is not a PE library at all.
+bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::string* error);
+
+}  // namespace gauge_check

@@ -1,0 +1,82 @@
+// What gauge-check found in one file: one line per check, with a stable id,
+// pass, warn or fail, what was expected and found, and where. A check that
+// ran and found nothing wrong gives one pass line; every fault its own line.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace gauge_check {
+
+enum class Status { kPass, kWarn, kFail };
+const char* StatusName(Status status);
+
+struct Line {
+  std::string id;        // kebab-case, stable: docs/gauge-check.md lists them
+  Status status = Status::kPass;
+  std::string where;     // record, offset, address; or "" for the whole file
+  std::string expected;  // for a pass: what was checked
+  std::string found;
+};
+
+class Report {
+ public:
+  explicit Report(std::string file = {}) : file_(std::move(file)) {}
+
+  const std::string& file() const { return file_; }
+
+  // A check ran; unless it also fails or warns, it passes with `summary`.
+  void Ran(const std::string& id, const std::string& summary);
+  void Fail(const std::string& id, const std::string& where, const std::string& expected,
+            const std::string& found);
+  void Warn(const std::string& id, const std::string& where, const std::string& expected,
+            const std::string& found);
+  // Something left out, and why (running checks where the file cannot run).
+  void Note(const std::string& note) { notes_.push_back(note); }
+  // The file could not be read at all.
+  void Unreadable(const std::string& why) { unreadable_ = why; }
+
+  // One line per check that ran, in the order the checks first reported.
+  std::vector<Line> Lines() const;
+  const std::vector<std::string>& notes() const { return notes_; }
+  const std::string& unreadable() const { return unreadable_; }
+  bool Failed(const std::string& id) const;
+  int Count(Status status) const;
+
+  // Appends the lines of another report (the running checks' child).
+  void Merge(const Report& other);
+
+ private:
+  struct Check {
+    std::string id;
+    std::string summary;
+    std::vector<Line> faults;
+    size_t left_off = 0;
+  };
+  Check& Find(const std::string& id);
+  void Add(Status status, const std::string& id, const std::string& where,
+           const std::string& expected, const std::string& found);
+
+  std::string file_;
+  std::vector<Check> checks_;
+  std::vector<std::string> notes_;
+  std::string unreadable_;
+};
+
+// The reports as text (one line per check, a summary per file and for all)
+// or as one JSON document.
+std::string Text(const std::vector<Report>& reports);
+std::string Json(const std::vector<Report>& reports);
+
+// printf into a std::string.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+std::string Hex(uint64_t value);
+
+}  // namespace gauge_check
