@@ -26,6 +26,14 @@ void Handle(GaugeSoundCall::Kind kind, const char* file, const char* alias, int3
   if (file != nullptr) resolved = gauge_sound::ResolveSoundFile(simulatorRoot, file).string();
 #if defined(_WIN32)
   if (kind == GaugeSoundCall::kPlay && !resolved.empty()) {
+    // The click plays on a thread of the system's sound library, which may
+    // still run when the last gauge has freed this library. Pin that library
+    // so its code stays mapped for the thread, whenever we are unloaded.
+    static const bool pinned = [] {
+      HMODULE winmm = nullptr;
+      return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, "winmm.dll", &winmm) != 0;
+    }();
+    (void)pinned;
     PlaySoundA(resolved.c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
   } else if (kind != GaugeSoundCall::kPlay) {
     PlaySoundA(nullptr, nullptr, 0);
