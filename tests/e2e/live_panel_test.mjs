@@ -191,7 +191,7 @@ try {
   server.kill("SIGINT");
 }
 const stopped = await new Promise((done) => {
-  const timer = setTimeout(() => done(false), 5000);
+  const timer = setTimeout(() => done(false), 15000);  // a deadline, as above
   server.on("exit", (code) => { clearTimeout(timer); done(code === 0); });
   if (server.exitCode !== null) { clearTimeout(timer); done(server.exitCode === 0); }
 });
