@@ -41,6 +41,7 @@ struct Input {
   bool bcd = false;
 };
 
+// A named variable and its value.
 struct Named {
   const char* name;
   int32_t value;
@@ -53,6 +54,7 @@ struct Shown {
   uint32_t flags;
 };
 
+// What a press of a mouse area sends and plays.
 struct PressLog {
   size_t area;  // in mouse list order
   std::vector<std::string> log;
@@ -60,39 +62,39 @@ struct PressLog {
 
 struct Contract {
   const char* gauge;
-  std::vector<std::string> chain;       // DescribeChain of the element list
-  std::vector<std::string> mouse_list;  // DescribeMouseList
+  std::vector<std::string> chain = {};     // DescribeChain of the element list
+  std::vector<std::string> children = {};  // Describe of each child of the mouse list
   // Named variables of partner gauges, registered with these values before
   // the gauge is created; initialise binds them in this order.
-  std::vector<Named> partners;
-  std::vector<uint32_t> lookups;  // by one update, in order
+  std::vector<Named> partners = {};
+  std::vector<uint32_t> lookups = {};  // by one update, in order
   // By a draw: the host refreshing each string's own variable, in chain order.
-  std::vector<uint32_t> draw_lookups;
+  std::vector<uint32_t> draw_lookups = {};
 
   // Inputs that light or move everything there is. Drawn before any update
   // they show `first_draw`, and after one update `first_update`.
-  std::vector<Input> inputs;
-  std::vector<Shown> first_draw;
-  std::vector<Shown> first_update;
+  std::vector<Input> inputs = {};
+  std::vector<Shown> first_draw = {};
+  std::vector<Shown> first_update = {};
 
   // A state worth keeping: `inputs`, a draw, an update, these areas pressed,
   // these named variables written, an update, a draw; it shows `kept`.
-  std::vector<size_t> presses;
-  std::vector<Named> writes;
-  std::vector<Shown> kept;
+  std::vector<size_t> presses = {};
+  std::vector<Named> writes = {};
+  std::vector<Shown> kept = {};
   // Then inputs that an update or a reset would show; what the named
   // variables hold and presses give after the unknown events.
-  std::vector<Input> changed;
-  std::vector<Named> changed_named;
-  std::vector<Named> named_after;
-  std::vector<PressLog> presses_after;
+  std::vector<Input> changed = {};
+  std::vector<Named> changed_named = {};
+  std::vector<Named> named_after = {};
+  std::vector<PressLog> presses_after = {};
 
   // Two gauges of the module, the first killed: what the kill logs, what a
   // press on the second gives, and what once it is killed too (gauges that
   // take clicks only).
-  std::vector<std::string> kill_log;
-  PressLog press_on_second;
-  std::vector<std::string> press_after_both_killed;
+  std::vector<std::string> kill_log = {};
+  PressLog press_on_second = {};
+  std::vector<std::string> press_after_both_killed = {};
 };
 
 // ---- the four gauges ----------------------------------------------------------
@@ -113,14 +115,12 @@ std::vector<uint32_t> RadioReadOuts() {
   return vars;
 }
 
-std::vector<std::string> RadioMouseList() {
-  std::vector<std::string> lines = {MarkerLine(1)};
+std::vector<std::string> RadioKeys() {
+  std::vector<std::string> lines;
   for (const tables::radio::KeyArea& k : tables::radio::kKeys) {
     lines.push_back(ChildLine(k.x, k.y, k.width, k.height, k.cursor,
                               k.cursor == 5 ? 0x20000000 : 0x20200000));
   }
-  lines.push_back(MarkerLine(3));
-  lines.push_back(MarkerLine(0));
   return lines;
 }
 
@@ -132,13 +132,11 @@ std::vector<std::string> AudioChain() {
   return lines;
 }
 
-std::vector<std::string> AudioMouseList() {
-  std::vector<std::string> lines = {MarkerLine(1)};
+std::vector<std::string> AudioKnobs() {
+  std::vector<std::string> lines;
   for (const tables::audio::Knob& knob : tables::audio::kKnobs) {
     lines.push_back(ChildLine(knob.x, knob.y, knob.width, knob.height, 5, 0x20000000));
   }
-  lines.push_back(MarkerLine(3));
-  lines.push_back(MarkerLine(0));
   return lines;
 }
 
@@ -151,13 +149,11 @@ std::vector<Shown> AudioIcons(const std::vector<double>& pictures) {
   return shown;
 }
 
-std::vector<std::string> PfdMouseList() {
-  std::vector<std::string> lines = {MarkerLine(1)};
+std::vector<std::string> PfdControls() {
+  std::vector<std::string> lines;
   for (const tables::pfd::Control& c : tables::pfd::kControls) {
     lines.push_back(ChildLine(c.x, c.y, c.width, c.height, c.cursor, c.event_mask));
   }
-  lines.push_back(MarkerLine(3));
-  lines.push_back(MarkerLine(0));
   return lines;
 }
 
@@ -167,21 +163,15 @@ constexpr double kHydraulicPressure100 = 100 * 281.0;
 const Contract kRadioDisplay = {
     .gauge = "VORN_Kestrel_FMC",
     .chain = RadioChain(),
-    .mouse_list = RadioMouseList(),
-    .partners = {},
+    .children = RadioKeys(),
     .lookups = {0x12, 0x301, 0x0a},
     .draw_lookups = RadioReadOuts(),
     .inputs = {{0x301, 1.0}, {0x0a, 1.0}, {0x12, 0x0105, true}, {0x10, 0x0234, true},
                {0x17, 0x2297, true}},
     .first_draw = {{0x1200, 0.0, 0x87}},
     .first_update = {{0x1200, 1.0, 0x87}},
-    .presses = {},
-    .writes = {},
     .kept = {{0x1200, 1.0, 0x87}},
     .changed = {{0x301, 0.0}, {0x0a, 0.0}, {0x12, 0, true}},
-    .changed_named = {},
-    .named_after = {},
-    .presses_after = {},
     .kill_log = {"terminate sounds"},
     .press_on_second = {1, {Key(0x10344), R"(play "sound\VORNQEXCLICK.WAV" "" 0)"}},
     .press_after_both_killed = {Key(0x10344)},
@@ -190,23 +180,17 @@ const Contract kRadioDisplay = {
 const Contract kAudioPanel = {
     .gauge = "orlaaudio",
     .chain = AudioChain(),
-    .mouse_list = AudioMouseList(),
-    .partners = {},
+    .children = AudioKnobs(),
     .lookups = {0x2f1, 0x0a, 0x305, 0x36a, 0x36b, 0x36d, 0x36e, 0x36f, 0x370, 0x371},
-    .draw_lookups = {},
     .inputs = {{0x2f1, 28.0}, {0x0a, 1.0}, {0x305, 1.0}, {0x36f, 1.0}, {0x36a, 1.0},
                {0x36b, 1.0}, {0x36d, 1.0}, {0x36e, 1.0}, {0x370, 1.0}, {0x371, 1.0}},
     .first_draw = AudioIcons({0, 0, 0, 0, 0, 0, 0, 0, 0}),
     .first_update = AudioIcons({1, 1, 1, 1, 1, 0, 0, 1, 1}),
     .presses = {tables::audio::kDme1},
-    .writes = {},
     .kept = AudioIcons({1, 1, 1, 1, 1, 1, 0, 1, 1}),
     .changed = {{0x2f1, 0.0}, {0x36f, 0.0}},
-    .changed_named = {},
-    .named_after = {},
     // The DME 1 latch survived: the next press turns it off.
     .presses_after = {{tables::audio::kDme1, {Key(0x1012a), kClick}}},
-    .kill_log = {},
     .press_on_second = {1, tables::audio::kKnobs[1].press},
     .press_after_both_killed = {Key(0x103a0)},
 };
@@ -217,10 +201,9 @@ const Contract kPfdSettings = {
               IconLine(0x1100, 19, 36, 4),   // BARO knob, 15 x 15
               IconLine(0x1200, 19, 115, 4),  // DH-SET knob, 13 x 13
               IconLine(0x1300, 0, 0, 2)},    // legends, the whole face
-    .mouse_list = PfdMouseList(),
+    .children = PfdControls(),
     .partners = {{"temp", 0}, {"millibars", 0}, {"dhset", 0}, {"ratest", 0}},
     .lookups = {0x01, 0x0a, 0x2f1},
-    .draw_lookups = {},
     .inputs = {{0x2f1, 28.0}, {0x0a, 1.0}, {0x01, 10.0}},
     .first_draw = {{0x1100, 0.0, 0x83}, {0x1200, 0.0, 0x83}, {0x1300, 0.0, 0x87}},
     .first_update = {{0x1100, 0.0, 0x83}, {0x1200, 0.0, 0x83}, {0x1300, 1.0, 0x87}},
@@ -230,12 +213,8 @@ const Contract kPfdSettings = {
     .kept = {{0x1100, 1.0, 0x83}, {0x1200, 3.0, 0x83}, {0x1300, 1.0, 0x87}},
     // With the counter at 0 an update would end the test.
     .changed = {{0x2f1, 0.0}, {0x01, 0.0}},
-    .changed_named = {},
     .named_after = {{"temp", 3}, {"millibars", 4}, {"dhset", -1}, {"ratest", 1}},
-    .presses_after = {},
-    .kill_log = {},
     .press_on_second = {tables::pfd::kTemp, {kClick}},
-    .press_after_both_killed = {},
 };
 
 const Contract kHydraulics = {
@@ -243,23 +222,15 @@ const Contract kHydraulics = {
     .chain = {kFaceLine, IconLine(0x1100, 0, 0, 3),
               "kind 1 resource 0x1200 at 240,38 pivot 7,7 flags 0x83 source 0 scale points 2"
               " (218, 50) 0 angle 0 (258, 24) 1500 angle 0"},
-    .mouse_list = {MarkerLine(1), MarkerLine(3), MarkerLine(0)},
     .partners = {{"dimbrtb", 1}},
     .lookups = {0x2f1, 0x0a, 0x2de, 0x2dc},
-    .draw_lookups = {},
     .inputs = {{0x2f1, 28.0}, {0x0a, 1.0}, {0x2dc, kHydraulicPressure100}, {0x2de, 0.0}},
     .first_draw = {{0x1100, 0.0, 0x87}, {0x1200, 0.0, 0x83}},
     .first_update = {{0x1100, 1.0, 0x87}, {0x1200, 20.0, 0x87}},
-    .presses = {},
-    .writes = {},
     .kept = {{0x1100, 1.0, 0x87}, {0x1200, 40.0, 0x87}},
     .changed = {{0x2f1, 0.0}, {0x0a, 0.0}},
     .changed_named = {{"dimbrtb", 2}},
     .named_after = {{"dimbrtb", 2}},
-    .presses_after = {},
-    .kill_log = {},
-    .press_on_second = {},
-    .press_after_both_killed = {},
 };
 
 const Contract* const kGauges[] = {&kRadioDisplay, &kAudioPanel, &kPfdSettings, &kHydraulics};
@@ -341,8 +312,9 @@ class ClickingGauge : public ModuleContract {};
 std::vector<std::string> Describe(const host::Frame& frame) {
   std::vector<std::string> lines;
   for (const host::DrawnElement& e : frame.elements) {
-    lines.push_back(Format("%u 0x%X flags 0x%X value ", e.kind, e.resource_id, e.flags) +
-                    std::to_string(e.value) + " text \"" + std::string(e.text) + "\"");
+    lines.push_back(Format("%u 0x%X flags 0x%X value %.17g text \"", e.kind, e.resource_id,
+                           e.flags, e.value) +
+                    std::string(e.text) + "\"");
   }
   return lines;
 }
@@ -360,9 +332,13 @@ TEST_P(ModuleContract, ElementChainIsThePanelsOwn) {
 
 TEST_P(ModuleContract, MouseListIsAParentThePanelsAreasAndTheEndRecords) {
   const GaugeHeader& header = module().header();
-  EXPECT_EQ(DescribeMouseList(header), contract().mouse_list);
+  std::vector<std::string> want = {MarkerLine(1)};
+  want.insert(want.end(), contract().children.begin(), contract().children.end());
+  want.push_back(MarkerLine(3));
+  want.push_back(MarkerLine(0));
+  EXPECT_EQ(DescribeMouseList(header), want);
   const std::vector<const MouseRect*> areas = gauge().MouseAreas();
-  ASSERT_EQ(areas.size(), contract().mouse_list.size() - 3);
+  ASSERT_EQ(areas.size(), contract().children.size());
   for (size_t i = 0; i < areas.size(); ++i) {
     EXPECT_EQ(areas[i], &Copy(header.mouse_rects)[1 + i]) << "area " << i;
   }
