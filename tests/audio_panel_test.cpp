@@ -1,29 +1,28 @@
-// orlaaudio, the audio control panel: its records, the eight push knobs with
-// their key events and clicks, the lamps, the DME latches and the lit legends.
+// orlaaudio, the audio control panel: the eight push knobs with their key
+// events and clicks, the lamps, the DME latches and the lit legends.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "tests/gauge_fixture.h"
+#include "tests/gauge_tables.h"
 #include "tests/record_checks.h"
 
 namespace {
 
-using testing_support::ChildLine;
-using testing_support::DescribeChain;
-using testing_support::DescribeMouseList;
-using testing_support::ExpectModuleRecords;
-using testing_support::IconLine;
+using tables::kClick;
+using tables::audio::IconRecord;
+using tables::audio::kDme1;
+using tables::audio::kDme2;
+using tables::audio::kIcons;
+using tables::audio::Knob;
+using tables::audio::kKnobs;
 using testing_support::Key;
 using testing_support::LogLines;
-using testing_support::LookedUp;
-using testing_support::MarkerLine;
-using testing_support::kFaceLine;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -34,19 +33,6 @@ constexpr uint32_t kLighting = 0x0a;
 constexpr uint32_t kLampEnable = 0x305;
 constexpr uint32_t kDmeLamps = 0x36f;
 
-const std::string kClick = R"(play "sound\orlaclick.wav" "" 0)";
-
-// The nine icons in drawing order after the face.
-struct IconRecord {
-  const char* name;
-  uint32_t resource;
-  int32_t x, y;
-};
-constexpr IconRecord kIcons[] = {
-    {"legends", 0x1100, 0, 0},    {"COMM 1", 0x1200, 55, 79},  {"COMM 2", 0x1300, 87, 77},
-    {"NAV 1", 0x1400, 55, 118},   {"NAV 2", 0x1500, 88, 117},  {"DME 1", 0x1600, 56, 154},
-    {"DME 2", 0x1700, 88, 155},   {"ADF 1", 0x1800, 57, 226},  {"left knob", 0x1900, 19, 77},
-};
 constexpr uint32_t kLegends = 0x1100;
 constexpr uint32_t kDme1Lamp = 0x1600;
 constexpr uint32_t kDme2Lamp = 0x1700;
@@ -61,25 +47,6 @@ constexpr PlainLamp kPlainLamps[] = {
     {"COMM 1", 0x36a, 0x1200}, {"COMM 2", 0x36b, 0x1300}, {"NAV 1", 0x36d, 0x1400},
     {"NAV 2", 0x36e, 0x1500},  {"ADF 1", 0x370, 0x1800},  {"left knob", 0x371, 0x1900},
 };
-
-// The push knobs in mouse list order, with what one press from rest sends.
-struct Knob {
-  const char* name;
-  int32_t x, y, width, height;
-  std::vector<std::string> press;
-};
-const Knob kKnobs[] = {
-    {"COMM 1", 53, 67, 16, 22, {Key(0x1039f), kClick}},
-    {"COMM 2", 86, 71, 17, 17, {kClick, Key(0x103a0)}},
-    {"NAV 1", 53, 108, 17, 19, {Key(0x10132), kClick}},
-    {"NAV 2", 85, 108, 18, 18, {kClick, Key(0x10133)}},
-    {"DME 1", 53, 147, 14, 17, {Key(0x1012f), kClick}},
-    {"DME 2", 83, 146, 17, 18, {Key(0x10130), kClick}},
-    {"ADF 1", 54, 215, 16, 20, {Key(0x10136), kClick}},
-    {"left knob", 16, 70, 18, 17, {Key(0x103ad), kClick}},
-};
-constexpr int kDme1 = 4;
-constexpr int kDme2 = 5;
 
 class AudioPanelTest : public testing_support::GaugeTest {
  public:
@@ -116,54 +83,6 @@ class AudioPanelTest : public testing_support::GaugeTest {
 };
 
 std::vector<double> AllPictures(double value) { return std::vector<double>(9, value); }
-
-// ---- records -----------------------------------------------------------------
-
-TEST_F(AudioPanelTest, LinkageHeaderAndImportTableHoldTheirFixedValues) {
-  ExpectModuleRecords(module(), "orlaaudio");
-}
-
-TEST_F(AudioPanelTest, ElementChainIsTheFaceThenTheLegendsAndEightLamps) {
-  std::vector<std::string> want = {kFaceLine};
-  for (const IconRecord& icon : kIcons) want.push_back(IconLine(icon.resource, icon.x, icon.y, 2));
-  EXPECT_EQ(DescribeChain(module().header()), want);
-}
-
-TEST_F(AudioPanelTest, MouseListIsAParentEightPushKnobsAndTheEndRecords) {
-  std::vector<std::string> want = {MarkerLine(1)};
-  for (const Knob& knob : kKnobs) {
-    want.push_back(ChildLine(knob.x, knob.y, knob.width, knob.height, 5, 0x20000000));
-  }
-  want.push_back(MarkerLine(3));
-  want.push_back(MarkerLine(0));
-  EXPECT_EQ(DescribeMouseList(module().header()), want);
-}
-
-// ---- lookups ----------------------------------------------------------------
-
-TEST_F(AudioPanelTest, UpdateLooksUpTheTenVariablesOnceEachInOrder) {
-  host_.TraceLookups(true);
-  host_.ClearLog();
-  gauge().Update();
-  gauge().Update();
-  const std::vector<uint32_t> once = {0x2f1, 0x0a, 0x305, 0x36a, 0x36b,
-                                      0x36d, 0x36e, 0x36f, 0x370, 0x371};
-  std::vector<uint32_t> twice = once;
-  twice.insert(twice.end(), once.begin(), once.end());
-  EXPECT_EQ(LookedUp(host_), twice);
-
-  host_.ClearLog();
-  Draw();
-  EXPECT_THAT(LookedUp(host_), ::testing::IsEmpty()) << "the lamps read the last update";
-  Press(kKnobs[kDme1]);
-  EXPECT_THAT(LookedUp(host_), ::testing::IsEmpty()) << "a DME press reads no variable";
-}
-
-TEST_F(AudioPanelTest, InitialiseBindsNoNamedVariable) {
-  for (const host::LogEntry& entry : host_.log()) {
-    EXPECT_NE(entry.kind, host::LogKind::kNamedBind) << entry.Describe();
-  }
-}
 
 // ---- presses ----------------------------------------------------------------
 
@@ -428,12 +347,6 @@ TEST_F(AudioPanelTest, EveryIconSetsItsLitBitEvenWhenDark) {
 
 // ---- lifecycle ------------------------------------------------------------------
 
-TEST_F(AudioPanelTest, DrawBeforeAnyUpdateShowsPictureZeroEverywhere) {
-  AllOn();
-  Draw();
-  EXPECT_EQ(Pictures(), AllPictures(0.0));
-}
-
 TEST_F(AudioPanelTest, FirstDrawResetsStateOncePerLoad) {
   AllOn();
   gauge().Update();
@@ -454,27 +367,6 @@ TEST_F(AudioPanelTest, FirstDrawResetsStateOncePerLoad) {
   EXPECT_EQ(Press(kKnobs[kDme1]).front(), Key(0x1012a));
 }
 
-TEST_F(AudioPanelTest, UnknownEventsChangeNothing) {
-  AllOn();
-  Draw();
-  Press(kKnobs[kDme1]);
-  Cycle();
-  const std::vector<double> before = Pictures();
-  ASSERT_EQ(before, (std::vector<double>{1, 1, 1, 1, 1, 1, 0, 1, 1}));
-
-  // Anything that acted as an update or a reset would now show.
-  vars().Set(kBus, 0.0);
-  vars().Set(kDmeLamps, 0.0);
-  host_.TraceLookups(true);
-  host_.ClearLog();
-  const PanelServiceEvent events[] = {0, 1, 2, 3, 5, 7, 8, 9, 11, 13, -1, INT32_MAX, INT32_MIN};
-  for (PanelServiceEvent event : events) gauge().SendEvent(event);
-  EXPECT_THAT(LogLines(host_, false), ::testing::IsEmpty());
-  Draw();
-  EXPECT_EQ(Pictures(), before);
-  EXPECT_EQ(Press(kKnobs[kDme1]).front(), Key(0x1012a)) << "the latch survived";
-}
-
 TEST_F(AudioPanelTest, KilledGaugeClicksNoMoreButStillSendsItsKeyEvent) {
   const MouseRect* comm1 = gauge().MouseAreas().at(0);
   gauge().Kill();
@@ -484,14 +376,6 @@ TEST_F(AudioPanelTest, KilledGaugeClicksNoMoreButStillSendsItsKeyEvent) {
 
   host::Gauge& again = *host_.CreateGauge(module());
   EXPECT_EQ(Press(kKnobs[0], &again), kKnobs[0].press) << "a new gauge binds the sound again";
-}
-
-TEST_F(AudioPanelTest, KillingOneOfTwoGaugesLeavesTheOtherClicking) {
-  host::Gauge& second = *host_.CreateGauge(module());
-  gauge().Kill();
-  EXPECT_EQ(Press(kKnobs[1], &second), kKnobs[1].press);
-  second.Kill();
-  EXPECT_EQ(Press(kKnobs[1], &second), std::vector<std::string>{Key(0x103a0)});
 }
 
 TEST_F(AudioPanelTest, GaugesOfOneModuleShareTheirState) {

@@ -1,5 +1,5 @@
-// orlahyd, the hydraulics panel: its records, the HYD PRESS needle ramp, the
-// dial lighting chosen by "dimbrtb", and a panel that takes no clicks.
+// orlahyd, the hydraulics panel: the HYD PRESS needle ramp, the dial lighting
+// chosen by "dimbrtb", and a panel that takes no clicks.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,21 +10,10 @@
 #include <vector>
 
 #include "tests/gauge_fixture.h"
-#include "tests/record_checks.h"
 
 namespace {
 
-using testing_support::Copy;
-using testing_support::DescribeChain;
-using testing_support::DescribeMouseList;
-using testing_support::ExpectModuleRecords;
-using testing_support::Format;
-using testing_support::IconLine;
 using testing_support::LogLines;
-using testing_support::LookedUp;
-using testing_support::MarkerLine;
-using testing_support::NamedBinds;
-using testing_support::kFaceLine;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -66,7 +55,8 @@ class HydraulicsTestBase : public testing_support::GaugeTest {
     SetPressures(0.0, 0.0);
     for (int i = 0; i < 400 && Needle() != 0.0; ++i) gauge().Update();
     ASSERT_EQ(Needle(), 0.0) << "the needle does not come back to 0";
-  }};
+  }
+};
 
 // The dimmer gauge is loaded and has "dimbrtb" at 1 (bright).
 class HydraulicsTest : public HydraulicsTestBase {
@@ -79,59 +69,15 @@ class HydraulicsTest : public HydraulicsTestBase {
 
 using HydraulicsUnboundTest = HydraulicsTestBase;
 
-// ---- records -----------------------------------------------------------------
+// ---- no clicks, no key events, no sounds -----------------------------------------
 
-TEST_F(HydraulicsTest, LinkageAndHeaderHoldTheirFixedValues) {
-  ExpectModuleRecords(module(), "orlahyd");
-}
-
-TEST_F(HydraulicsTest, ElementChainIsTheFaceTheDialLightingAndTheNeedle) {
-  EXPECT_EQ(DescribeChain(module().header()),
-            (std::vector<std::string>{
-                kFaceLine,
-                IconLine(0x1100, 0, 0, 3),
-                "kind 1 resource 0x1200 at 240,38 pivot 7,7 flags 0x83 source 0 scale points 2",
-            }));
-
-  const auto& needle = reinterpret_cast<const NeedleElement&>(*gauge().Elements().at(2));
-  const NeedleScalePoint* scale = Copy(needle.scale_table);
-  ASSERT_NE(scale, nullptr);
-  const NeedleScalePoint want[] = {{218, 50, 0.0, 0.0}, {258, 24, 1500.0, 0.0}};
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(Format("(%d, %d) %g angle %g", scale[i].x, scale[i].y, scale[i].value, scale[i].angle),
-              Format("(%d, %d) %g angle %g", want[i].x, want[i].y, want[i].value, want[i].angle))
-        << "scale point " << i;
-  }
-}
-
-TEST_F(HydraulicsTest, MouseListHasNoChildAndTheFaceTakesNoClick) {
-  EXPECT_EQ(DescribeMouseList(module().header()),
-            (std::vector<std::string>{MarkerLine(1), MarkerLine(3), MarkerLine(0)}));
-  EXPECT_THAT(gauge().MouseAreas(), ::testing::IsEmpty());
+TEST_F(HydraulicsTest, TheFaceTakesNoClick) {
   for (int32_t x = 0; x < 287; x += 7) {
     for (int32_t y = 0; y < 112; y += 7) {
       EXPECT_FALSE(gauge().Click(x, y)) << "(" << x << ", " << y << ")";
       EXPECT_FALSE(gauge().Click(x, y, 0x20200000)) << "(" << x << ", " << y << ")";
     }
   }
-}
-
-// ---- lookups and binding ---------------------------------------------------------
-
-TEST_F(HydraulicsTest, UpdateLooksUpPowerLightingAndBothPressuresInOrder) {
-  host_.TraceLookups(true);
-  host_.ClearLog();
-  gauge().Update();
-  gauge().Update();
-  Draw();
-  const std::vector<uint32_t> looked_up = LookedUp(host_);
-  EXPECT_EQ(looked_up, (std::vector<uint32_t>{0x2f1, 0x0a, 0x2de, 0x2dc, 0x2f1, 0x0a, 0x2de, 0x2dc}))
-      << "once each per update, none while drawing";
-}
-
-TEST_F(HydraulicsTest, InitialiseBindsDimbrtbOnly) {
-  const std::vector<std::string> binds = NamedBinds(host_);
-  EXPECT_EQ(binds, std::vector<std::string>{R"(bind "dimbrtb" bound)"});
 }
 
 TEST_F(HydraulicsTest, SendsNoKeyEventAndPlaysNoSound) {
@@ -273,21 +219,6 @@ TEST_F(HydraulicsTest, OverlayShowsTheDimbrtbValueWhileLit) {
   EXPECT_EQ(Drawn(kOverlay).value, 0.0) << "unlit whatever \"dimbrtb\" holds";
 }
 
-TEST_F(HydraulicsTest, DrawBeforeAnyUpdateShowsUnlitDialsAndNeedleAtZero) {
-  Light();
-  SetPressures(Pressure(100), 0.0);
-  Draw();
-  EXPECT_EQ(Drawn(kOverlay).value, 0.0);
-  EXPECT_EQ(Drawn(kOverlay).flags, 0x87u);
-  EXPECT_EQ(Drawn(kNeedle).value, 0.0);
-  EXPECT_EQ(Drawn(kNeedle).flags, 0x83u);
-
-  Cycle();
-  EXPECT_EQ(Drawn(kOverlay).value, 1.0) << "the first update brings power and level";
-  EXPECT_EQ(Drawn(kNeedle).value, 20.0) << "and the first step";
-  EXPECT_EQ(Drawn(kNeedle).flags, 0x87u);
-}
-
 // ---- lifecycle ----------------------------------------------------------------
 
 TEST_F(HydraulicsTest, FirstDrawPutsTheNeedleBackOncePerLoad) {
@@ -303,25 +234,6 @@ TEST_F(HydraulicsTest, FirstDrawPutsTheNeedleBackOncePerLoad) {
   EXPECT_EQ(Needle(), 40.0) << "a new gauge of the loaded module starts where the last one left";
   EXPECT_EQ(Drawn(kOverlay).value, 1.0);
   EXPECT_EQ(NeedleAfter(1), 60.0);
-}
-
-TEST_F(HydraulicsTest, UnknownEventsChangeNothing) {
-  Light();
-  SetPressures(Pressure(100), 0.0);
-  Draw();
-  EXPECT_EQ(NeedleAfter(2), 40.0);
-  ASSERT_EQ(Drawn(kOverlay).value, 1.0);
-
-  Light(0.0, 0.0);
-  dimbrtb_ = 2;
-  host_.TraceLookups(true);
-  host_.ClearLog();
-  const PanelServiceEvent events[] = {0, 1, 2, 3, 5, 7, 8, 9, 11, 13, -1, INT32_MAX, INT32_MIN};
-  for (PanelServiceEvent event : events) gauge().SendEvent(event);
-  EXPECT_THAT(LogLines(host_, false), ::testing::IsEmpty());
-  EXPECT_EQ(Needle(), 40.0);
-  EXPECT_EQ(Drawn(kOverlay).value, 1.0);
-  EXPECT_EQ(Drawn(kNeedle).flags, 0x87u);
 }
 
 TEST_F(HydraulicsTest, KillLeavesDimbrtbAndStateAlone) {

@@ -1,6 +1,6 @@
-// orlapfdset, the PFD settings panel: its records, the four named variables of
-// the PFD gauge, the BARO key events, the knob animations, the altimeter test
-// timing and the lit legends.
+// orlapfdset, the PFD settings panel: the four named variables of the PFD
+// gauge, the BARO key events, the knob animations, the altimeter test timing
+// and the lit legends.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,21 +11,15 @@
 #include <vector>
 
 #include "tests/gauge_fixture.h"
+#include "tests/gauge_tables.h"
 #include "tests/record_checks.h"
 
 namespace {
 
-using testing_support::ChildLine;
-using testing_support::DescribeChain;
-using testing_support::DescribeMouseList;
-using testing_support::ExpectModuleRecords;
-using testing_support::IconLine;
+using namespace tables::pfd;
+using tables::kClick;
 using testing_support::Key;
 using testing_support::LogLines;
-using testing_support::LookedUp;
-using testing_support::MarkerLine;
-using testing_support::NamedBinds;
-using testing_support::kFaceLine;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -37,26 +31,6 @@ constexpr uint32_t kBus = 0x2f1;
 constexpr uint32_t kBaroKnob = 0x1100;
 constexpr uint32_t kDhKnob = 0x1200;
 constexpr uint32_t kLegends = 0x1300;
-
-const std::string kClick = R"(play "sound\orlaclick.wav" "" 0)";
-
-// The controls in mouse list order, with what one press sends out.
-struct Control {
-  const char* name;
-  int32_t x, y, width, height;
-  uint32_t cursor, event_mask;
-  std::vector<std::string> press;
-};
-const Control kControls[] = {
-    {"BARO right", 28, 32, 13, 20, 1, 0x20200000, {Key(0x1015b), kClick}},
-    {"BARO left", 14, 31, 13, 20, 2, 0x20200000, {kClick, Key(0x1015c)}},
-    {"IN/MB SEL", 22, 63, 17, 11, 5, 0x20000000, {kClick}},
-    {"TEMP", 15, 86, 31, 10, 5, 0x20000000, {kClick}},
-    {"DH-SET right", 27, 112, 14, 18, 1, 0x20200000, {kClick}},
-    {"DH-SET left", 13, 111, 14, 19, 2, 0x20200000, {kClick}},
-    {"ALT-TEST", 15, 140, 30, 11, 5, 0x20000000, {kClick}},
-};
-enum ControlIndex { kBaroRight, kBaroLeft, kInMbSel, kTemp, kDhRight, kDhLeft, kAltTest };
 
 // A panel with nothing registered under the PFD gauge's names.
 class PfdSettingsTestBase : public testing_support::GaugeTest {
@@ -106,61 +80,6 @@ class PfdSettingsTest : public PfdSettingsTestBase {
 };
 
 using PfdSettingsUnboundTest = PfdSettingsTestBase;
-
-// ---- records -----------------------------------------------------------------
-
-TEST_F(PfdSettingsTest, LinkageAndHeaderHoldTheirFixedValues) {
-  ExpectModuleRecords(module(), "orlapfdset");
-}
-
-TEST_F(PfdSettingsTest, ElementChainIsTheFaceTwoKnobsAndTheLegends) {
-  EXPECT_EQ(DescribeChain(module().header()),
-            (std::vector<std::string>{
-                kFaceLine,
-                IconLine(0x1100, 19, 36, 4),   // BARO knob, 15 x 15
-                IconLine(0x1200, 19, 115, 4),  // DH-SET knob, 13 x 13
-                IconLine(0x1300, 0, 0, 2),     // legends, the whole face
-            }));
-}
-
-TEST_F(PfdSettingsTest, MouseListIsAParentSevenControlsAndTheEndRecords) {
-  std::vector<std::string> want = {MarkerLine(1)};
-  for (const Control& c : kControls) {
-    want.push_back(ChildLine(c.x, c.y, c.width, c.height, c.cursor, c.event_mask));
-  }
-  want.push_back(MarkerLine(3));
-  want.push_back(MarkerLine(0));
-  EXPECT_EQ(DescribeMouseList(module().header()), want);
-}
-
-// ---- lookups and binding ---------------------------------------------------------
-
-TEST_F(PfdSettingsTest, UpdateLooksUpCounterLightingAndPowerInOrder) {
-  host_.TraceLookups(true);
-  host_.ClearLog();
-  gauge().Update();
-  gauge().Update();
-  EXPECT_EQ(LookedUp(host_), (std::vector<uint32_t>{0x01, 0x0a, 0x2f1, 0x01, 0x0a, 0x2f1}));
-
-  host_.ClearLog();
-  Draw();
-  EXPECT_THAT(LookedUp(host_), ::testing::IsEmpty()) << "drawing reads the last update";
-  Press(kAltTest);
-  EXPECT_THAT(LookedUp(host_), ::testing::IsEmpty()) << "ALT-TEST reads the last update";
-}
-
-TEST_F(PfdSettingsTest, InitialiseBindsTheFourNamesInOrder) {
-  const std::vector<std::string> binds = NamedBinds(host_);
-  EXPECT_EQ(binds, (std::vector<std::string>{R"(bind "temp" bound)", R"(bind "millibars" bound)",
-                                             R"(bind "dhset" bound)", R"(bind "ratest" bound)"}));
-}
-
-TEST_F(PfdSettingsUnboundTest, InitialiseStillAsksForEveryNameWhenNoneIsRegistered) {
-  const std::vector<std::string> binds = NamedBinds(host_);
-  EXPECT_EQ(binds,
-            (std::vector<std::string>{R"(bind "temp" unbound)", R"(bind "millibars" unbound)",
-                                      R"(bind "dhset" unbound)", R"(bind "ratest" unbound)"}));
-}
 
 // ---- controls ---------------------------------------------------------------
 
@@ -389,16 +308,6 @@ TEST_F(PfdSettingsTest, LegendsLightWithPowerAboveTenAndLightingExactlyOne) {
   }
 }
 
-TEST_F(PfdSettingsTest, DrawBeforeAnyUpdateLeavesLegendsUnlitAndKnobsAtZero) {
-  vars().Set(kBus, 28.0);
-  vars().Set(kLighting, 1.0);
-  Draw();
-  EXPECT_EQ(Drawn(kLegends).value, 0.0);
-  EXPECT_EQ(Drawn(kLegends).flags, 0x87u);
-  EXPECT_EQ(Drawn(kBaroKnob).value, 0.0);
-  EXPECT_EQ(Drawn(kDhKnob).value, 0.0);
-}
-
 // ---- lifecycle ----------------------------------------------------------------
 
 TEST_F(PfdSettingsTest, FirstDrawResetsKnobsMarkAndPowerOncePerLoad) {
@@ -431,32 +340,6 @@ TEST_F(PfdSettingsTest, FirstDrawResetsKnobsMarkAndPowerOncePerLoad) {
   EXPECT_EQ(ratest_, 0) << "the test started before the kill ends on its mark";
 }
 
-TEST_F(PfdSettingsTest, UnknownEventsChangeNothing) {
-  vars().Set(kBus, 28.0);
-  vars().Set(kLighting, 1.0);
-  Draw();
-  UpdateWithCounter(10.0);
-  Press(kBaroRight);
-  Press(kDhLeft);
-  Press(kAltTest);
-  temp_ = 3;
-  millibars_ = 4;
-  Draw();
-  ASSERT_EQ(Drawn(kLegends).value, 1.0);
-
-  vars().Set(kBus, 0.0);
-  vars().Set(kCounter, 0.0);  // an update would now end the test
-  host_.TraceLookups(true);
-  host_.ClearLog();
-  const PanelServiceEvent events[] = {0, 1, 2, 3, 5, 7, 8, 9, 11, 13, -1, INT32_MAX, INT32_MIN};
-  for (PanelServiceEvent event : events) gauge().SendEvent(event);
-  EXPECT_THAT(LogLines(host_, false), ::testing::IsEmpty());
-  EXPECT_EQ(Knobs(), std::make_pair(1.0, 3.0));
-  EXPECT_EQ(Drawn(kLegends).value, 1.0);
-  EXPECT_EQ(std::vector<int32_t>({temp_, millibars_, dhset_, ratest_}),
-            std::vector<int32_t>({3, 4, -1, 1}));
-}
-
 TEST_F(PfdSettingsTest, KillLeavesNamedVariablesAndStateAlone) {
   Draw();
   UpdateWithCounter(10.0);
@@ -484,14 +367,6 @@ TEST_F(PfdSettingsTest, KilledGaugeClicksNoMoreButStillActs) {
 
   host::Gauge& again = *host_.CreateGauge(module());
   EXPECT_EQ(Press(kBaroLeft, &again), (std::vector<std::string>{kClick, Key(0x1015c)}));
-}
-
-TEST_F(PfdSettingsTest, KillingOneOfTwoGaugesLeavesTheOtherClicking) {
-  host::Gauge& second = *host_.CreateGauge(module());
-  gauge().Kill();
-  EXPECT_EQ(Press(kTemp, &second), std::vector<std::string>{kClick});
-  second.Kill();
-  EXPECT_THAT(Press(kTemp, &second), ::testing::IsEmpty());
 }
 
 // ---- nothing registered under the PFD gauge's names -----------------------------

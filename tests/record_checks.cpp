@@ -38,6 +38,20 @@ std::string Describe(const ElementHead& head) {
     const auto& needle = reinterpret_cast<const NeedleElement&>(head);
     line += Format(" source %u scale points %u", needle.source_var.var_id,
                    needle.scale_point_count);
+    const NeedleScalePoint* scale = Copy(needle.scale_table);
+    if (scale == nullptr) return line + " no scale table";
+    for (uint32_t i = 0; i < needle.scale_point_count && i < 8; ++i) {
+      line += Format(" (%d, %d) %g angle %g", scale[i].x, scale[i].y, scale[i].value,
+                     scale[i].angle);
+    }
+  } else if (head.element_kind == kString) {
+    const auto& s = reinterpret_cast<const StringElement&>(head);
+    line += Format(
+        " box %dx%d font \"%.32s\" weight %u charset %u colour 0x%X background 0x%X"
+        " highlight 0x%X style 0x%X sources 0x%X 0x%X 0x%X",
+        s.box_width, s.box_height, s.font_name, s.font_weight, s.font_charset, s.text_colour,
+        s.background_colour, s.highlight_colour, s.string_style, s.source_vars[0].var_id,
+        s.source_vars[1].var_id, s.source_vars[2].var_id);
   }
   return line;
 }
@@ -54,6 +68,14 @@ std::string IconLine(uint32_t resource, int32_t x, int32_t y, uint32_t pictures)
                 resource, x, y, pictures);
 }
 
+std::string StringLine(int32_t x, int32_t y, int32_t width, int32_t height, const char* font,
+                       uint32_t weight, uint32_t colour, uint32_t source) {
+  return Format("kind 2 resource 0xFFFFFFFF at %d,%d pivot 0,0 flags 0x83 box %dx%d font \"%s\""
+                " weight %u charset 1 colour 0x%X background 0x0 highlight 0x0 style 0x4240"
+                " sources 0x%X 0x0 0x0",
+                x, y, width, height, font, weight, colour, source);
+}
+
 std::string MarkerLine(uint32_t kind) {
   return Format("kind %u box 0,0 0x0 cursor 0xFFFFFFFF help 0 mask 0x0 key 0 data 0 no callback",
                 kind);
@@ -68,11 +90,12 @@ std::string ChildLine(int32_t x, int32_t y, int32_t width, int32_t height, uint3
 std::vector<std::string> DescribeChain(GaugeHeader& header) {
   std::vector<std::string> lines;
   std::set<const FailureRecord*> failure_lists;
-  for (ElementHead* e = *header.element_list; e != nullptr && lines.size() < 20;
+  for (ElementHead* e = *header.element_list; e != nullptr && lines.size() < 64;
        e = e->children != nullptr ? e->children[0] : nullptr) {
     lines.push_back(Describe(*e));
     SCOPED_TRACE(lines.back());
     if (e->children != nullptr) {
+      EXPECT_NE(e->children[0], nullptr) << "a child list without a child";
       EXPECT_EQ(e->children[1], nullptr) << "a second child";
     }
     EXPECT_EQ(Copy(e->gauge_header), &header);
@@ -80,7 +103,9 @@ std::vector<std::string> DescribeChain(GaugeHeader& header) {
     const FailureRecord* failures = Copy(e->failure_list);
     EXPECT_TRUE(failures != nullptr && AnyBits(failures->words) == 0u) << "no empty failure list";
     EXPECT_TRUE(failure_lists.insert(failures).second) << "failure list of an earlier element";
-    if (e->element_kind == kIcon) {
+    if (e->element_kind == kStaticImage) {
+      EXPECT_EQ(AnyBits(reinterpret_cast<const StaticImageElement&>(*e).reserved), 0u);
+    } else if (e->element_kind == kIcon) {
       const auto& icon = reinterpret_cast<const IconElement&>(*e);
       EXPECT_NE(Copy(icon.update_callback), nullptr);
       EXPECT_EQ(icon.reserved_1 | icon.reserved_4 | AnyBits(icon.reserved_2) |
@@ -91,6 +116,13 @@ std::vector<std::string> DescribeChain(GaugeHeader& header) {
       EXPECT_NE(Copy(needle.update_callback), nullptr);
       EXPECT_EQ(AnyBits(needle.reserved_1) | AnyBits(needle.reserved_2) |
                     AnyBits(needle.reserved_3),
+                0u);
+    } else if (e->element_kind == kString) {
+      const auto& s = reinterpret_cast<const StringElement&>(*e);
+      EXPECT_EQ(Copy(s.text_buffer), nullptr) << "the text buffer is the host's";
+      EXPECT_NE(Copy(s.update_callback), nullptr);
+      EXPECT_EQ(s.reserved_2 | s.reserved_5 | AnyBits(s.reserved_1) | AnyBits(s.reserved_3) |
+                    AnyBits(s.reserved_4) | AnyBits(s.reserved_6) | AnyBits(s.reserved_7),
                 0u);
     }
   }
