@@ -56,8 +56,7 @@ double GAUGE_CALL HydPressNeedleValue(ElementHead* element) {
 }
 
 struct HydraulicsSteps : PanelSteps {
-  // Nothing here clicks; the library is bound and released all the same,
-  // since initialise and kill bind and release it in every module's frame.
+  // Bound though nothing here clicks: every module's initialise and kill bind and release it.
   using Sound = PanelSoundBinding;
   static void BindNamedVariables() { InitializeVarByName(dimmerVar, "dimbrtb"); }
   static void Derive() {

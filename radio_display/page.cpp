@@ -21,8 +21,7 @@ constinit ModuleVar vars[kVarCount] = {
     SimVar(0x0a),   // panel lighting
 };
 
-// Kept only as the first-draw latch that every module's frame keeps: the page
-// has no state of its own to reset on the first draw, and nothing reads it.
+// Only the frame's first-draw latch: the page has no state to reset, and nothing reads it.
 int32_t firstDrawDone = 0;
 
 // ---- text ------------------------------------------------------------------
