@@ -32,7 +32,7 @@ void GAUGE_CALL PanelEvents(GaugeHeader*, PanelServiceEvent event, uint32_t) {
       break;
     case kPanelUpdate:
       Steps::Sound::Update();
-      LookupVars(vars, sizeof vars / sizeof vars[0]);
+      LookupVars(vars, static_cast<int>(sizeof vars / sizeof vars[0]));
       Steps::Derive();
       break;
     case kPanelDraw:

@@ -13,7 +13,8 @@
 // The panels' way (orlaaudio, orlapfdset, orlahyd): each gauge's initialise
 // makes one load of its own, and its kill gives that load back.
 struct PanelSoundBinding {
-  // [lifecycle 4] Load the library and bind play and stop.
+  // [lifecycle 4] Load the library and bind play and stop (stop is bound,
+  // never called).
   static void Initialise();
   static void Update() {}
   // [lifecycle 12] Give back one load.
