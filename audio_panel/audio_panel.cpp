@@ -4,8 +4,10 @@
 #include "frame/convert.h"
 #include "frame/elements.h"
 #include "frame/host_services.h"
+#include "frame/key_press.h"
 #include "frame/mouse_rect.h"
-#include "frame/sound.h"
+#include "frame/panel_events.h"
+#include "frame/sound_binding.h"
 
 namespace {
 
@@ -69,29 +71,12 @@ constexpr auto Dme2LampPicture = DmeLampPicture<dme2Latch>;
 
 // ---- buttons ---------------------------------------------------------------
 
-int32_t GAUGE_CALL Comm1Press(uint32_t, uint32_t) {
-  TriggerKeyEvent(0x1039f);
-  PlayClick(kClick);
-  return 0;
-}
-
-int32_t GAUGE_CALL Comm2Press(uint32_t, uint32_t) {
-  PlayClick(kClick);
-  TriggerKeyEvent(0x103a0);
-  return 0;
-}
-
-int32_t GAUGE_CALL Nav1Press(uint32_t, uint32_t) {
-  TriggerKeyEvent(0x10132);
-  PlayClick(kClick);
-  return 0;
-}
-
-int32_t GAUGE_CALL Nav2Press(uint32_t, uint32_t) {
-  PlayClick(kClick);
-  TriggerKeyEvent(0x10133);
-  return 0;
-}
+constexpr auto Comm1Press = KeyThenClick<0x1039f, kClick>;
+constexpr auto Comm2Press = ClickThenKey<0x103a0, kClick>;
+constexpr auto Nav1Press = KeyThenClick<0x10132, kClick>;
+constexpr auto Nav2Press = ClickThenKey<0x10133, kClick>;
+constexpr auto Adf1Press = KeyThenClick<0x10136, kClick>;
+constexpr auto LeftKnobPress = KeyThenClick<0x103ad, kClick>;
 
 int32_t GAUGE_CALL Dme1Press(uint32_t, uint32_t) {
   if (dme1Latch == 0) {
@@ -119,62 +104,35 @@ int32_t GAUGE_CALL Dme2Press(uint32_t, uint32_t) {
   return 0;
 }
 
-int32_t GAUGE_CALL Adf1Press(uint32_t, uint32_t) {
-  TriggerKeyEvent(0x10136);
-  PlayClick(kClick);
-  return 0;
-}
-
-int32_t GAUGE_CALL LeftKnobPress(uint32_t, uint32_t) {
-  TriggerKeyEvent(0x103ad);
-  PlayClick(kClick);
-  return 0;
-}
-
 // ---- panel service events --------------------------------------------------
 
-void GAUGE_CALL AudioPanelCallback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
-  switch (event) {
-    case kPanelInitialise:
-      BindSoundLibrary();
-      break;
-    case kPanelUpdate:
-      LookupVars(vars, kVarCount);
-      powered = PoweredFrom(vars[kBusVoltage].value);
-      lampEnable = TruncateToInt32(vars[kLampEnable].value);
-      if (vars[kDmeLamps].value == 0.0) {
-        dme1Latch = 0;
-        dme2Latch = 0;
-      }
-      break;
-    case kPanelDraw:
-      if (firstDrawDone == 0) {
-        firstDrawDone = 1;
-        powered = 0;
-        lampEnable = 0;
-        dme1Latch = 0;
-        dme2Latch = 0;
-      }
-      break;
-    case kPanelKill:
-      ReleaseSoundLibrary();
-      break;
-    default:
-      break;
+struct AudioPanelSteps : PanelSteps {
+  static void Derive() {
+    powered = PoweredFrom(vars[kBusVoltage].value);
+    lampEnable = TruncateToInt32(vars[kLampEnable].value);
+    if (vars[kDmeLamps].value == 0.0) {
+      dme1Latch = 0;
+      dme2Latch = 0;
+    }
   }
-}
+  static void FirstDrawReset() { powered = lampEnable = dme1Latch = dme2Latch = 0; }
+};
 
 // ---- records ---------------------------------------------------------------
 
-extern GaugeHeader gaugeHeader;
 extern StaticImageElement face;
 extern IconElement icons[9];
+extern MouseRect mouseRects[];
+
+constinit ElementHead* rootSlot[1] = {&face.head};
+constinit GaugeHeader gaugeHeader =
+    MakeGaugeHeader("orlaaudio", rootSlot, mouseRects,
+                    PanelEvents<AudioPanelSteps, vars, firstDrawDone>);
 
 constexpr int kElementCount = 10;
 constinit FailureRecord failures[kElementCount] = {};
 
 // The chain: face, lit legends, then the eight lamps.
-constinit ElementHead* rootSlot[1] = {&face.head};
 constinit ElementHead* children[kElementCount - 1][2] = {
     {&icons[0].head, nullptr}, {&icons[1].head, nullptr}, {&icons[2].head, nullptr},
     {&icons[3].head, nullptr}, {&icons[4].head, nullptr}, {&icons[5].head, nullptr},
@@ -218,11 +176,6 @@ constinit MouseRect mouseRects[] = {
     MakeMouseMarker(kRectEnd),
 };
 
-constinit GaugeHeader gaugeHeader =
-    MakeGaugeHeader("orlaaudio", rootSlot, mouseRects, AudioPanelCallback);
-
 }  // namespace
 
-extern "C" {
-GAUGE_EXPORT constinit ModuleLinkage Linkage = MakeLinkage(&gaugeHeader);
-}
+GAUGE_MODULE_LINKAGE(gaugeHeader)

@@ -12,7 +12,6 @@ inline int32_t TruncateToInt32(double value) {
   return static_cast<int32_t>(value);
 }
 
-// value + step, stopping at the ends of the 32-bit range.
 inline int32_t SaturatingAdd(int32_t value, int32_t step) {
   const int64_t sum = static_cast<int64_t>(value) + step;
   if (sum > INT32_MAX) return INT32_MAX;

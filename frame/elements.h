@@ -187,7 +187,6 @@ constexpr IconElement MakeIcon(ElementHead head, uint32_t picture_count,
   return icon;
 }
 
-// Sets or clears one flag bit of an element.
 inline void SetFlag(ElementHead* element, uint32_t flag, bool on) {
   element->image_flags = on ? (element->image_flags | flag) : (element->image_flags & ~flag);
 }

@@ -95,6 +95,13 @@ constexpr ModuleLinkage MakeLinkage(GaugeHeader* header) {
   return {kModuleId, ModuleInit, ModuleDeinit, 0, 0, kModuleVersion, {header, nullptr}};
 }
 
+// Defines the exported `Linkage` of a module whose one gauge is `header`.
+// Written once per module, outside every namespace.
+#define GAUGE_MODULE_LINKAGE(header)                                      \
+  extern "C" {                                                            \
+  GAUGE_EXPORT constinit ModuleLinkage Linkage = MakeLinkage(&(header));  \
+  }
+
 constexpr GaugeHeader MakeGaugeHeader(const char* name, ElementHead** element_list,
                                       MouseRect* mouse_rects, GaugeCallback callback) {
   GaugeHeader header{};

@@ -1,7 +1,9 @@
+#include "frame/sound_binding.h"
+
 #include <cstring>
 
 #include "frame/os_loader.h"
-#include "frame/sound.h"
+#include "frame/sound_library.h"
 
 namespace {
 
@@ -13,7 +15,7 @@ TerminateSoundsFn terminateSoundsEntry = nullptr;
 // Loads of the library this module holds, each given back by one
 // FreeLibrary; the binding is cleared when none is left.
 int32_t heldLoads = 0;
-// Radio display only: gauges created and not yet killed.
+// RebindingSoundBinding only: gauges created and not yet killed.
 int32_t liveGauges = 0;
 
 template <typename Fn>
@@ -48,24 +50,24 @@ void Clear() {
 
 }  // namespace
 
-void BindSoundLibrary() {
+void PanelSoundBinding::Initialise() {
   Load();
   BindEntries(false);
 }
 
-void ReleaseSoundLibrary() {
+void PanelSoundBinding::Kill() {
   if (heldLoads == 0) return;
   os::FreeLibrary(soundLibrary);
   if (--heldLoads == 0) Clear();
 }
 
-void BindSoundLibraryOnce() {
+void RebindingSoundBinding::Initialise() {
   ++liveGauges;
   if (soundLibrary == nullptr) Load();
   BindEntries(true);
 }
 
-void RebindSoundLibrary() {
+void RebindingSoundBinding::Update() {
   if (os::LibraryHandle library = os::GetModuleHandleA(kSoundLibraryName)) {
     soundLibrary = library;
   } else {
@@ -76,8 +78,8 @@ void RebindSoundLibrary() {
   BindEntries(true);
 }
 
-void TerminateAndReleaseSoundLibrary() {
-  RebindSoundLibrary();
+void RebindingSoundBinding::Kill() {
+  Update();
   if (terminateSoundsEntry != nullptr) terminateSoundsEntry();
   if (liveGauges > 0) --liveGauges;
   if (liveGauges > 0) return;  // another gauge of this module still clicks

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "frame/sound.h"
+#include "frame/sound_library.h"
 #include "gauge_sound/resolve.h"
 
 #if defined(_WIN32)

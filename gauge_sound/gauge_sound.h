@@ -1,6 +1,6 @@
 // Our stand-in for the outside sound library "GaugeSound". The three entry
 // points the modules call are declared with the modules' own types in
-// frame/sound.h. This header adds the hooks of ours: where the library
+// frame/sound_library.h. This header adds the hooks of ours: where the library
 // reports each call (so a host can log clicks in order with key events), and
 // the simulator folder that the modules' relative file names start from.
 #pragma once

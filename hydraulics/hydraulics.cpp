@@ -5,7 +5,7 @@
 #include "frame/elements.h"
 #include "frame/host_services.h"
 #include "frame/mouse_rect.h"
-#include "frame/sound.h"
+#include "frame/panel_events.h"
 
 namespace {
 
@@ -55,44 +55,34 @@ double GAUGE_CALL HydPressNeedleValue(ElementHead* element) {
   return needlePressure;
 }
 
-void GAUGE_CALL HydraulicsCallback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
-  switch (event) {
-    case kPanelInitialise:
-      BindSoundLibrary();
-      InitializeVarByName(dimmerVar, "dimbrtb");
-      break;
-    case kPanelUpdate:
-      LookupVars(vars, kVarCount);
-      if (dimmerVar.value_ptr != nullptr) dimSelection = *dimmerVar.value_ptr;
-      powered = PoweredFrom(vars[kBusVoltage].value);
-      pressureA = TruncateToInt32(vars[kPressureA].value / kPressureDivisor);
-      pressureB = TruncateToInt32(vars[kPressureB].value / kPressureDivisor);
-      RampNeedle();
-      break;
-    case kPanelDraw:
-      if (firstDrawDone == 0) {
-        firstDrawDone = 1;
-        dimSelection = 2;
-        powered = 0;
-        needlePressure = 0;
-        pressureA = 0;
-        pressureB = 0;
-      }
-      break;
-    case kPanelKill:
-      ReleaseSoundLibrary();
-      break;
-    default:
-      break;
+struct HydraulicsSteps : PanelSteps {
+  // Bound though nothing here clicks: every module's initialise and kill bind and release it.
+  using Sound = PanelSoundBinding;
+  static void BindNamedVariables() { InitializeVarByName(dimmerVar, "dimbrtb"); }
+  static void Derive() {
+    if (dimmerVar.value_ptr != nullptr) dimSelection = *dimmerVar.value_ptr;
+    powered = PoweredFrom(vars[kBusVoltage].value);
+    pressureA = TruncateToInt32(vars[kPressureA].value / kPressureDivisor);
+    pressureB = TruncateToInt32(vars[kPressureB].value / kPressureDivisor);
+    RampNeedle();
   }
-}
+  static void FirstDrawReset() {
+    dimSelection = 2;
+    powered = needlePressure = pressureA = pressureB = 0;
+  }
+};
 
 // ---- records -------------------------------------------------------------
 
-extern GaugeHeader gaugeHeader;
 extern StaticImageElement face;
 extern IconElement dialLighting;
 extern NeedleElement hydPressNeedle;
+extern MouseRect mouseRects[];
+
+constinit ElementHead* rootSlot[1] = {&face.head};
+constinit GaugeHeader gaugeHeader =
+    MakeGaugeHeader("orlahyd", rootSlot, mouseRects,
+                    PanelEvents<HydraulicsSteps, vars, firstDrawDone>);
 
 constinit FailureRecord failures[3] = {};
 
@@ -101,7 +91,6 @@ constinit NeedleScalePoint needleScale[2] = {
     {258, 24, 1500.0, 0.0},  // 15 at the upper right
 };
 
-constinit ElementHead* rootSlot[1] = {&face.head};
 constinit ElementHead* faceChildren[2] = {&dialLighting.head, nullptr};
 constinit ElementHead* lightingChildren[2] = {&hydPressNeedle.head, nullptr};
 
@@ -129,11 +118,6 @@ constinit MouseRect mouseRects[] = {
     MakeMouseMarker(kRectEnd),
 };
 
-constinit GaugeHeader gaugeHeader =
-    MakeGaugeHeader("orlahyd", rootSlot, mouseRects, HydraulicsCallback);
-
 }  // namespace
 
-extern "C" {
-GAUGE_EXPORT constinit ModuleLinkage Linkage = MakeLinkage(&gaugeHeader);
-}
+GAUGE_MODULE_LINKAGE(gaugeHeader)

@@ -6,7 +6,8 @@
 #include "frame/elements.h"
 #include "frame/host_services.h"
 #include "frame/mouse_rect.h"
-#include "frame/sound.h"
+#include "frame/panel_events.h"
+#include "frame/sound_binding.h"
 
 namespace {
 
@@ -113,52 +114,38 @@ double GAUGE_CALL LegendLightPicture(ElementHead* element) {
 
 // ---- panel service events --------------------------------------------------
 
-void GAUGE_CALL PfdSettingsCallback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
-  switch (event) {
-    case kPanelInitialise:
-      BindSoundLibrary();
-      for (int which = 0; which < kNamedCount; ++which) {
-        InitializeVarByName(namedVars[which], kNamedVarNames[which]);
-      }
-      break;
-    case kPanelUpdate: {
-      LookupVars(vars, kVarCount);
-      const double counter = vars[kTestCounter].value;
-      if (counter == 0.0 || counter == altTestEndMark) {
-        Set(kRaTest, 0);
-        altTestEndMark = 0;
-      }
-      powered = PoweredFrom(vars[kBusVoltage].value);
-      break;
+struct PfdSettingsSteps : PanelSteps {
+  static void BindNamedVariables() {
+    for (int which = 0; which < kNamedCount; ++which) {
+      InitializeVarByName(namedVars[which], kNamedVarNames[which]);
     }
-    case kPanelDraw:
-      if (firstDrawDone == 0) {
-        firstDrawDone = 1;
-        altTestEndMark = 0;
-        baroKnobFrame = 0;
-        dhKnobFrame = 0;
-        powered = 0;
-      }
-      break;
-    case kPanelKill:
-      ReleaseSoundLibrary();
-      break;
-    default:
-      break;
   }
-}
+  static void Derive() {
+    const double counter = vars[kTestCounter].value;
+    if (counter == 0.0 || counter == altTestEndMark) {
+      Set(kRaTest, 0);
+      altTestEndMark = 0;
+    }
+    powered = PoweredFrom(vars[kBusVoltage].value);
+  }
+  static void FirstDrawReset() { altTestEndMark = baroKnobFrame = dhKnobFrame = powered = 0; }
+};
 
 // ---- records ---------------------------------------------------------------
 
-extern GaugeHeader gaugeHeader;
 extern StaticImageElement face;
 extern IconElement baroKnob;
 extern IconElement dhKnob;
 extern IconElement legends;
+extern MouseRect mouseRects[];
+
+constinit ElementHead* rootSlot[1] = {&face.head};
+constinit GaugeHeader gaugeHeader =
+    MakeGaugeHeader("orlapfdset", rootSlot, mouseRects,
+                    PanelEvents<PfdSettingsSteps, vars, firstDrawDone>);
 
 constinit FailureRecord failures[4] = {};
 
-constinit ElementHead* rootSlot[1] = {&face.head};
 constinit ElementHead* faceChildren[2] = {&baroKnob.head, nullptr};
 constinit ElementHead* baroChildren[2] = {&dhKnob.head, nullptr};
 constinit ElementHead* dhChildren[2] = {&legends.head, nullptr};
@@ -191,11 +178,6 @@ constinit MouseRect mouseRects[] = {
     MakeMouseMarker(kRectEnd),
 };
 
-constinit GaugeHeader gaugeHeader =
-    MakeGaugeHeader("orlapfdset", rootSlot, mouseRects, PfdSettingsCallback);
-
 }  // namespace
 
-extern "C" {
-GAUGE_EXPORT constinit ModuleLinkage Linkage = MakeLinkage(&gaugeHeader);
-}
+GAUGE_MODULE_LINKAGE(gaugeHeader)

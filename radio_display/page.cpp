@@ -7,7 +7,7 @@
 
 #include "frame/elements.h"
 #include "frame/host_services.h"
-#include "frame/sound.h"
+#include "frame/panel_events.h"
 #include "radio_display/radio_display.h"
 
 namespace radio_display {
@@ -21,6 +21,7 @@ constinit ModuleVar vars[kVarCount] = {
     SimVar(0x0a),   // panel lighting
 };
 
+// Only the frame's first-draw latch: the page has no state to reset, and nothing reads it.
 int32_t firstDrawDone = 0;
 
 // ---- text ------------------------------------------------------------------
@@ -193,29 +194,14 @@ double GAUGE_CALL LegendLightPicture(ElementHead* element) {
 
 // ---- panel service events --------------------------------------------------
 
-void GAUGE_CALL RadioDisplayCallback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
-  switch (event) {
-    case kPanelInitialise:
-      BindSoundLibraryOnce();
-      break;
-    case kPanelUpdate:
-      RebindSoundLibrary();
-      LookupVars(vars, kVarCount);
-      break;
-    case kPanelDraw:
-      firstDrawDone = 1;
-      break;
-    case kPanelKill:
-      TerminateAndReleaseSoundLibrary();
-      break;
-    default:
-      break;
-  }
-}
+// No named variables, nothing derived, nothing to reset: only the sound
+// binding differs from the panels'.
+struct RadioDisplaySteps : PanelSteps {
+  using Sound = RebindingSoundBinding;
+};
 
 // ---- records ---------------------------------------------------------------
 
-extern GaugeHeader gaugeHeader;
 extern StaticImageElement face;
 extern IconElement legends;
 
@@ -224,8 +210,12 @@ extern StringElement strings[kStringCount];
 
 constinit FailureRecord failures[2 + kStringCount] = {};
 
-// The chain: face, lit legends, then the strings in table order.
 constinit ElementHead* rootSlot[1] = {&face.head};
+constinit GaugeHeader gaugeHeader =
+    MakeGaugeHeader("VORN_Kestrel_FMC", rootSlot, keyAreas,
+                    PanelEvents<RadioDisplaySteps, vars, firstDrawDone>);
+
+// The chain: face, lit legends, then the strings in table order.
 constinit ElementHead* faceChildren[2] = {&legends.head, nullptr};
 constinit ElementHead* legendsChildren[2] = {&strings[0].head, nullptr};
 constinit ElementHead* stringChildren[kStringCount - 1][2] = {
@@ -296,12 +286,7 @@ constinit StringElement strings[kStringCount] = {
     Text(20, 250, 186, 132, 20, kNarrow, 500, kWhite,  0,     LabelText<kAtc>),
 };
 
-constinit GaugeHeader gaugeHeader =
-    MakeGaugeHeader("VORN_Kestrel_FMC", rootSlot, keyAreas, RadioDisplayCallback);
-
 }  // namespace
 }  // namespace radio_display
 
-extern "C" {
-GAUGE_EXPORT constinit ModuleLinkage Linkage = MakeLinkage(&radio_display::gaugeHeader);
-}
+GAUGE_MODULE_LINKAGE(radio_display::gaugeHeader)
