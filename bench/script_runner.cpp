@@ -79,7 +79,7 @@ class Runner {
       case Kind::kAvionics: aircraft.SetAvionics(c.on); return true;
       case Kind::kLights: aircraft.SetPanelLights(c.on); return true;
       case Kind::kEngine: aircraft.SetEngine(static_cast<int>(c.count), c.on); return true;
-      case Kind::kDimmer: aircraft.SetDimmer(static_cast<int>(c.count)); return true;
+      case Kind::kDimmer: aircraft.SetDimmer(static_cast<Dimmer>(c.count)); return true;
       case Kind::kAmbient: ambient_ = c.ambient; return true;
       case Kind::kUpdate: Updates(c); return true;
       case Kind::kClick: return Click(c);
