@@ -67,14 +67,14 @@ struct Command {
   ElementRef element;
   uint32_t var = 0;  // a variable id
   uint32_t key = 0;  // a key event id
-  double number = 0.0;
+  double number = 0.0;  // a value set, held or expected
   uint32_t bits = 0;     // a BCD value
   bool integer = false;  // expect var: compare `bits` as a 32-bit integer
   double tolerance = 0.0;
   std::string name;  // a named variable
-  int32_t value = 0;
+  int32_t value = 0;  // its value
   bool none = false;  // expect named ... none
-  std::string partner;
+  std::string partner;  // pfd or dimmer
   bool on = false;  // a switch on, an engine running, a partner present, a lamp lit
   int engine = 0;
   Dimmer dimmer = Dimmer::kBright;
@@ -203,10 +203,12 @@ class Runner {
 
   // The next entry of a kind that the last click sent and no expectation
   // has taken yet, or null; `any`: whether it sent that kind at all.
-  const host::LogEntry* Pending(host::LogKind kind, bool* any);
+  const host::LogEntry* Pending(host::LogKind kind, bool* any = nullptr);
   // The next expectation of the kind looks at the entry after, whether this
   // one matched or not.
-  void Take(host::LogKind kind) { ++(kind == host::LogKind::kKeyEvent ? keys_taken_ : sounds_taken_); }
+  void Take(host::LogKind kind) {
+    ++(kind == host::LogKind::kKeyEvent ? keys_taken_ : sounds_taken_);
+  }
   std::string ClickContext() const;
 
   // The gauge's frame as of its last draw, or null once the error is reported.

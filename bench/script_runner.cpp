@@ -226,7 +226,7 @@ const host::LogEntry* Runner::Pending(host::LogKind kind, bool* any) {
   for (size_t i = click_start_; clicked_ && i < log.size(); ++i) {
     if (log[i].kind == kind) sent.push_back(&log[i]);
   }
-  *any = !sent.empty();
+  if (any != nullptr) *any = !sent.empty();
   const size_t taken = kind == host::LogKind::kKeyEvent ? keys_taken_ : sounds_taken_;
   return taken < sent.size() ? sent[taken] : nullptr;
 }

@@ -19,7 +19,9 @@ bool VarAndBcd(Reader& r, const Words& t, Command* c) {
   return r.Arity(t, 2, 2) && r.VarId(t[1], &c->var) && r.HexBits(t[2], &c->bits);
 }
 
-bool Switch(Reader& r, const Words& t, Command* c) { return r.Arity(t, 1, 1) && r.OnOff(t[1], &c->on); }
+bool Switch(Reader& r, const Words& t, Command* c) {
+  return r.Arity(t, 1, 1) && r.OnOff(t[1], &c->on);
+}
 
 bool NothingMore(Reader& r, const Words& t, Command*) { return r.Arity(t, 0, 0); }
 
@@ -47,7 +49,8 @@ bool ExpectShown(Runner& r, const Command& c, bool shown) {
   const host::DrawnElement* drawn = r.Drawn(c, &label);
   if (drawn == nullptr) return false;
   if (drawn->hidden() == shown) {
-    r.Fail(c, "expected " + label + " to be " + (shown ? "shown, it is hidden" : "hidden, it is shown") +
+    r.Fail(c, "expected " + label + " to be " +
+                  (shown ? "shown, it is hidden" : "hidden, it is shown") +
                   (drawn->kind == kString ? " (" + Quote(drawn->text) + ")" : ""));
   }
   return true;
@@ -73,7 +76,10 @@ constexpr Verb kVerbs[] = {
     {"set", "set <var-id> <number>", VarAndNumber,
      [](Runner& r, const Command& c) { r.panel().host().vars().Set(c.var, c.number); return true; }},
     {"set-bcd", "set-bcd <var-id> <hex digits>", VarAndBcd,
-     [](Runner& r, const Command& c) { r.panel().host().vars().SetInteger(c.var, c.bits); return true; }},
+     [](Runner& r, const Command& c) {
+       r.panel().host().vars().SetInteger(c.var, c.bits);
+       return true;
+     }},
     {"hold", "hold <var-id> <number>", VarAndNumber,
      [](Runner& r, const Command& c) { r.aircraft().Hold(c.var, c.number); return true; }},
     {"hold-bcd", "hold-bcd <var-id> <hex digits>", VarAndBcd,
@@ -120,7 +126,8 @@ constexpr Verb kVerbs[] = {
      [](Runner& r, const Command& c) { r.aircraft().SetPanelLights(c.on); return true; }},
     {"engine", "engine 1|2 on|off",
      [](Reader& r, const Words& t, Command* c) {
-       return r.Arity(t, 2, 2) && r.Integer(t[1], 1, 2, &c->engine, "an engine") && r.OnOff(t[2], &c->on);
+       return r.Arity(t, 2, 2) && r.Integer(t[1], 1, 2, &c->engine, "an engine") &&
+              r.OnOff(t[2], &c->on);
      },
      [](Runner& r, const Command& c) { r.aircraft().SetEngine(c.engine, c.on); return true; }},
     {"dimmer", "dimmer bright|dim",
@@ -138,7 +145,9 @@ constexpr Verb kVerbs[] = {
        if (light != "day" && light != "dusk" && light != "night") {
          return r.Error("'" + light + "' is no ambient light: write day, dusk or night");
        }
-       c->ambient = light == "day" ? Ambient::kDay : light == "dusk" ? Ambient::kDusk : Ambient::kNight;
+       c->ambient = light == "day"    ? Ambient::kDay
+                    : light == "dusk" ? Ambient::kDusk
+                                      : Ambient::kNight;
        return true;
      },
      [](Runner& r, const Command& c) { r.SetAmbient(c.ambient); return true; }},
@@ -179,7 +188,9 @@ constexpr Verb kVerbs[] = {
      },
      [](Runner& r, const Command& c) { return r.ClickRandom(c); }},
     {"key", "key <key-event id or name>",
-     [](Reader& r, const Words& t, Command* c) { return r.Arity(t, 1, 1) && r.KeyEvent(t[1], &c->key); },
+     [](Reader& r, const Words& t, Command* c) {
+       return r.Arity(t, 1, 1) && r.KeyEvent(t[1], &c->key);
+     },
      [](Runner& r, const Command& c) { r.aircraft().OnKeyEvent(c.key, 0); return true; }},
     {"seed", "seed <number>",
      [](Reader& r, const Words& t, Command* c) {
@@ -209,7 +220,9 @@ constexpr Verb kVerbs[] = {
        if (c->file.size() < 5 || Lower(c->file.substr(c->file.size() - 4)) != ".png") {
          return r.Error("'" + c->file + "': a snapshot is a PNG file, name it <something>.png");
        }
-       if (!r.loaded()) return r.Error("nothing to take a snapshot of yet: add a 'load' line before this one");
+       if (!r.loaded()) {
+         return r.Error("nothing to take a snapshot of yet: add a 'load' line before this one");
+       }
        for (size_t i = 2; i < t.size(); ++i) {
          if (t[i].text == "overlay") {
            c->overlay = true;
@@ -225,7 +238,8 @@ constexpr Verb kVerbs[] = {
      },
      [](Runner& r, const Command& c) { return r.Snapshot(c); }},
     {"expect",
-     "expect key|no-key|click|no-click|text|hidden|shown|lit|picture|lamp|needle|named|var|baro|note ...",
+     "expect key|no-key|click|no-click|text|hidden|shown|lit|picture|lamp|needle|named|var|baro|"
+     "note ...",
      [](Reader& r, const Words& t, Command* c) { return r.Expectation(t, c); },
      [](Runner& r, const Command& c) {
        ++r.result().expectations;
@@ -235,7 +249,9 @@ constexpr Verb kVerbs[] = {
 
 constexpr Verb kExpectations[] = {
     {"key", "expect key <key-event id or name>",
-     [](Reader& r, const Words& t, Command* c) { return r.Arity(t, 1, 1) && r.KeyEvent(t[1], &c->key); },
+     [](Reader& r, const Words& t, Command* c) {
+       return r.Arity(t, 1, 1) && r.KeyEvent(t[1], &c->key);
+     },
      [](Runner& r, const Command& c) {
        bool any = false;
        const host::LogEntry* sent = r.Pending(host::LogKind::kKeyEvent, &any);
@@ -251,9 +267,9 @@ constexpr Verb kExpectations[] = {
      }},
     {"no-key", "expect no-key", NothingMore,
      [](Runner& r, const Command& c) {
-       bool any = false;
-       if (const host::LogEntry* sent = r.Pending(host::LogKind::kKeyEvent, &any)) {
-         r.Fail(c, "expected no more key events, saw " + KeyText(sent->id) + " from " + r.ClickContext());
+       if (const host::LogEntry* sent = r.Pending(host::LogKind::kKeyEvent)) {
+         r.Fail(c, "expected no more key events, saw " + KeyText(sent->id) + " from " +
+                       r.ClickContext());
        }
        return true;
      }},
@@ -275,22 +291,24 @@ constexpr Verb kExpectations[] = {
        } else if (sent->resolved.empty()) {
          r.Fail(c, "the click " + Quote(c.file) + " was played, but the sound library found no such "
                    "file under " + r.options().panel.sound_root.string() +
-                   " (lay out dist/ with tools/dist.sh, or give the simulator folder with --sound-root)");
+                   " (lay out dist/ with tools/dist.sh, or give the simulator folder with "
+                   "--sound-root)");
        }
        r.Take(host::LogKind::kPlaySound);
        return true;
      }},
     {"no-click", "expect no-click", NothingMore,
      [](Runner& r, const Command& c) {
-       bool any = false;
-       if (const host::LogEntry* sent = r.Pending(host::LogKind::kPlaySound, &any)) {
+       if (const host::LogEntry* sent = r.Pending(host::LogKind::kPlaySound)) {
          r.Fail(c, "expected no more clicks, saw " + Quote(sent->file) + " from " + r.ClickContext());
        }
        return true;
      }},
     {"text", "expect text <gauge> <element> \"<text>\"",
      [](Reader& r, const Words& t, Command* c) {
-       if (!r.Arity(t, 3, 3) || !r.Gauge(t[1], &c->gauge) || !r.Element(t[2], &c->element)) return false;
+       if (!r.Arity(t, 3, 3) || !r.Gauge(t[1], &c->gauge) || !r.Element(t[2], &c->element)) {
+         return false;
+       }
        c->text = t[3].text;
        return true;
      },
@@ -315,7 +333,8 @@ constexpr Verb kExpectations[] = {
        const host::DrawnElement* drawn = r.Drawn(c, &label);
        if (drawn == nullptr) return false;
        if (drawn->lit() != c.on) {
-         r.Fail(c, "expected " + label + " to be drawn " + (c.on ? "lit, it is unlit" : "unlit, it is lit"));
+         r.Fail(c, "expected " + label + " to be drawn " +
+                       (c.on ? "lit, it is unlit" : "unlit, it is lit"));
        }
        return true;
      }},
@@ -361,8 +380,8 @@ constexpr Verb kExpectations[] = {
        for (const host::DrawnElement& drawn : frame->elements) {
          if (drawn.kind != kNeedle) continue;
          if (!(std::fabs(drawn.value - c.number) <= c.tolerance)) {
-           r.Fail(c, "expected " + c.gauge + "'s needle at " + Number(c.number) + Within(c.tolerance) +
-                         ", saw " + Number(drawn.value));
+           r.Fail(c, "expected " + c.gauge + "'s needle at " + Number(c.number) +
+                         Within(c.tolerance) + ", saw " + Number(drawn.value));
          }
          return true;
        }
@@ -373,7 +392,8 @@ constexpr Verb kExpectations[] = {
        if (!r.Arity(t, 2, 2)) return false;
        c->name = t[1].text;
        c->none = t[2].text == "none";
-       return c->none || r.Integer(t[2], INT32_MIN, INT32_MAX, &c->value, "a 32-bit integer (or none)");
+       return c->none ||
+              r.Integer(t[2], INT32_MIN, INT32_MAX, &c->value, "a 32-bit integer (or none)");
      },
      [](Runner& r, const Command& c) {
        const int32_t* value = r.panel().host().vars().Named(c.name);
@@ -405,7 +425,8 @@ constexpr Verb kExpectations[] = {
        host::Variables& vars = r.panel().host().vars();
        if (!vars.Has(c.var)) {
          r.Fail(c, "expected variable " + Hex(c.var) + " to hold " +
-                       (c.integer ? Hex(c.bits) : Number(c.number)) + ", but the bench does not simulate it");
+                       (c.integer ? Hex(c.bits) : Number(c.number)) +
+                       ", but the bench does not simulate it");
        } else if (c.integer) {
          if (vars.GetInteger(c.var) != c.bits) {
            r.Fail(c, "expected variable " + Hex(c.var) + " to hold " + Hex(c.bits) + ", saw " +
@@ -413,7 +434,8 @@ constexpr Verb kExpectations[] = {
          }
        } else {
          const double value = vars.Get(c.var);
-         const bool same = std::isnan(c.number) ? std::isnan(value) : std::fabs(value - c.number) <= c.tolerance;
+         const bool same = std::isnan(c.number) ? std::isnan(value)
+                                                : std::fabs(value - c.number) <= c.tolerance;
          if (!same) {
            r.Fail(c, "expected variable " + Hex(c.var) + " to hold " + Number(c.number) +
                          Within(c.tolerance) + ", saw " + Number(value));
@@ -427,8 +449,8 @@ constexpr Verb kExpectations[] = {
        constexpr double kLow = Aircraft::kBaroLowHundredths / 100.0;
        constexpr double kHigh = Aircraft::kBaroHighHundredths / 100.0;
        if (!(c->number >= kLow && c->number <= kHigh)) {
-         return r.Error("'" + t[1].text + "' is not an altimeter setting: write " + Fixed2(kLow) + " to " +
-                        Fixed2(kHigh) + " inHg");
+         return r.Error("'" + t[1].text + "' is not an altimeter setting: write " + Fixed2(kLow) +
+                        " to " + Fixed2(kHigh) + " inHg");
        }
        return true;
      },
@@ -450,7 +472,8 @@ constexpr Verb kExpectations[] = {
          if (note.find(c.text) != std::string::npos) return true;
          seen += "\n    " + note;
        }
-       r.Fail(c, "expected a host note with " + Quote(c.text) + ", saw " + (seen.empty() ? "none" : seen));
+       r.Fail(c, "expected a host note with " + Quote(c.text) + ", saw " +
+                     (seen.empty() ? "none" : seen));
        return true;
      }},
 };
