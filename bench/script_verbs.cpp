@@ -11,6 +11,8 @@
 namespace bench::script {
 namespace {
 
+// What several rows share.
+
 bool VarAndNumber(Reader& r, const Words& t, Command* c) {
   return r.Arity(t, 2, 2) && r.VarId(t[1], &c->var) && r.Real(t[2], &c->number, "a number");
 }
@@ -34,17 +36,11 @@ bool GaugeElementOnOff(Reader& r, const Words& t, Command* c) {
          r.OnOff(t[3], &c->on);
 }
 
-bool Text(Reader& r, const Words& t, Command* c) {
-  if (!r.Arity(t, 1, 1)) return false;
-  c->text = t[1].text;
-  return true;
-}
-
 std::string Within(double tolerance) {
   return tolerance > 0 ? " within " + Number(tolerance) : "";
 }
 
-bool ExpectShown(Runner& r, const Command& c, bool shown) {
+bool ShownOrHidden(Runner& r, const Command& c, bool shown) {
   std::string label;
   const host::DrawnElement* drawn = r.Drawn(c, &label);
   if (drawn == nullptr) return false;
@@ -324,9 +320,9 @@ constexpr Verb kExpectations[] = {
        return true;
      }},
     {"hidden", "expect hidden <gauge> <element>", GaugeElement,
-     [](Runner& r, const Command& c) { return ExpectShown(r, c, false); }},
+     [](Runner& r, const Command& c) { return ShownOrHidden(r, c, false); }},
     {"shown", "expect shown <gauge> <element>", GaugeElement,
-     [](Runner& r, const Command& c) { return ExpectShown(r, c, true); }},
+     [](Runner& r, const Command& c) { return ShownOrHidden(r, c, true); }},
     {"lit", "expect lit <gauge> <element> on|off", GaugeElementOnOff,
      [](Runner& r, const Command& c) {
        std::string label;
@@ -464,7 +460,12 @@ constexpr Verb kExpectations[] = {
        }
        return true;
      }},
-    {"note", "expect note \"<part of a host note>\"", Text,
+    {"note", "expect note \"<part of a host note>\"",
+     [](Reader& r, const Words& t, Command* c) {
+       if (!r.Arity(t, 1, 1)) return false;
+       c->text = t[1].text;
+       return true;
+     },
      [](Runner& r, const Command& c) {
        const std::vector<std::string>& notes = r.panel().host().notes();
        std::string seen;
