@@ -122,6 +122,7 @@ class Reader {
   void Read(std::string_view text, std::vector<Command>* commands);
 
   bool Error(const std::string& message) { return Error(line_, message); }
+  // From `low` to `high` words after the verb.
   bool Arity(const Words& words, size_t low, size_t high);
   bool Unexpected(const Token& word);
   bool VarId(const Token& word, uint32_t* id);
@@ -141,7 +142,9 @@ class Reader {
   // "within <tolerance>" at words[at], if there.
   bool Tolerance(const Words& words, size_t at, double* tolerance);
 
+  // The panel's gauges: one 'load' line per script, before any gauge is named.
   bool Load(const Words& words, Command* command);
+  // The kind of expectation, then the rest of the line as that kind's row reads it.
   bool Expectation(const Words& words, Command* command);
   bool loaded() const { return loaded_any_; }
   static bool IsHex(const std::string& word);  // 0x...
