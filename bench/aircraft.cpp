@@ -172,7 +172,7 @@ const std::vector<std::string>& Aircraft::PfdNames() {
 void Aircraft::Reset() {
   held_.clear();
   battery_ = avionics_ = panel_lights_ = engine1_ = engine2_ = dme1_ = dme2_ = false;
-  dimmer_ = 1;
+  dimmer_ = Dimmer::kBright;
   baro_hundredths_ = 2992;
   updates_ = 0;
   host::Variables& vars = host_->vars();
@@ -237,9 +237,9 @@ void Aircraft::SetEngine(int engine, bool running) {
   (engine == 1 ? engine1_ : engine2_) = running;
 }
 
-void Aircraft::SetDimmer(int level) {
+void Aircraft::SetDimmer(Dimmer level) {
   dimmer_ = level;
-  if (int32_t* storage = host_->vars().Named(kDimmerName)) *storage = level;
+  if (int32_t* storage = host_->vars().Named(kDimmerName)) *storage = static_cast<int32_t>(level);
 }
 
 void Aircraft::SetPfdPresent(bool present) {
@@ -261,7 +261,7 @@ void Aircraft::SetDimmerPresent(bool present) {
   dimmer_present_ = present;
   if (vars.IsRegistered(kDimmerName) == present) return;
   if (present) {
-    *vars.Register(kDimmerName, dimmer_) = dimmer_;
+    *vars.Register(kDimmerName, static_cast<int32_t>(dimmer_)) = static_cast<int32_t>(dimmer_);
   } else {
     vars.Unregister(kDimmerName);
   }

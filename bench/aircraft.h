@@ -33,6 +33,9 @@ inline constexpr uint32_t kComm1Lamp = 0x36a, kComm2Lamp = 0x36b, kNav1Lamp = 0x
                           kLeftKnobLamp = 0x371;
 }  // namespace var
 
+// The panel lighting's dimmer, as the named variable "dimbrtb" holds it.
+enum class Dimmer : int32_t { kBright = 1, kDim = 2 };
+
 class Aircraft {
  public:
   // Radio bands (whole MHz; the fraction runs .00 to .95) and steps.
@@ -77,7 +80,7 @@ class Aircraft {
   void SetAvionics(bool on);      // 0x301 and 0x305: 1.0 while on (and the bus is up)
   void SetPanelLights(bool on);   // 0x0a: 1.0 while on
   void SetEngine(int engine, bool running);  // 1 or 2
-  void SetDimmer(int level);      // "dimbrtb": 1 bright, 2 dim
+  void SetDimmer(Dimmer level);
   // The partner gauges: present means their named variables are registered.
   // A gauge binds them when it is created (event 4); see Panel for what a
   // change does to gauges already created.
@@ -103,7 +106,7 @@ class Aircraft {
   bool panel_lights() const { return panel_lights_; }
   bool engine(int engine) const { return engine == 1 ? engine1_ : engine2_; }
   bool dme(int receiver) const { return receiver == 1 ? dme1_ : dme2_; }
-  int dimmer() const { return dimmer_; }
+  Dimmer dimmer() const { return dimmer_; }
   bool pfd_present() const { return pfd_present_; }
   bool dimmer_present() const { return dimmer_present_; }
   double baro_inhg() const { return baro_hundredths_ / 100.0; }
@@ -125,7 +128,7 @@ class Aircraft {
   bool engine2_ = false;
   bool dme1_ = false;
   bool dme2_ = false;
-  int dimmer_ = 1;
+  Dimmer dimmer_ = Dimmer::kBright;
   bool pfd_present_ = false;
   bool dimmer_present_ = false;
   int baro_hundredths_ = 2992;

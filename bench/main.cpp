@@ -356,7 +356,7 @@ bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
     aircraft.SetEngine(1, true);
     aircraft.SetEngine(2, true);
     aircraft.SetPanelLights(state == State::kDusk || state == State::kNight);
-    aircraft.SetDimmer(1);
+    aircraft.SetDimmer(bench::Dimmer::kBright);
     for (uint32_t select : {0x1039fu, 0x10132u}) aircraft.OnKeyEvent(select, 0);  // COMM 1, NAV 1
     // The knob's latch is the panel's own: press it after the first draw,
     // which resets the panel.

@@ -176,11 +176,11 @@ void Panel::SetNamed(const std::string& name, int32_t value) {
   host::Variables& vars = host_.vars();
   if (int32_t* storage = vars.Named(name)) {
     *storage = value;
-    if (name == Aircraft::kDimmerName) aircraft_->SetDimmer(value);
+    if (name == Aircraft::kDimmerName) aircraft_->SetDimmer(static_cast<Dimmer>(value));
     return;
   }
   vars.Register(name, value);
-  if (name == Aircraft::kDimmerName) aircraft_->SetDimmer(value);
+  if (name == Aircraft::kDimmerName) aircraft_->SetDimmer(static_cast<Dimmer>(value));
   Recreate(name);
 }
 

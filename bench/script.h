@@ -1,15 +1,22 @@
 // The model of a scenario script shared by its reader and its runner: the
-// words of a line, one command as read, and the words messages are made of.
+// words of a line, the words messages are made of, one command as read, and
+// the reader and runner that the rows of the language's table work with.
 // The language is described in docs/scenarios.md.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "bench/aircraft.h"
+#include "bench/panel.h"
 #include "bench/render.h"
 #include "bench/scenario.h"
+#include "bench/text.h"
 
 namespace bench::script {
 
@@ -39,17 +46,6 @@ std::string KeyText(uint32_t id);          // 0x1038C (COM2 swap)
 
 // ---- one command ---------------------------------------------------------------
 
-enum class Kind {
-  kLoad, kSet, kSetBcd, kHold, kHoldBcd, kRelease, kNamed, kUnregister, kPartner,
-  kPower, kAvionics, kLights, kEngine, kDimmer, kAmbient, kUpdate, kClick, kClickRandom,
-  kKey, kSeed, kShow, kEcho, kSnapshot, kExpect,
-};
-
-enum class Expect {
-  kKey, kNoKey, kClick, kNoClick, kText, kHidden, kShown, kLit, kPicture, kLamp, kNeedle,
-  kNamed, kVar, kBaro, kNote,
-};
-
 // An element of a gauge: its number in the chain (1 is the face), the
 // element with a resource id, or a read-out of the radio display by name.
 struct ElementRef {
@@ -58,40 +54,192 @@ struct ElementRef {
   std::string name;
 };
 
+struct Verb;
+
+// One command as read; each verb fills the arguments it takes.
 struct Command {
   int line = 0;
-  Kind kind = Kind::kLoad;
-  Expect expect = Expect::kKey;
-  std::vector<std::string> gauges;
-  std::string gauge;
-  std::string text;  // names, files, texts
-  uint32_t id = 0;
-  uint32_t bits = 0;
-  double number = 0.0;
-  bool integer = false;  // expect var: compare as a 32-bit integer
-  bool none = false;     // expect named ... none
+  const Verb* verb = nullptr;
+  const Verb* expectation = nullptr;  // expect: what is expected
+
+  std::vector<std::string> gauges;  // load: none means every gauge
+  std::string gauge;                // the gauge acted on or looked at; "" the whole panel
+  ElementRef element;
+  uint32_t var = 0;  // a variable id
+  uint32_t key = 0;  // a key event id
+  double number = 0.0;  // a value set, held or expected
+  uint32_t bits = 0;     // a BCD value
+  bool integer = false;  // expect var: compare `bits` as a 32-bit integer
   double tolerance = 0.0;
-  int64_t count = 0;
-  int32_t x = 0, y = 0;
-  bool by_area = false;
-  bool on = false;
+  std::string name;  // a named variable
+  int32_t value = 0;  // its value
+  bool none = false;  // expect named ... none
+  std::string partner;  // pfd or dimmer
+  bool on = false;  // a switch on, an engine running, a partner present, a lamp lit
+  int engine = 0;
+  Dimmer dimmer = Dimmer::kBright;
+  Ambient ambient = Ambient::kDay;
+  int64_t updates = 1;
   bool realtime = false;
-  int repeats = 0;  // click ... hold
+  int32_t x = 0, y = 0;
+  int area = 0;  // from 1; 0 clicks at x, y
+  int repeats = 0;
+  int64_t clicks = 0;
+  uint64_t seed = 0;
+  std::string text;  // echo, expect text and note
+  std::string file;  // a snapshot, or the sound of expect click
   int scale = 1;
   bool overlay = false;
-  Ambient ambient = Ambient::kDay;
-  ElementRef element;
 };
 
-// ---- reading and running -------------------------------------------------------
+using Words = std::vector<Token>;
+class Reader;
+class Runner;
+
+// A command of the language, or a kind of expectation: how it is written,
+// read and run. Every one is a row in script_verbs.cpp.
+struct Verb {
+  const char* name;
+  const char* usage;
+  // words[0] is the verb (for an expectation, its kind).
+  bool (*read)(Reader& reader, const Words& words, Command* command);
+  // False: the script stops.
+  bool (*run)(Runner& runner, const Command& command);
+};
+
+std::span<const Verb> Verbs();
+std::span<const Verb> Expectations();
+
+// ---- reading -------------------------------------------------------------------
+
+// Reads lines into commands. Each word reader returns false once it has
+// reported what is wrong with the word and what to write instead.
+class Reader {
+ public:
+  Reader(std::string file, std::vector<ScenarioProblem>* errors)
+      : file_(std::move(file)), errors_(errors) {}
+
+  void Read(std::string_view text, std::vector<Command>* commands);
+
+  bool Error(const std::string& message) { return Error(line_, message); }
+  // From `low` to `high` words after the verb.
+  bool Arity(const Words& words, size_t low, size_t high);
+  bool Unexpected(const Token& word);
+  bool VarId(const Token& word, uint32_t* id);
+  bool HexBits(const Token& word, uint32_t* bits);
+  bool Real(const Token& word, double* value, const char* what);
+  template <typename Int>
+  bool Integer(const Token& word, int64_t low, int64_t high, Int* value, const char* what) {
+    int64_t number = 0;
+    if (!Whole(word, low, high, &number, what)) return false;
+    *value = static_cast<Int>(number);
+    return true;
+  }
+  bool OnOff(const Token& word, bool* on, const char* yes = "on", const char* no = "off");
+  bool Gauge(const Token& word, std::string* gauge);
+  bool Element(const Token& word, ElementRef* element);
+  bool KeyEvent(const Token& word, uint32_t* id);
+  // "within <tolerance>" at words[at], if there.
+  bool Tolerance(const Words& words, size_t at, double* tolerance);
+
+  // The panel's gauges: one 'load' line per script, before any gauge is named.
+  bool Load(const Words& words, Command* command);
+  // The kind of expectation, then the rest of the line as that kind's row reads it.
+  bool Expectation(const Words& words, Command* command);
+  bool loaded() const { return loaded_any_; }
+  static bool IsHex(const std::string& word);  // 0x...
+
+ private:
+  bool Error(int line, const std::string& message);
+  bool Whole(const Token& word, int64_t low, int64_t high, int64_t* value, const char* what);
+
+  std::string file_;
+  std::vector<ScenarioProblem>* errors_;
+  int line_ = 0;
+  // What messages about the words of this line name: the verb (or "expect
+  // <kind>") and how to write it.
+  std::string label_;
+  const char* usage_ = "";
+  bool loaded_any_ = false;
+  int load_line_ = 0;
+  std::vector<std::string> loaded_;
+};
 
 // The commands of a script; each line that cannot be run adds an error
 // (named by `file` and its line) instead.
 std::vector<Command> Read(std::string_view text, const std::string& file,
                           std::vector<ScenarioProblem>* errors);
 
-// Runs commands that were read without errors, into `result`: the counts,
-// failed expectations, and the error that stopped the script, if any.
+// ---- running -------------------------------------------------------------------
+
+// Runs commands that were read without errors on a panel of its own, into
+// a result: the counts, failed expectations, and the error that stopped
+// the script, if any.
+class Runner {
+ public:
+  Runner(const ScenarioOptions& options, ScenarioResult* result)
+      : options_(options), result_(result), where_(Visible(result->file)) {}
+
+  void Run(const std::vector<Command>& commands);
+
+  // A script error: the scenario stops.
+  bool Error(const Command& c, const std::string& said);
+  // A failed expectation: the scenario goes on.
+  void Fail(const Command& c, const std::string& said);
+  template <typename... Args>
+  void Print(const char* format, Args... args) {
+    if (options_.out != nullptr) std::fprintf(options_.out, format, args...);
+  }
+
+  const ScenarioOptions& options() const { return options_; }
+  ScenarioResult& result() { return *result_; }
+  Panel& panel() { return panel_; }
+  Aircraft& aircraft() { return panel_.aircraft(); }
+  void SetAmbient(Ambient ambient) { ambient_ = ambient; }
+  void SetSeed(uint64_t seed);
+
+  void Updates(const Command& c);
+  bool Click(const Command& c);
+  bool ClickRandom(const Command& c);
+  void Show(const Command& c);
+  bool Snapshot(const Command& c);
+
+  // The next entry of a kind that the last click sent and no expectation
+  // has taken yet, or null; `any`: whether it sent that kind at all.
+  const host::LogEntry* Pending(host::LogKind kind, bool* any = nullptr);
+  // The next expectation of the kind looks at the entry after, whether this
+  // one matched or not.
+  void Take(host::LogKind kind) {
+    ++(kind == host::LogKind::kKeyEvent ? keys_taken_ : sounds_taken_);
+  }
+  std::string ClickContext() const;
+
+  // The gauge's frame as of its last draw, or null once the error is reported.
+  const host::Frame* FrameOf(const Command& c);
+  // The element the command names, or null once the error is reported.
+  const host::DrawnElement* Drawn(const Command& c, std::string* label);
+
+ private:
+  host::Gauge* GaugeOf(const Command& c);
+  void StartClick(const std::string& what);
+  uint64_t Random();
+
+  ScenarioOptions options_;
+  ScenarioResult* result_;
+  std::string where_;  // the file as messages name it
+  Panel panel_;
+  Ambient ambient_ = Ambient::kDay;
+  size_t click_start_ = 0;
+  bool clicked_ = false;
+  size_t keys_taken_ = 0;
+  size_t sounds_taken_ = 0;
+  std::string last_click_;
+  std::mt19937_64 rng_;
+  bool seeded_ = false;
+  bool seed_set_ = false;
+  uint64_t seed_ = 0;
+};
+
 void Run(const std::vector<Command>& commands, const ScenarioOptions& options,
          ScenarioResult* result);
 

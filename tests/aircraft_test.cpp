@@ -446,12 +446,12 @@ TEST_F(AircraftTest, PartnersStartRegisteredAndTellWhenARegistrationChanges) {
   aircraft_.SetPfdPresent(true);
   EXPECT_EQ(told, (std::vector<std::string>{"temp", "millibars", "ratest"}));
 
-  aircraft_.SetDimmer(2);
+  aircraft_.SetDimmer(bench::Dimmer::kDim);
   EXPECT_EQ(*vars().Named("dimbrtb"), 2);
   told.clear();
   aircraft_.SetDimmerPresent(false);
   EXPECT_EQ(told, std::vector<std::string>{"dimbrtb"});
-  aircraft_.SetDimmer(1);
+  aircraft_.SetDimmer(bench::Dimmer::kBright);
   EXPECT_EQ(vars().Named("dimbrtb"), nullptr);
   aircraft_.SetDimmerPresent(true);
   EXPECT_EQ(*vars().Named("dimbrtb"), 1) << "the dimmer comes back at the level it was set to";

@@ -48,7 +48,7 @@ struct Controls {
   bool lights = false;
   bool engine1 = false;
   bool engine2 = false;
-  int dimmer = 1;  // 1 bright, 2 dim
+  bench::Dimmer dimmer = bench::Dimmer::kBright;
   bool pfd_present = true;
   bool dimmer_present = true;
   bench::Ambient ambient = bench::Ambient::kDay;
@@ -298,7 +298,7 @@ struct LiveApi::Impl {
                   {"lights", controls.lights},
                   {"engine1", controls.engine1},
                   {"engine2", controls.engine2},
-                  {"dimmer", controls.dimmer == 2 ? "dim" : "bright"},
+                  {"dimmer", controls.dimmer == bench::Dimmer::kDim ? "dim" : "bright"},
                   {"pfd", controls.pfd_present},
                   {"dimmer_present", controls.dimmer_present},
                   {"ambient", bench::AmbientName(controls.ambient)},
@@ -388,7 +388,7 @@ struct LiveApi::Impl {
     else if (name == "dimmer_present") ok = flag(&controls.dimmer_present);
     else if (name == "dimmer") {
       if (value == "bright" || value == "dim") {
-        controls.dimmer = value == "dim" ? 2 : 1;
+        controls.dimmer = value == "dim" ? bench::Dimmer::kDim : bench::Dimmer::kBright;
         ok = true;
       } else {
         *error = "'dimmer' takes \"bright\" or \"dim\"";
