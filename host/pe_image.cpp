@@ -1,9 +1,10 @@
 #include "host/pe_image.h"
 
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <system_error>
+
+#include "host/text_format.h"
 
 namespace host {
 namespace {
@@ -110,12 +111,6 @@ bool ResourceLevel(Reader& r, uint64_t root, uint32_t directory, int* named, Vis
     if (!visit(name, target)) return false;
   }
   return true;
-}
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
 }
 
 bool ReadResources(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
