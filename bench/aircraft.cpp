@@ -164,11 +164,6 @@ std::string RadioText(uint32_t bcd) {
 
 Aircraft::Aircraft(host::Host& host) : host_(&host) { Reset(); }
 
-const std::vector<std::string>& Aircraft::PfdNames() {
-  static const std::vector<std::string> names = {"temp", "millibars", "dhset", "ratest"};
-  return names;
-}
-
 void Aircraft::Reset() {
   held_.clear();
   battery_ = avionics_ = panel_lights_ = engine1_ = engine2_ = dme1_ = dme2_ = false;
@@ -244,10 +239,10 @@ void Aircraft::SetDimmer(int level) {
 
 void Aircraft::SetPfdPresent(bool present) {
   host::Variables& vars = host_->vars();
-  for (const std::string& name : PfdNames()) {
+  for (const std::string name : kPfdNames) {
     if (vars.IsRegistered(name) == present) continue;
     if (present) {
-      vars.Register(name, name == "dhset" ? 200 : 0);
+      vars.Register(name, name == kDhSetName ? kDhSetStart : 0);
     } else {
       vars.Unregister(name);
     }
@@ -403,6 +398,15 @@ std::vector<uint32_t> Aircraft::KeyEvents() {
   std::vector<uint32_t> ids;
   for (const KeyEvent& event : kKeyEvents) ids.push_back(event.id);
   return ids;
+}
+
+PartnerValues ReadPartners(host::Variables& vars) {
+  PartnerValues values;
+  for (const char* name : Aircraft::kPartnerNames) {
+    const int32_t* value = vars.Named(name);
+    values[name] = value != nullptr ? std::optional<int32_t>(*value) : std::nullopt;
+  }
+  return values;
 }
 
 }  // namespace bench

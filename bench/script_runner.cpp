@@ -144,9 +144,9 @@ class Runner {
         return Error(c, c.gauge + " has " + std::to_string(areas.size()) + " mouse areas; there is no area " +
                             std::to_string(c.count));
       }
-      const MouseRect& area = *areas[static_cast<size_t>(c.count - 1)];
-      x = area.x + area.width / 2;
-      y = area.y + area.height / 2;
+      const host::Point centre = host::AreaCentre(*areas[static_cast<size_t>(c.count - 1)]);
+      x = centre.x;
+      y = centre.y;
     }
     char what[96];
     std::snprintf(what, sizeof what, "%s at (%d, %d)", c.gauge.c_str(), x, y);
@@ -195,7 +195,7 @@ class Runner {
       if (!c.gauge.empty() && gauge->name() != c.gauge) continue;
       Print("%s:%d: %s after %" PRIu64 " updates\n", where_.c_str(), c.line,
             gauge->name().c_str(), panel_.updates());
-      PrintFrame(options_.out, panel_.Frame(*gauge));
+      PrintFrame(options_.out, panel_.LastFrame(*gauge));
     }
   }
 
@@ -312,8 +312,8 @@ class Runner {
         if (sounds_taken_ >= sent.size()) {
           Fail(c, "expected the click " + Quote(c.text) + ", but " + ClickContext() + " played " +
                       (sent.empty() ? "none" : "no more"));
-        } else if (sent[sounds_taken_]->file != c.text) {
-          Fail(c, "expected the click " + Quote(c.text) + ", saw " + Quote(sent[sounds_taken_]->file) +
+        } else if (sent[sounds_taken_]->name != c.text) {
+          Fail(c, "expected the click " + Quote(c.text) + ", saw " + Quote(sent[sounds_taken_]->name) +
                       " from " + ClickContext());
         } else if (sent[sounds_taken_]->resolved.empty()) {
           Fail(c, "the click " + Quote(c.text) + " was played, but the sound library found no such "
@@ -326,7 +326,7 @@ class Runner {
       case Expect::kNoClick: {
         const auto sent = Sent(host::LogKind::kPlaySound);
         if (sounds_taken_ < sent.size()) {
-          Fail(c, "expected no more clicks, saw " + Quote(sent[sounds_taken_]->file) + " from " +
+          Fail(c, "expected no more clicks, saw " + Quote(sent[sounds_taken_]->name) + " from " +
                       ClickContext());
         }
         return true;
@@ -397,7 +397,7 @@ class Runner {
     // Expectations about what a gauge shows, as of its last draw.
     host::Gauge* gauge = GaugeOf(c);
     if (gauge == nullptr) return false;
-    const host::Frame& frame = panel_.Frame(*gauge);
+    const host::Frame& frame = panel_.LastFrame(*gauge);
     if (c.expect == Expect::kNeedle) {
       for (const host::DrawnElement& drawn : frame.elements) {
         if (drawn.kind != kNeedle) continue;

@@ -20,15 +20,15 @@ std::string LogEntry::Describe() const {
       std::snprintf(line, sizeof line, "key 0x%" PRIX32 " value %" PRIu32, id, value);
       return line;
     case LogKind::kPlaySound:
-      return "play \"" + file + "\" \"" + alias + "\" " + std::to_string(flags);
+      return "play \"" + name + "\" \"" + alias + "\" " + std::to_string(flags);
     case LogKind::kStopSound:
-      return "stop \"" + file + "\"";
+      return "stop \"" + name + "\"";
     case LogKind::kTerminateSounds:
       return "terminate sounds";
     case LogKind::kTrappedSlot:
       return "unexpected service slot " + std::to_string(id);
     case LogKind::kNamedBind:
-      return "bind \"" + file + "\" " + (value != 0 ? "bound" : "unbound");
+      return "bind \"" + name + "\" " + (value != 0 ? "bound" : "unbound");
     case LogKind::kLookup:
       std::snprintf(line, sizeof line, "lookup 0x%" PRIX32, id);
       return line;
@@ -158,7 +158,7 @@ struct ServiceCalls {
     if (var == nullptr || name == nullptr || serving.host == nullptr) return 0;
     var->value_ptr = serving.host->vars_.Named(name);
     Append({.kind = LogKind::kNamedBind, .value = var->value_ptr != nullptr ? 1u : 0u,
-            .file = name});
+            .name = name});
     return var->value_ptr != nullptr ? 1 : 0;
   }
 
@@ -188,7 +188,7 @@ struct ServiceCalls {
       case GaugeSoundCall::kStop: entry.kind = LogKind::kStopSound; break;
       case GaugeSoundCall::kTerminate: entry.kind = LogKind::kTerminateSounds; break;
     }
-    entry.file = call->file != nullptr ? call->file : "";
+    entry.name = call->file != nullptr ? call->file : "";
     entry.alias = call->alias != nullptr ? call->alias : "";
     entry.flags = call->flags;
     entry.resolved = call->resolved != nullptr ? call->resolved : "";
