@@ -109,7 +109,8 @@ bool GaugePictures::LoadFile(const std::filesystem::path& gau_file, std::string*
     Picture picture;
     if (!DecodeBitmap(resource.bytes, &picture, &why)) {
       if (error) {
-        *error = gau_file.string() + ": bitmap " + host::Hex(resource.id) + " cannot be drawn: " + why;
+        *error = gau_file.string() + ": bitmap " + host::Hex(resource.id) +
+                 " cannot be drawn: " + why;
       }
       return false;
     }
