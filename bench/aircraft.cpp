@@ -1,8 +1,8 @@
 #include "bench/aircraft.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
+
+#include "host/text_format.h"
 
 namespace bench {
 namespace {
@@ -154,10 +154,8 @@ void DecodeRadio(uint32_t bcd, int* mhz, int* hundredths) {
 }
 
 std::string RadioText(uint32_t bcd) {
-  char text[32];
-  std::snprintf(text, sizeof text, "1%u%u.%u%u", Nibble(bcd, 12), Nibble(bcd, 8), Nibble(bcd, 4),
-                Nibble(bcd, 0));
-  return text;
+  return host::Format("1%u%u.%u%u", Nibble(bcd, 12), Nibble(bcd, 8), Nibble(bcd, 4),
+                      Nibble(bcd, 0));
 }
 
 // ---- the aircraft ----------------------------------------------------------------
@@ -309,10 +307,7 @@ void Aircraft::Toggle(uint32_t lamp) {
 void Aircraft::OnKeyEvent(uint32_t id, uint32_t /*value*/) {
   const KeyEvent* event = FindKeyEvent(id);
   if (event == nullptr) {
-    char note[96];
-    std::snprintf(note, sizeof note, "key event 0x%" PRIX32 " is not simulated by the bench; ignored",
-                  id);
-    host_->Note(note);
+    host_->Note("key event " + host::Hex(id) + " is not simulated by the bench; ignored");
     return;
   }
   host::Variables& vars = host_->vars();
