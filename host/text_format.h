@@ -5,7 +5,13 @@
 #include <cstdint>
 #include <string>
 
-#if defined(__GNUC__) && !defined(_WIN32)
+// The compiler checks each format against its arguments. MinGW's C++ library
+// formats as the C standard says (not as the system's msvcrt), hence
+// gnu_printf there.
+#if defined(__GNUC__) && defined(_WIN32)
+#  define HOST_PRINTF_FORMAT(format_index, first_arg) \
+    __attribute__((format(gnu_printf, format_index, first_arg)))
+#elif defined(__GNUC__)
 #  define HOST_PRINTF_FORMAT(format_index, first_arg) \
     __attribute__((format(printf, format_index, first_arg)))
 #else
