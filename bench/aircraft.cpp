@@ -1,8 +1,8 @@
 #include "bench/aircraft.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
+
+#include "host/text_format.h"
 
 namespace bench {
 namespace {
@@ -154,20 +154,13 @@ void DecodeRadio(uint32_t bcd, int* mhz, int* hundredths) {
 }
 
 std::string RadioText(uint32_t bcd) {
-  char text[32];
-  std::snprintf(text, sizeof text, "1%u%u.%u%u", Nibble(bcd, 12), Nibble(bcd, 8), Nibble(bcd, 4),
-                Nibble(bcd, 0));
-  return text;
+  return host::Format("1%u%u.%u%u", Nibble(bcd, 12), Nibble(bcd, 8), Nibble(bcd, 4),
+                      Nibble(bcd, 0));
 }
 
 // ---- the aircraft ----------------------------------------------------------------
 
 Aircraft::Aircraft(host::Host& host) : host_(&host) { Reset(); }
-
-const std::vector<std::string>& Aircraft::PfdNames() {
-  static const std::vector<std::string> names = {"temp", "millibars", "dhset", "ratest"};
-  return names;
-}
 
 void Aircraft::Reset() {
   held_.clear();
@@ -244,10 +237,10 @@ void Aircraft::SetDimmer(Dimmer level) {
 
 void Aircraft::SetPfdPresent(bool present) {
   host::Variables& vars = host_->vars();
-  for (const std::string& name : PfdNames()) {
+  for (const std::string name : kPfdNames) {
     if (vars.IsRegistered(name) == present) continue;
     if (present) {
-      vars.Register(name, name == "dhset" ? 200 : 0);
+      vars.Register(name, name == kDhSetName ? kDhSetStart : 0);
     } else {
       vars.Unregister(name);
     }
@@ -314,10 +307,7 @@ void Aircraft::Toggle(uint32_t lamp) {
 void Aircraft::OnKeyEvent(uint32_t id, uint32_t /*value*/) {
   const KeyEvent* event = FindKeyEvent(id);
   if (event == nullptr) {
-    char note[96];
-    std::snprintf(note, sizeof note, "key event 0x%" PRIX32 " is not simulated by the bench; ignored",
-                  id);
-    host_->Note(note);
+    host_->Note("key event " + host::Hex(id) + " is not simulated by the bench; ignored");
     return;
   }
   host::Variables& vars = host_->vars();
@@ -403,6 +393,15 @@ std::vector<uint32_t> Aircraft::KeyEvents() {
   std::vector<uint32_t> ids;
   for (const KeyEvent& event : kKeyEvents) ids.push_back(event.id);
   return ids;
+}
+
+PartnerValues ReadPartners(host::Variables& vars) {
+  PartnerValues values;
+  for (const char* name : Aircraft::kPartnerNames) {
+    const int32_t* value = vars.Named(name);
+    values[name] = value != nullptr ? std::optional<int32_t>(*value) : std::nullopt;
+  }
+  return values;
 }
 
 }  // namespace bench

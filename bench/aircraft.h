@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -86,8 +88,19 @@ class Aircraft {
   // change does to gauges already created.
   void SetPfdPresent(bool present);
   void SetDimmerPresent(bool present);
-  static const std::vector<std::string>& PfdNames();  // temp, millibars, dhset, ratest
+  // The partner gauges' named variables: the PFD settings gauge's four,
+  // then the dimmer's.
+  static constexpr const char* kTempName = "temp";
+  static constexpr const char* kMillibarsName = "millibars";
+  static constexpr const char* kDhSetName = "dhset";
+  static constexpr const char* kRateTestName = "ratest";
   static constexpr const char* kDimmerName = "dimbrtb";
+  static constexpr const char* kPfdNames[] = {kTempName, kMillibarsName, kDhSetName,
+                                              kRateTestName};
+  static constexpr const char* kPartnerNames[] = {kTempName, kMillibarsName, kDhSetName,
+                                                  kRateTestName, kDimmerName};
+  // Where the PFD settings gauge starts its decision height.
+  static constexpr int32_t kDhSetStart = 200;
   // Told the name of each named variable whose registration changed (the
   // panel re-creates the gauges that bind it).
   void OnPartnerChange(std::function<void(const std::string& name)> listener) {
@@ -136,6 +149,11 @@ class Aircraft {
   std::set<uint32_t> held_;
   std::function<void(const std::string&)> partner_listener_;
 };
+
+// The partner gauges' named variables by name, unset while one is not
+// registered.
+using PartnerValues = std::map<std::string, std::optional<int32_t>>;
+PartnerValues ReadPartners(host::Variables& vars);
 
 // BCD helpers for the radios, shared with the scripts and tests.
 // A COM or NAV variable holds the four digits after the leading 1:

@@ -17,6 +17,7 @@
 #include "bench/commands.h"
 #include "bench/text.h"
 #include "host/host.h"
+#include "host/text_format.h"
 
 #if GAUGES_FULL_BENCH
 #  include <unistd.h>
@@ -221,7 +222,7 @@ const CLI::Validator kDecimal(
     "", "decimal");
 
 template <typename T>
-CLI::Option* Number(CLI::App* app, const char* name, T* value, T low, T high) {
+CLI::Option* NumberOption(CLI::App* app, const char* name, T* value, T low, T high) {
   return app->add_option(name, *value)->check(kDecimal)->check(CLI::Range(low, high));
 }
 
@@ -260,12 +261,12 @@ int Parse(int argc, char** argv, Arguments* args) {
             if (name == kStateNames[i]) args->state = static_cast<State>(i);
           }
         });
-    Number(sub, "--updates", &args->updates, 0, 1000000);
+    NumberOption(sub, "--updates", &args->updates, 0, 1000000);
   }
   CLI::App* render = commands["render"];
   render->add_option("what", args->words);
   render->add_option("--ambient", args->ambient)->check(CLI::IsMember({"day", "dusk", "night"}));
-  Number(render, "--scale", &args->scale, 1, 8);
+  NumberOption(render, "--scale", &args->scale, 1, 8);
   render->add_flag("--overlay", args->overlay);
   render->add_option("--out", args->out);
 
@@ -280,13 +281,13 @@ int Parse(int argc, char** argv, Arguments* args) {
 
   CLI::App* click = commands["click"];
   click->add_option("where", args->words);
-  Number(click, "--hold", &args->hold, 0, 10000);
+  NumberOption(click, "--hold", &args->hold, 0, 10000);
 
   commands["areas"]->add_option("gauge", args->words);
 #endif
 #if GAUGES_LIVE_PANEL
   CLI::App* serve = commands["serve"];
-  Number(serve, "--port", &args->port, 0, 65535);
+  NumberOption(serve, "--port", &args->port, 0, 65535);
   serve->add_option("--address", args->address);
   serve->add_option("--web", args->web);
 #endif
@@ -365,18 +366,13 @@ bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
     if (host::Gauge* audio = panel.Find("orlaaudio")) {
       const std::vector<const MouseRect*> areas = audio->MouseAreas();
       if (areas.size() > 4) {  // the DME 1 knob
-        panel.Click(*audio, areas[4]->x + areas[4]->width / 2, areas[4]->y + areas[4]->height / 2);
+        const host::Point knob = host::AreaCentre(*areas[4]);
+        panel.Click(*audio, knob.x, knob.y);
       }
     }
   }
   for (long i = 0; i < updates; ++i) panel.Update();
   return true;
-}
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%" PRIX32, value);
-  return text;
 }
 
 // ---- render ---------------------------------------------------------------------
@@ -557,36 +553,37 @@ size_t AreaAt(host::Gauge& gauge, int x, int y, uint32_t mouse_event) {
   return 0;
 }
 
-struct Before {
-  std::map<uint32_t, std::pair<bool, uint32_t>> integers;
+// What the click command compares before and after a click.
+struct Readings {
+  std::map<uint32_t, uint32_t> integers;
   std::map<uint32_t, double> numbers;
-  std::map<std::string, std::string> named;
+  bench::PartnerValues named;
   int baro = 0;
 };
 
-Before Capture(bench::Panel& panel) {
-  Before state;
+// A named variable's value as the click and areas commands show it.
+std::string NamedText(std::optional<int32_t> value) {
+  return value ? std::to_string(*value) : "(not registered)";
+}
+
+Readings Capture(bench::Panel& panel) {
+  Readings state;
   host::Variables& vars = panel.host().vars();
   for (uint32_t id : kWatched) {
     if (vars.IsInteger(id)) {
-      state.integers[id] = {true, vars.GetInteger(id)};
+      state.integers[id] = vars.GetInteger(id);
     } else {
       state.numbers[id] = vars.Get(id);
     }
   }
-  for (const char* name : {"temp", "millibars", "dhset", "ratest", "dimbrtb"}) {
-    const int32_t* value = vars.Named(name);
-    state.named[name] = value != nullptr ? std::to_string(*value) : "(not registered)";
-  }
+  state.named = bench::ReadPartners(vars);
   state.baro = panel.aircraft().baro_hundredths();
   return state;
 }
 
-std::string VarText(uint32_t id, const Before& state) {
-  if (auto it = state.integers.find(id); it != state.integers.end()) return Hex(it->second.second);
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", state.numbers.at(id));
-  return text;
+std::string VarText(uint32_t id, const Readings& state) {
+  if (auto it = state.integers.find(id); it != state.integers.end()) return host::Hex(it->second);
+  return host::Number(state.numbers.at(id), 6);
 }
 
 void PrintSent(const std::vector<host::LogEntry>& log, size_t from) {
@@ -644,9 +641,9 @@ int Click(const Arguments& args) {
                    gauge.name().c_str(), areas.size(), numbers[1]);
       return kExitUsage;
     }
-    const MouseRect& area = *areas[static_cast<size_t>(numbers[1] - 1)];
-    x = area.x + area.width / 2;
-    y = area.y + area.height / 2;
+    const host::Point centre = host::AreaCentre(*areas[static_cast<size_t>(numbers[1] - 1)]);
+    x = centre.x;
+    y = centre.y;
   }
 
   const size_t area = AreaAt(gauge, x, y, kMousePress);
@@ -659,23 +656,24 @@ int Click(const Arguments& args) {
     std::printf("area %zu (%d, %d, %d x %d, %s)\n", area, rect.x, rect.y, rect.width, rect.height,
                 CursorName(rect.cursor));
   }
-  const Before before = Capture(panel);
+  const Readings before = Capture(panel);
   const size_t logged = panel.host().log().size();
   panel.Press(gauge, x, y, args.hold);
   std::printf("sent:\n");
   PrintSent(panel.host().log(), logged);
-  const Before after = Capture(panel);
+  const Readings after = Capture(panel);
   std::printf("changed:\n");
   bool any = false;
   for (uint32_t id : kWatched) {
     const std::string was = VarText(id, before), now = VarText(id, after);
     if (was == now) continue;
-    std::printf("  variable %-6s %s -> %s\n", Hex(id).c_str(), was.c_str(), now.c_str());
+    std::printf("  variable %-6s %s -> %s\n", host::Hex(id).c_str(), was.c_str(), now.c_str());
     any = true;
   }
   for (const auto& [name, was] : before.named) {
     if (after.named.at(name) == was) continue;
-    std::printf("  named \"%s\" %s -> %s\n", name.c_str(), was.c_str(), after.named.at(name).c_str());
+    std::printf("  named \"%s\" %s -> %s\n", name.c_str(), NamedText(was).c_str(),
+                NamedText(after.named.at(name)).c_str());
     any = true;
   }
   if (before.baro != after.baro) {
@@ -685,7 +683,7 @@ int Click(const Arguments& args) {
   if (!any) std::printf("  nothing\n");
   panel.Update();
   std::printf("%s at the next update:\n", gauge.name().c_str());
-  bench::PrintFrame(stdout, panel.Frame(gauge));
+  bench::PrintFrame(stdout, panel.LastFrame(gauge));
   for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
   return kExitOk;
 }
@@ -716,22 +714,19 @@ int Areas(const Arguments& args) {
     }
     host::Gauge& gauge = *panel.gauges()[0];
     const MouseRect& area = *gauge.MouseAreas()[i];
-    const Before before = Capture(panel);
-    const size_t logged = panel.host().log().size();
-    gauge.CallMouse(area, kMousePress);
+    const bench::AreaPress press = bench::PressArea(panel.host(), gauge, area);
     std::string sends;
-    for (size_t j = logged; j < panel.host().log().size(); ++j) {
-      const host::LogEntry& entry = panel.host().log()[j];
+    for (const host::LogEntry& entry : press.sent) {
       if (entry.kind == host::LogKind::kKeyEvent) {
         const std::string name = bench::Aircraft::KeyEventName(entry.id);
-        sends += "  " + Hex(entry.id) + (name.empty() ? "" : " " + name);
+        sends += "  " + host::Hex(entry.id) + (name.empty() ? "" : " " + name);
       } else if (entry.kind == host::LogKind::kPlaySound) {
-        sends += "  click " + entry.file;
+        sends += "  click " + entry.name;
       }
     }
-    const Before after = Capture(panel);
-    for (const auto& [name, was] : before.named) {
-      if (after.named.at(name) != was) sends += "  \"" + name + "\" " + was + " -> " + after.named.at(name);
+    for (const auto& [name, was] : press.before) {
+      const std::optional<int32_t>& now = press.after.at(name);
+      if (now != was) sends += "  \"" + name + "\" " + NamedText(was) + " -> " + NamedText(now);
     }
     std::printf("  %2zu  (%3d, %3d) %2d x %2d  %-20s%s\n", i + 1, area.x, area.y, area.width,
                 area.height, CursorName(area.cursor), sends.c_str());

@@ -110,7 +110,7 @@ void Panel::Create(size_t index) {
   slot.binds.clear();
   const std::vector<host::LogEntry>& log = host_.log();
   for (size_t i = logged; i < log.size(); ++i) {
-    if (log[i].kind == host::LogKind::kNamedBind) slot.binds.insert(log[i].file);
+    if (log[i].kind == host::LogKind::kNamedBind) slot.binds.insert(log[i].name);
   }
   slot.drawn = false;
   gauges_[index] = gauge;
@@ -163,7 +163,7 @@ int Panel::Press(host::Gauge& gauge, int x, int y, int repeats) {
   return taken;
 }
 
-const host::Frame& Panel::Frame(host::Gauge& gauge) {
+const host::Frame& Panel::LastFrame(host::Gauge& gauge) {
   const size_t index = IndexOf(gauge);
   if (index < slots_.size() && !slots_[index]->drawn) {
     gauge.Draw();
@@ -219,7 +219,7 @@ bool Panel::PrepareRender(size_t index) {
 Image Panel::Render(host::Gauge& gauge, const RenderOptions& options) {
   const size_t index = IndexOf(gauge);
   if (!PrepareRender(index)) return Image();
-  Frame(gauge);
+  LastFrame(gauge);
   return RenderGauge(host_, gauge, slots_[index]->pictures, fonts_, options, &render_error_);
 }
 

@@ -37,7 +37,7 @@ bool CheckGaugeName(const std::string& name, std::string* error);
 // that holds another gauge. Modules from anywhere but the build's own
 // folder (host::DefaultGaugeDir) are first tried in a child process
 // (host/probe.h), so a damaged one is refused with a reason instead of
-// crashing the bench.
+// crashing the bench. [lives until the host unloads it or ends]
 host::Module* LoadGauge(host::Host& host, const std::filesystem::path& dir,
                         const std::string& name, std::string* error);
 
@@ -61,7 +61,12 @@ class Panel {
 
   host::Host& host() { return host_; }
   Aircraft& aircraft() { return *aircraft_; }
-  std::vector<host::Gauge*>& gauges() { return gauges_; }
+  // The gauges in the order they were named, and one of them by name (null
+  // if none). [each gauge lives until Recreate replaces it, that is until a
+  // named variable it binds is registered or unregistered (SetNamed,
+  // UnregisterNamed, the aircraft's partner switches), or the panel's end;
+  // ask again after any of these]
+  const std::vector<host::Gauge*>& gauges() const { return gauges_; }
   host::Gauge* Find(const std::string& name);
 
   // One simulator update: the aircraft ticks, then each gauge is updated
@@ -76,8 +81,9 @@ class Panel {
   int Press(host::Gauge& gauge, int x, int y, int repeats);
 
   // What the gauge showed at its last draw. A gauge never drawn is drawn
-  // now: its first draw, before any update.
-  const host::Frame& Frame(host::Gauge& gauge);
+  // now: its first draw, before any update. [lives until the gauge's next
+  // draw or its re-creation]
+  const host::Frame& LastFrame(host::Gauge& gauge);
 
   // Named variables of the partner gauges. Registering or unregistering a
   // name (here, or by the aircraft's partner switches) re-creates every
@@ -106,6 +112,8 @@ class Panel {
   };
   size_t IndexOf(const host::Gauge& gauge) const;
   void Create(size_t index);
+  // Destroys and creates anew every gauge that binds `name`; what gauges()
+  // and Find() gave out for them before no longer points at a gauge.
   void Recreate(const std::string& name);
   bool PrepareRender(size_t index);
 

@@ -6,6 +6,7 @@
 
 #include "bench/render.h"
 #include "host/pe_image.h"
+#include "host/text_format.h"
 
 namespace bench {
 namespace {
@@ -16,12 +17,6 @@ uint32_t Word32(const std::vector<uint8_t>& bytes, size_t at) {
 }
 uint16_t Word16(const std::vector<uint8_t>& bytes, size_t at) {
   return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-std::string Hex(uint32_t id) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%" PRIX32, id);
-  return text;
 }
 
 constexpr size_t kHeaderSize = 40;
@@ -114,7 +109,8 @@ bool GaugePictures::LoadFile(const std::filesystem::path& gau_file, std::string*
     Picture picture;
     if (!DecodeBitmap(resource.bytes, &picture, &why)) {
       if (error) {
-        *error = gau_file.string() + ": bitmap " + Hex(resource.id) + " cannot be drawn: " + why;
+        *error = gau_file.string() + ": bitmap " + host::Hex(resource.id) +
+                 " cannot be drawn: " + why;
       }
       return false;
     }
@@ -138,7 +134,7 @@ bool GaugePictures::LoadModule(const host::Module& module, std::string* error) {
     if (!module.Resource(host::kResourceTypeBitmap, id, &bytes)) return 0;
     Picture picture;
     if (!DecodeBitmap(bytes, &picture, &why)) {
-      why = "bitmap " + Hex(id) + " cannot be drawn: " + why;
+      why = "bitmap " + host::Hex(id) + " cannot be drawn: " + why;
       return -1;
     }
     pictures.emplace(id, std::move(picture));

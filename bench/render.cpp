@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "bench/render.h"
+#include "host/text_format.h"
 
 #if defined(_WIN32)
 #  include <process.h>
@@ -22,18 +23,6 @@
 
 namespace bench {
 namespace {
-
-std::string Hex(uint32_t id) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%" PRIX32, id);
-  return text;
-}
-
-std::string Number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.17g", value);
-  return text;
-}
 
 constexpr double kTurn = 2 * std::numbers::pi;
 
@@ -286,10 +275,6 @@ void DrawMouseOverlay(Image* canvas, host::Gauge& gauge, Fonts& fonts, int scale
   }
 }
 
-// The named variables of gauges outside this system that a mouse callback
-// may change, registered in the probing host so their changes show.
-constexpr const char* kPartnerNames[] = {"temp", "millibars", "dhset", "ratest", "dimbrtb"};
-
 std::vector<std::string> ProbeMouseAreas(host::Gauge& gauge, size_t count) {
   std::vector<std::string> labels(count, "-");
   static std::atomic<unsigned> serial{0};
@@ -306,7 +291,8 @@ std::vector<std::string> ProbeMouseAreas(host::Gauge& gauge, size_t count) {
   }
   {
     host::Host probe;
-    for (const char* name : kPartnerNames) probe.vars().Register(name, 0);
+    // Registered so that what a callback changes in them shows.
+    for (const char* name : Aircraft::kPartnerNames) probe.vars().Register(name, 0);
     std::string error;
     host::Module* module = probe.LoadModule(copy, &error);
     if (module == nullptr) {
@@ -316,35 +302,26 @@ std::vector<std::string> ProbeMouseAreas(host::Gauge& gauge, size_t count) {
       copy_gauge->Update();
       copy_gauge->Draw();
       const std::vector<const MouseRect*> areas = copy_gauge->MouseAreas();
-      constexpr size_t kPartners = std::size(kPartnerNames);
-      auto partners = [&](int32_t (&values)[kPartners]) {
-        for (size_t n = 0; n < kPartners; ++n) values[n] = *probe.vars().Named(kPartnerNames[n]);
-      };
       for (size_t i = 0; i < areas.size() && i < count; ++i) {
-        // Two calls: the key events of the first; for a named variable, a
+        // Two presses: the key events of the first; for a named variable, a
         // step that repeats ("dhset+1") or the value set ("temp=1").
-        int32_t before[kPartners], first[kPartners], second[kPartners];
-        partners(before);
-        probe.ClearLog();
-        copy_gauge->CallMouse(*areas[i], kMousePress);
-        partners(first);
+        const AreaPress first = PressArea(probe, *copy_gauge, *areas[i]);
+        const AreaPress second = PressArea(probe, *copy_gauge, *areas[i]);
         std::string label;
-        for (const host::LogEntry& entry : probe.log()) {
+        for (const host::LogEntry& entry : first.sent) {
           if (entry.kind != host::LogKind::kKeyEvent) continue;
-          char key[16];
-          std::snprintf(key, sizeof key, "%" PRIX32, entry.id);
-          label += (label.empty() ? "" : "/") + std::string(key);
+          label += (label.empty() ? "" : "/") + host::Format("%" PRIX32, entry.id);
         }
-        copy_gauge->CallMouse(*areas[i], kMousePress);
-        partners(second);
-        for (size_t n = 0; label.empty() && n < kPartners; ++n) {
-          if (first[n] == before[n]) continue;
-          const int64_t step = static_cast<int64_t>(first[n]) - before[n];
-          const bool repeats = static_cast<int64_t>(second[n]) - first[n] == step;
-          label = kPartnerNames[n] +
-                  (repeats && step == 1    ? std::string("+1")
-                   : repeats && step == -1 ? std::string("-1")
-                                           : "=" + std::to_string(first[n]));
+        for (const char* name : Aircraft::kPartnerNames) {
+          if (!label.empty()) break;
+          const int64_t was = first.before.at(name).value_or(0);
+          const int64_t now = first.after.at(name).value_or(0);
+          if (now == was) continue;
+          const int64_t step = now - was;
+          const bool repeats = second.after.at(name).value_or(0) - now == step;
+          label = name + (repeats && step == 1    ? std::string("+1")
+                          : repeats && step == -1 ? std::string("-1")
+                                                  : "=" + std::to_string(now));
         }
         if (!label.empty()) labels[i] = label;
       }
@@ -356,6 +333,16 @@ std::vector<std::string> ProbeMouseAreas(host::Gauge& gauge, size_t count) {
 }
 
 }  // namespace
+
+AreaPress PressArea(host::Host& host, host::Gauge& gauge, const MouseRect& area) {
+  AreaPress press;
+  press.before = ReadPartners(host.vars());
+  const size_t logged = host.log().size();
+  gauge.CallMouse(area, kMousePress);
+  press.sent.assign(host.log().begin() + static_cast<std::ptrdiff_t>(logged), host.log().end());
+  press.after = ReadPartners(host.vars());
+  return press;
+}
 
 std::vector<std::string> MouseAreaLabels(host::Gauge& gauge) {
   static std::map<std::string, std::vector<std::string>> cache;
@@ -431,12 +418,12 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
   for (const host::DrawnElement& drawn : frame.elements) {
     if (drawn.hidden()) continue;
     const double brightness = drawn.lit() ? 1.0 : unlit;
-    const std::string element = name + ": " + Hex(drawn.resource_id);
+    const std::string element = name + ": " + host::Hex(drawn.resource_id);
     switch (drawn.kind) {
       case kStaticImage: {
         const Picture* picture = pictures.Find(drawn.resource_id);
         if (picture == nullptr) {
-          host.Note(name + ": bitmap " + Hex(drawn.resource_id) +
+          host.Note(name + ": bitmap " + host::Hex(drawn.resource_id) +
                     " is not among the gauge's pictures; the face is not drawn");
           break;
         }
@@ -448,15 +435,15 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
         const uint32_t count = icon->picture_count;
         if (const char* why = BadPictureIndex(drawn.value, count); *why != '\0') {
           NoteOnce(host,
-                   name + ": icon " + Hex(drawn.resource_id) + " (" + std::to_string(count) +
+                   name + ": icon " + host::Hex(drawn.resource_id) + " (" + std::to_string(count) +
                        " pictures) draws nothing for a result that is " + why,
-                   " (first seen: " + Number(drawn.value) + ")");
+                   " (first seen: " + host::Number(drawn.value, 17) + ")");
           break;
         }
         const uint32_t id = drawn.resource_id + static_cast<uint32_t>(drawn.value);
         const Picture* picture = pictures.Find(id);
         if (picture == nullptr) {
-          host.Note(name + ": bitmap " + Hex(id) + " (icon " + Hex(drawn.resource_id) +
+          host.Note(name + ": bitmap " + host::Hex(id) + " (icon " + host::Hex(drawn.resource_id) +
                     ") is not among the gauge's pictures; nothing drawn");
           break;
         }
@@ -466,13 +453,13 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
       case kNeedle: {
         const Picture* picture = pictures.Find(drawn.resource_id);
         if (picture == nullptr) {
-          host.Note(name + ": needle bitmap " + Hex(drawn.resource_id) +
+          host.Note(name + ": needle bitmap " + host::Hex(drawn.resource_id) +
                     " is not among the gauge's pictures; nothing drawn");
           break;
         }
         if (!std::isfinite(drawn.value)) {
           NoteOnce(host, "needle " + element + " draws nothing for a value that is not finite",
-                   " (first seen: " + Number(drawn.value) + ")");
+                   " (first seen: " + host::Number(drawn.value, 17) + ")");
           break;
         }
         const auto& needle = *reinterpret_cast<const NeedleElement*>(drawn.record);

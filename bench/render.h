@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/aircraft.h"
 #include "bench/image.h"
 #include "host/host.h"
 
@@ -128,6 +129,15 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
 // callback in a separate copy of the module (the gauge's own state is not
 // touched), once per module file.
 std::vector<std::string> MouseAreaLabels(host::Gauge& gauge);
+
+// What one press of a mouse area did: what the gauge sent meanwhile (key
+// events, clicks played, in order), and the partner gauges' named variables
+// (Aircraft::kPartnerNames) before and after it, unset while not registered.
+struct AreaPress {
+  std::vector<host::LogEntry> sent;
+  PartnerValues before, after;
+};
+AreaPress PressArea(host::Host& host, host::Gauge& gauge, const MouseRect& area);
 
 // Several gauge pictures side by side on a panel background, each labelled
 // with its name beneath it; empty (and `error` says why) when the panel

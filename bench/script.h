@@ -17,6 +17,7 @@
 #include "bench/render.h"
 #include "bench/scenario.h"
 #include "bench/text.h"
+#include "host/text_format.h"
 
 namespace bench::script {
 
@@ -38,8 +39,8 @@ size_t EditDistance(const std::string& a, const std::string& b);
 
 // ---- words in messages ---------------------------------------------------------
 
-std::string Hex(uint32_t value);           // 0x2F1
-std::string Number(double value);          // up to 10 significant digits
+using host::Hex;
+using host::Number;
 std::string Fixed2(double value);          // two decimals
 std::string Quote(std::string_view text);  // "text"
 std::string KeyText(uint32_t id);          // 0x1038C (COM2 swap)

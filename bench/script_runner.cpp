@@ -141,9 +141,9 @@ bool Runner::Click(const Command& c) {
       return Error(c, c.gauge + " has " + std::to_string(areas.size()) + " mouse areas; there is no area " +
                           std::to_string(c.area));
     }
-    const MouseRect& area = *areas[static_cast<size_t>(c.area - 1)];
-    x = area.x + area.width / 2;
-    y = area.y + area.height / 2;
+    const host::Point centre = host::AreaCentre(*areas[static_cast<size_t>(c.area - 1)]);
+    x = centre.x;
+    y = centre.y;
   }
   char what[96];
   std::snprintf(what, sizeof what, "%s at (%d, %d)", c.gauge.c_str(), x, y);
@@ -192,7 +192,7 @@ void Runner::Show(const Command& c) {
     if (!c.gauge.empty() && gauge->name() != c.gauge) continue;
     Print("%s:%d: %s after %" PRIu64 " updates\n", where_.c_str(), c.line,
           gauge->name().c_str(), panel_.updates());
-    PrintFrame(options_.out, panel_.Frame(*gauge));
+    PrintFrame(options_.out, panel_.LastFrame(*gauge));
   }
 }
 
@@ -237,7 +237,7 @@ std::string Runner::ClickContext() const {
 
 const host::Frame* Runner::FrameOf(const Command& c) {
   host::Gauge* gauge = GaugeOf(c);
-  return gauge == nullptr ? nullptr : &panel_.Frame(*gauge);
+  return gauge == nullptr ? nullptr : &panel_.LastFrame(*gauge);
 }
 
 const host::DrawnElement* Runner::Drawn(const Command& c, std::string* label) {

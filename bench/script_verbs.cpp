@@ -281,8 +281,8 @@ constexpr Verb kExpectations[] = {
        if (sent == nullptr) {
          r.Fail(c, "expected the click " + Quote(c.file) + ", but " + r.ClickContext() + " played " +
                        (any ? "no more" : "none"));
-       } else if (sent->file != c.file) {
-         r.Fail(c, "expected the click " + Quote(c.file) + ", saw " + Quote(sent->file) + " from " +
+       } else if (sent->name != c.file) {
+         r.Fail(c, "expected the click " + Quote(c.file) + ", saw " + Quote(sent->name) + " from " +
                        r.ClickContext());
        } else if (sent->resolved.empty()) {
          r.Fail(c, "the click " + Quote(c.file) + " was played, but the sound library found no such "
@@ -296,7 +296,7 @@ constexpr Verb kExpectations[] = {
     {"no-click", "expect no-click", NothingMore,
      [](Runner& r, const Command& c) {
        if (const host::LogEntry* sent = r.Pending(host::LogKind::kPlaySound)) {
-         r.Fail(c, "expected no more clicks, saw " + Quote(sent->file) + " from " + r.ClickContext());
+         r.Fail(c, "expected no more clicks, saw " + Quote(sent->name) + " from " + r.ClickContext());
        }
        return true;
      }},

@@ -76,18 +76,6 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%" PRIX32, value);
-  return text;
-}
-
-std::string Number(double value) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.10g", value);
-  return text;
-}
-
 std::string Fixed2(double value) {
   char text[40];
   std::snprintf(text, sizeof text, "%.2f", value);

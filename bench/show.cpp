@@ -4,9 +4,12 @@
 // clicks, and what each gauge then shows and sends.
 #include <cinttypes>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "bench/aircraft.h"
 #include "bench/commands.h"
 #include "host/host.h"
 
@@ -30,27 +33,29 @@ constexpr ExampleClick kClicks[] = {
 };
 
 void ExampleAircraft(host::Variables& vars) {
-  vars.Set(0x2f1, 28.0);  // main bus
-  vars.Set(0x301, 1.0);   // avionics display power
-  vars.Set(0x305, 1.0);   // audio lamp enable
-  vars.Set(0x0a, 1.0);    // panel lights
-  vars.Set(0x01, 1.0);    // update counter
-  vars.Set(0x36a, 1.0);   // COMM 1 selected
-  vars.Set(0x36d, 1.0);   // NAV 1 selected
-  vars.Set(0x36f, 1.0);   // a DME receiver on
-  for (uint32_t id : {0x36b, 0x36e, 0x370, 0x371}) vars.Set(id, 0.0);  // not selected
-  vars.Set(0x2dc, 1500.0 * 281.0);  // engine-driven pumps, in 1/281 psi
-  vars.Set(0x2de, 1480.0 * 281.0);
-  const uint32_t radios[][2] = {{0x17, 0x1850}, {0x269, 0x2297}, {0x366, 0x2165},
-                                {0x367, 0x1900}, {0x18, 0x1030},  {0x368, 0x1110},
-                                {0x1B, 0x1175},  {0x369, 0x0990}, {0x10, 0x0350},
-                                {0x12, 0x0000},  {0x26, 0x7700}};
+  vars.Set(var::kMainBus, Aircraft::kBusVolts);
+  vars.Set(var::kAvionicsPower, 1.0);
+  vars.Set(var::kAudioLampEnable, 1.0);
+  vars.Set(var::kPanelLights, 1.0);
+  vars.Set(var::kUpdateCounter, 1.0);
+  vars.Set(var::kComm1Lamp, 1.0);
+  vars.Set(var::kNav1Lamp, 1.0);
+  vars.Set(var::kDmeLamps, 1.0);  // a DME receiver on
+  for (uint32_t id : {var::kComm2Lamp, var::kNav2Lamp, var::kAdf1Lamp, var::kLeftKnobLamp}) {
+    vars.Set(id, 0.0);
+  }
+  vars.Set(var::kHydraulics1, 1500.0 * Aircraft::kHydraulicUnit);  // engine-driven pumps
+  vars.Set(var::kHydraulics2, 1480.0 * Aircraft::kHydraulicUnit);
+  const uint32_t radios[][2] = {
+      {var::kCom1, 0x1850},  {var::kCom1Standby, 0x2297}, {var::kCom2, 0x2165},
+      {var::kCom2Standby, 0x1900}, {var::kNav1, 0x1030},  {var::kNav1Standby, 0x1110},
+      {var::kNav2, 0x1175},  {var::kNav2Standby, 0x0990}, {var::kAdf, 0x0350},
+      {var::kAdfExtension, 0x0000}, {var::kTransponder, 0x7700}};
   for (const auto& radio : radios) vars.SetInteger(radio[0], radio[1]);
-  vars.Register("temp", 0);
-  vars.Register("millibars", 0);
-  vars.Register("dhset", 200);
-  vars.Register("ratest", 0);
-  vars.Register("dimbrtb", 1);
+  for (const char* name : Aircraft::kPfdNames) {
+    vars.Register(name, std::string_view(name) == Aircraft::kDhSetName ? Aircraft::kDhSetStart : 0);
+  }
+  vars.Register(Aircraft::kDimmerName, 1);
 }
 
 const char* KindName(uint32_t kind) {
@@ -146,10 +151,12 @@ int Show(const Options& options) {
     }
     if (!any) std::printf("    nothing\n");
   }
-  std::printf("\nNamed variables: temp %d, millibars %d, dhset %d, ratest %d, dimbrtb %d\n",
-              *host.vars().Named("temp"), *host.vars().Named("millibars"),
-              *host.vars().Named("dhset"), *host.vars().Named("ratest"),
-              *host.vars().Named("dimbrtb"));
+  std::printf("\nNamed variables:");
+  for (size_t i = 0; i < std::size(Aircraft::kPartnerNames); ++i) {
+    const char* name = Aircraft::kPartnerNames[i];
+    std::printf("%s %s %d", i == 0 ? "" : ",", name, *host.vars().Named(name));
+  }
+  std::printf("\n");
   for (const std::string& note : host.notes()) std::printf("host: %s\n", note.c_str());
   return 0;
 }

@@ -1,42 +1,37 @@
 #include "host/host.h"
 
 #include <cinttypes>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "gauge_sound/gauge_sound.h"
 #include "host/elf_check.h"
 #include "host/fp_state.h"
+#include "host/text_format.h"
 
 namespace host {
 
 // ---- the log ----------------------------------------------------------------
 
 std::string LogEntry::Describe() const {
-  char line[96];
   switch (kind) {
     case LogKind::kKeyEvent:
-      std::snprintf(line, sizeof line, "key 0x%" PRIX32 " value %" PRIu32, id, value);
-      return line;
+      return "key " + Hex(id) + " value " + std::to_string(value);
     case LogKind::kPlaySound:
-      return "play \"" + file + "\" \"" + alias + "\" " + std::to_string(flags);
+      return "play \"" + name + "\" \"" + alias + "\" " + std::to_string(flags);
     case LogKind::kStopSound:
-      return "stop \"" + file + "\"";
+      return "stop \"" + name + "\"";
     case LogKind::kTerminateSounds:
       return "terminate sounds";
     case LogKind::kTrappedSlot:
       return "unexpected service slot " + std::to_string(id);
     case LogKind::kNamedBind:
-      return "bind \"" + file + "\" " + (value != 0 ? "bound" : "unbound");
+      return "bind \"" + name + "\" " + (value != 0 ? "bound" : "unbound");
     case LogKind::kLookup:
-      std::snprintf(line, sizeof line, "lookup 0x%" PRIX32, id);
-      return line;
+      return "lookup " + Hex(id);
     case LogKind::kFpStateChanged:
-      std::snprintf(line, sizeof line,
-                    "floating-point state changed: x87 control 0x%04" PRIX32 ", MXCSR 0x%04" PRIX32,
+      return Format("floating-point state changed: x87 control 0x%04" PRIX32 ", MXCSR 0x%04" PRIX32,
                     id, value);
-      return line;
   }
   return "?";
 }
@@ -158,7 +153,7 @@ struct ServiceCalls {
     if (var == nullptr || name == nullptr || serving.host == nullptr) return 0;
     var->value_ptr = serving.host->vars_.Named(name);
     Append({.kind = LogKind::kNamedBind, .value = var->value_ptr != nullptr ? 1u : 0u,
-            .file = name});
+            .name = name});
     return var->value_ptr != nullptr ? 1 : 0;
   }
 
@@ -167,10 +162,7 @@ struct ServiceCalls {
     Host& host = *serving.host;
     if (host.trace_lookups_) Append({.kind = LogKind::kLookup, .id = var->var_id});
     if (!host.vars_.Lookup(*var) && !host.NotedUnknown(var->var_id)) {
-      char note[64];
-      std::snprintf(note, sizeof note, "variable 0x%" PRIX32 " is not simulated; it reads 0",
-                    var->var_id);
-      host.Note(note);
+      host.Note("variable " + Hex(var->var_id) + " is not simulated; it reads 0");
     }
     return 1;
   }
@@ -188,7 +180,7 @@ struct ServiceCalls {
       case GaugeSoundCall::kStop: entry.kind = LogKind::kStopSound; break;
       case GaugeSoundCall::kTerminate: entry.kind = LogKind::kTerminateSounds; break;
     }
-    entry.file = call->file != nullptr ? call->file : "";
+    entry.name = call->file != nullptr ? call->file : "";
     entry.alias = call->alias != nullptr ? call->alias : "";
     entry.flags = call->flags;
     entry.resolved = call->resolved != nullptr ? call->resolved : "";
@@ -320,10 +312,8 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string_view gau
     return fail("it exports no ImportTable: not a gauge module");
   }
   if (module->linkage_->module_id != kModuleId) {
-    char found[64];
-    std::snprintf(found, sizeof found, "module_id is 0x%" PRIX32 ", expected 0x13",
-                  module->linkage_->module_id);
-    return fail(std::string(found) + ": not a gauge module of this kind");
+    return fail("module_id is " + Hex(module->linkage_->module_id) +
+                ", expected 0x13: not a gauge module of this kind");
   }
   GaugeHeader* header = module->linkage_->gauge_headers[0];
   if (header == nullptr) return fail("its gauge header list is empty");

@@ -34,7 +34,7 @@ enum class LogKind {
   kStopSound,        // GaugeStopSound(file)
   kTerminateSounds,  // TerminateSounds()
   kTrappedSlot,      // a service slot no module should call; id = slot
-  kNamedBind,        // InitializeVarByName(record, file = name); value = 1 if bound
+  kNamedBind,        // InitializeVarByName(record, name); value = 1 if bound
   kLookup,           // LookupVar(id); only while lookups are traced
   kFpStateChanged,   // a call into the module left the floating-point control
                      // state changed; id = x87 control word, value = MXCSR
@@ -46,7 +46,7 @@ struct LogEntry {
   std::string gauge = {};   // the gauge being served when it happened, or ""
   uint32_t id = 0;       // key event id, trapped slot, looked-up variable
   uint32_t value = 0;    // key event value; 1 for a bound named variable
-  std::string file = {};  // sound file, or the named variable's name
+  std::string name = {};  // the sound's file name, or the named variable's name
   std::string alias = {}; // GaugePlaySound's second argument
   std::string resolved = {};  // the sound file found for `file`, or ""
 
@@ -150,6 +150,16 @@ struct Frame {
   std::vector<DrawnElement> elements;  // chain order, face first
 };
 
+// A point in a gauge's face pixels.
+struct Point {
+  int32_t x = 0;
+  int32_t y = 0;
+};
+// The middle of a mouse area: where a click meant for the area lands.
+inline Point AreaCentre(const MouseRect& area) {
+  return {area.x + area.width / 2, area.y + area.height / 2};
+}
+
 // Text buffer the host supplies to each string element.
 inline constexpr size_t kTextBufferSize = 64;
 
@@ -174,7 +184,8 @@ class Gauge {
   const Frame& last_frame() const { return frame_; }
 
   // The elements of the chain in drawing order, and the children of the
-  // mouse list in list order.
+  // mouse list in list order. [the records live in the module: until it is
+  // unloaded]
   std::vector<ElementHead*> Elements() const;
   std::vector<const MouseRect*> MouseAreas() const;
 
@@ -242,6 +253,7 @@ class Host {
   // Elsewhere than on Windows the file is first checked as an ELF shared
   // object (host/elf_check.h), so a file cut short or damaged is refused
   // before the system's loader sees it.
+  // [lives until UnloadModule(module) or the host's end]
   Module* LoadModule(const std::filesystem::path& path, std::string* error);
   // The same, and refuses a module whose header names another gauge than
   // `gauge` (a file copied under another gauge's name).
@@ -251,6 +263,8 @@ class Host {
   void UnloadModule(Module* module);
 
   // Creates a gauge from the module's header and sends event 4.
+  // [lives until DestroyGauge(gauge), UnloadModule of its module, or the
+  // host's end]
   Gauge* CreateGauge(Module& module);
   // Kills the gauge if it lives and forgets it.
   void DestroyGauge(Gauge* gauge);

@@ -1,20 +1,23 @@
 #include "host/pe_image.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <system_error>
 
+#include "host/text_format.h"
+
 namespace host {
 namespace {
 
-struct Section {
-  uint32_t virtual_address;
-  uint32_t virtual_size;
-  uint32_t raw_offset;
-  uint32_t raw_size;
-  uint32_t characteristics;
-};
+constexpr uint32_t kMaxDirectories = 16;
+
+template <typename T>
+bool At(const std::vector<uint8_t>& file, uint64_t offset, T* value) {
+  if (offset > file.size() || file.size() - offset < sizeof(T)) return false;
+  std::memcpy(value, file.data() + offset, sizeof(T));  // little-endian, as the file
+  return true;
+}
 
 class Reader {
  public:
@@ -30,10 +33,10 @@ class Reader {
 
   // The file offset of `size` bytes at `rva`, inside one section's data.
   bool Map(uint32_t rva, uint32_t size, uint64_t* offset) {
-    for (const Section& s : sections) {
+    for (const PeSection& s : sections) {
       const uint64_t span = std::max(s.virtual_size, s.raw_size);
-      if (rva < s.virtual_address || rva - s.virtual_address >= span) continue;
-      const uint64_t inside = rva - s.virtual_address;
+      if (rva < s.rva || rva - s.rva >= span) continue;
+      const uint64_t inside = rva - s.rva;
       if (inside + size > s.raw_size || s.raw_offset + inside + size > file_.size()) break;
       *offset = s.raw_offset + inside;
       return true;
@@ -41,9 +44,9 @@ class Reader {
     return Fail("an address in the file points outside its sections");
   }
 
-  const Section* SectionOf(uint32_t rva) const {
-    for (const Section& s : sections) {
-      if (rva >= s.virtual_address && rva - s.virtual_address < std::max(s.virtual_size, s.raw_size)) {
+  const PeSection* SectionOf(uint32_t rva) const {
+    for (const PeSection& s : sections) {
+      if (rva >= s.rva && rva - s.rva < std::max(s.virtual_size, s.raw_size)) {
         return &s;
       }
     }
@@ -72,7 +75,7 @@ class Reader {
 
   uint64_t file_size() const { return file_.size(); }
 
-  std::vector<Section> sections;
+  std::vector<PeSection> sections;
 
  private:
   bool Read(uint64_t offset, void* value, size_t size) {
@@ -110,12 +113,6 @@ bool ResourceLevel(Reader& r, uint64_t root, uint32_t directory, int* named, Vis
     if (!visit(name, target)) return false;
   }
   return true;
-}
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%X", value);
-  return text;
 }
 
 bool ReadResources(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
@@ -194,7 +191,7 @@ bool ReadExports(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
       return false;
     }
     e.rva = function_rva;
-    if (const Section* s = r.SectionOf(function_rva)) e.section_characteristics = s->characteristics;
+    if (const PeSection* s = r.SectionOf(function_rva)) e.section_characteristics = s->characteristics;
     image->exports.push_back(std::move(e));
   }
   return true;
@@ -226,6 +223,61 @@ const PeResource* PeImage::Find(uint32_t type, uint32_t id) const {
   return nullptr;
 }
 
+void ReadPeHeaders(const std::vector<uint8_t>& file, PeHeaders* headers) {
+  PeHeaders& h = *headers;
+  h = PeHeaders{};
+  uint16_t mz = 0;
+  if (!At(file, 0, &mz)) return;
+  h.reach = PeHeaders::Reach::kNoMz;
+  if (mz != 0x5A4D) return;
+  h.reach = PeHeaders::Reach::kCutInPe;
+  uint32_t pe = 0, signature = 0;
+  if (!At(file, 0x3C, &pe) || !At(file, pe, &signature)) return;
+  h.reach = PeHeaders::Reach::kNoPe;
+  if (signature != 0x4550) return;
+  h.reach = PeHeaders::Reach::kCutInCoff;
+  const uint64_t coff = pe + 4ull;
+  const uint64_t optional = coff + 20;
+  if (!At(file, coff, &h.machine) || !At(file, coff + 2, &h.section_count) ||
+      !At(file, coff + 16, &h.optional_size) || !At(file, coff + 18, &h.characteristics) ||
+      !At(file, optional, &h.magic)) {
+    return;
+  }
+  h.reach = PeHeaders::Reach::kPastMagic;
+  h.optional_in_file = optional + 96 <= file.size();
+  if (h.optional_in_file) {
+    At(file, optional + 28, &h.image_base);
+    At(file, optional + 56, &h.size_of_image);
+    At(file, optional + 70, &h.dll_characteristics);
+    At(file, optional + 92, &h.directory_count);
+  }
+  for (uint32_t i = 0; i < std::min(h.directory_count, kMaxDirectories); ++i) {
+    PeDirectory directory;
+    if (!At(file, optional + 96 + 8ull * i, &directory.rva) ||
+        !At(file, optional + 100 + 8ull * i, &directory.size)) {
+      break;
+    }
+    h.directories.push_back(directory);
+  }
+  if (h.section_count > kMaxPeSections) return;
+  const uint64_t table = optional + h.optional_size;
+  for (uint32_t i = 0; i < h.section_count; ++i) {
+    const uint64_t at = table + 40ull * i;
+    PeSection section;
+    if (at + 40 > file.size()) return;
+    At(file, at + 8, &section.virtual_size);
+    At(file, at + 12, &section.rva);
+    At(file, at + 16, &section.raw_size);
+    At(file, at + 20, &section.raw_offset);
+    At(file, at + 36, &section.characteristics);
+    char name[9] = {};
+    std::memcpy(name, file.data() + at, 8);
+    section.name = name;
+    h.sections.push_back(std::move(section));
+  }
+  h.section_table_in_file = true;
+}
+
 bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string* error) {
   *image = PeImage{};
   Reader r(file, error);
@@ -234,45 +286,36 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
                   " bytes, larger than any gauge file (at most " +
                   std::to_string(kMaxPeFileBytes) + ")");
   }
-  uint16_t mz;
-  uint32_t pe_offset, signature;
-  if (!r.U16(0, &mz) || mz != 0x5A4D) return r.Fail("not a Windows library (no MZ header)");
-  if (!r.U32(0x3C, &pe_offset) || !r.U32(pe_offset, &signature) || signature != 0x4550) {
-    return r.Fail("not a Windows library (no PE header)");
+  PeHeaders h;
+  ReadPeHeaders(file, &h);
+  using Reach = PeHeaders::Reach;
+  switch (h.reach) {
+    case Reach::kNoMz: return r.Fail("not a Windows library (no MZ header)");
+    case Reach::kNoPe: return r.Fail("not a Windows library (no PE header)");
+    case Reach::kCutInMz:
+    case Reach::kCutInPe:
+    case Reach::kCutInCoff: return r.Fail("the file ends too early");
+    case Reach::kPastMagic: break;
   }
-  const uint64_t coff = pe_offset + 4ull;
-  uint16_t section_count, optional_size, magic;
-  if (!r.U16(coff, &image->machine) || !r.U16(coff + 2, &section_count) ||
-      !r.U16(coff + 16, &optional_size) || !r.U16(coff + 18, &image->characteristics)) {
-    return false;
-  }
-  const uint64_t optional = coff + 20;
-  if (!r.U16(optional, &magic)) return false;
-  image->pe32 = magic == 0x10B;
+  image->machine = h.machine;
+  image->characteristics = h.characteristics;
+  image->pe32 = h.magic == 0x10B;
   if (!image->pe32) return r.Fail("not a 32-bit library (no PE32 optional header)");
-  uint32_t directory_count;
-  if (!r.U32(optional + 92, &directory_count)) return false;
-
-  if (section_count > kMaxPeSections) {
-    return r.Fail("the file claims " + std::to_string(section_count) + " sections, more than " +
+  if (!h.optional_in_file) return r.Fail("the file ends too early");
+  if (h.section_count > kMaxPeSections) {
+    return r.Fail("the file claims " + std::to_string(h.section_count) + " sections, more than " +
                   std::to_string(kMaxPeSections) + ": the file is damaged");
   }
-  const uint64_t section_table = optional + optional_size;
-  for (uint32_t i = 0; i < section_count; ++i) {
-    const uint64_t s = section_table + 40ull * i;
-    Section section{};
-    if (!r.U32(s + 8, &section.virtual_size) || !r.U32(s + 12, &section.virtual_address) ||
-        !r.U32(s + 16, &section.raw_size) || !r.U32(s + 20, &section.raw_offset) ||
-        !r.U32(s + 36, &section.characteristics)) {
-      return false;
-    }
-    r.sections.push_back(section);
-  }
+  if (!h.section_table_in_file) return r.Fail("the file ends too early");
+  r.sections = h.sections;
 
   auto directory = [&](uint32_t index, uint32_t* rva, uint32_t* size) {
     *rva = *size = 0;
-    if (index >= directory_count) return true;
-    return r.U32(optional + 96 + 8ull * index, rva) && r.U32(optional + 100 + 8ull * index, size);
+    if (index >= h.directory_count) return true;
+    if (index >= h.directories.size()) return r.Fail("the file ends too early");
+    *rva = h.directories[index].rva;
+    *size = h.directories[index].size;
+    return true;
   };
   uint32_t rva, size;
   if (!directory(0, &rva, &size) || (rva != 0 && !ReadExports(r, rva, size, image))) return false;

@@ -31,6 +31,52 @@ inline constexpr int32_t kLargestBitmapSide = 4096;
 inline constexpr uint64_t kMaxBitmapBytes =
     40 + 256 * 4 + uint64_t{kLargestBitmapSide} * kLargestBitmapSide;
 
+struct PeSection {
+  std::string name;
+  uint32_t rva = 0;
+  uint32_t virtual_size = 0;
+  uint32_t raw_offset = 0;
+  uint32_t raw_size = 0;
+  uint32_t characteristics = 0;
+};
+
+struct PeDirectory {
+  uint32_t rva = 0;
+  uint32_t size = 0;
+};
+
+// The headers and the section table, as far as the file holds them. Each
+// reader of a library decides what of this it refuses, and says so in its
+// own words.
+struct PeHeaders {
+  // How far the headers go: the file ends before the MZ header's first two
+  // bytes, or they are not "MZ"; it ends before the PE signature (or the
+  // offset of it), or there is none; it ends inside the COFF header or the
+  // optional header's magic; or all of these are there.
+  enum class Reach { kCutInMz, kNoMz, kCutInPe, kNoPe, kCutInCoff, kPastMagic };
+  Reach reach = Reach::kCutInMz;
+  uint16_t machine = 0;
+  uint16_t characteristics = 0;  // 0x0001 relocations stripped, 0x2000 DLL
+  uint16_t magic = 0;            // 0x10B PE32, 0x20B PE32+
+  uint16_t optional_size = 0;
+  uint16_t section_count = 0;
+  // The PE32 fields below, read when the file holds the optional header's
+  // first 96 bytes.
+  bool optional_in_file = false;
+  uint32_t image_base = 0;
+  uint32_t size_of_image = 0;
+  uint16_t dll_characteristics = 0;  // 0x0040 dynamic base
+  uint32_t directory_count = 0;
+  // The data directories the optional header claims (at most 16), up to
+  // the first the file does not hold.
+  std::vector<PeDirectory> directories;
+  // The section table, read when it has at most kMaxPeSections entries, up
+  // to the first entry the file does not hold.
+  std::vector<PeSection> sections;
+  bool section_table_in_file = false;
+};
+void ReadPeHeaders(const std::vector<uint8_t>& file, PeHeaders* headers);
+
 struct PeExport {
   std::string name;
   uint32_t rva = 0;

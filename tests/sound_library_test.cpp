@@ -46,7 +46,7 @@ TEST_F(ClickFile, EveryKeysClickIsFoundUnderTheSimulatorFolder) {
     ++plays;
     EXPECT_TRUE(!entry.resolved.empty() &&
                 std::filesystem::equivalent(entry.resolved, kRoot / "sound" / "vornqexclick.wav"))
-        << entry.file << " found " << entry.resolved;
+        << entry.name << " found " << entry.resolved;
   }
   EXPECT_EQ(plays, 36);
 }

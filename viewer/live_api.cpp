@@ -18,6 +18,7 @@
 
 #include "bench/frame_key.h"
 #include "bench/image.h"
+#include "host/text_format.h"
 
 namespace viewer {
 namespace {
@@ -40,18 +41,28 @@ constexpr auto kAheadWait = std::chrono::seconds(2);
 constexpr size_t kFirstLogEntries = 200;
 constexpr size_t kLogEntriesPerAnswer = 1000;
 
-// The switches as the page sees them; the server is the only one that
-// changes them while it serves.
-struct Controls {
-  bool battery = false;
-  bool avionics = false;
-  bool lights = false;
-  bool engine1 = false;
-  bool engine2 = false;
-  bench::Dimmer dimmer = bench::Dimmer::kBright;
-  bool pfd_present = true;
-  bool dimmer_present = true;
-  bench::Ambient ambient = bench::Ambient::kDay;
+// The aircraft's switches that the page works, each under one name for its
+// control and its part of the state.
+struct Switch {
+  const char* name;
+  bool (*get)(const bench::Aircraft&);
+  void (*set)(bench::Aircraft&, bool on);
+};
+constexpr Switch kSwitches[] = {
+    {"battery", [](const bench::Aircraft& a) { return a.battery(); },
+     [](bench::Aircraft& a, bool on) { a.SetBattery(on); }},
+    {"avionics", [](const bench::Aircraft& a) { return a.avionics(); },
+     [](bench::Aircraft& a, bool on) { a.SetAvionics(on); }},
+    {"lights", [](const bench::Aircraft& a) { return a.panel_lights(); },
+     [](bench::Aircraft& a, bool on) { a.SetPanelLights(on); }},
+    {"engine1", [](const bench::Aircraft& a) { return a.engine(1); },
+     [](bench::Aircraft& a, bool on) { a.SetEngine(1, on); }},
+    {"engine2", [](const bench::Aircraft& a) { return a.engine(2); },
+     [](bench::Aircraft& a, bool on) { a.SetEngine(2, on); }},
+    {"pfd", [](const bench::Aircraft& a) { return a.pfd_present(); },
+     [](bench::Aircraft& a, bool on) { a.SetPfdPresent(on); }},
+    {"dimmer_present", [](const bench::Aircraft& a) { return a.dimmer_present(); },
+     [](bench::Aircraft& a, bool on) { a.SetDimmerPresent(on); }},
 };
 
 // JSON text of anything, with bytes that are not UTF-8 (in what a request
@@ -157,7 +168,8 @@ struct LiveApi::Impl {
   std::mutex mutex;
   std::condition_variable changed;  // `changes` moved, or closing
   std::condition_variable encoded_ahead;  // a pending picture is ready
-  Controls controls;
+  // The light the panel is seen in: the page's, not the aircraft's.
+  bench::Ambient ambient = bench::Ambient::kDay;
   uint64_t updates = 0;
   std::vector<Slot> slots;  // one per gauge, the panel's order
   std::string last_state;   // the state at the last look, less the update count
@@ -174,18 +186,6 @@ struct LiveApi::Impl {
             std::chrono::system_clock::now().time_since_epoch().count() % 1000000007)),
         slots(p.gauges().size()) {}
 
-  void ApplyControls() {
-    bench::Aircraft& aircraft = panel.aircraft();
-    aircraft.SetBattery(controls.battery);
-    aircraft.SetAvionics(controls.avionics);
-    aircraft.SetPanelLights(controls.lights);
-    aircraft.SetEngine(1, controls.engine1);
-    aircraft.SetEngine(2, controls.engine2);
-    aircraft.SetDimmer(controls.dimmer);
-    aircraft.SetPfdPresent(controls.pfd_present);
-    aircraft.SetDimmerPresent(controls.dimmer_present);
-  }
-
   // Gives each gauge whose picture would differ from the last a new
   // version, and wakes the event streams if anything they tell moved.
   // Called (holding the lock) after everything that can change the panel.
@@ -194,8 +194,8 @@ struct LiveApi::Impl {
     std::vector<size_t> redrawn;
     bool moved = false;
     for (size_t i = 0; i < slots.size(); ++i) {
-      std::string key = bench::FrameKey(panel.Frame(*panel.gauges()[i]));
-      key += static_cast<char>(controls.ambient);
+      std::string key = bench::FrameKey(panel.LastFrame(*panel.gauges()[i]));
+      key += static_cast<char>(ambient);
       Slot& slot = slots[i];
       if (key == slot.key) continue;
       slot.key = std::move(key);
@@ -239,7 +239,7 @@ struct LiveApi::Impl {
         bench::RenderOptions render;
         render.scale = it->first / 2;
         render.mouse_overlay = it->first % 2 != 0;
-        render.ambient = controls.ambient;
+        render.ambient = ambient;
         bench::Image image = panel.Render(*panel.gauges()[index], render);
         if (!image.empty()) {
           slot.encoded[it->first] = {slot.version, nullptr, true};
@@ -293,19 +293,14 @@ struct LiveApi::Impl {
   }
 
   json State() {
-    json state = {{"battery", controls.battery},
-                  {"avionics", controls.avionics},
-                  {"lights", controls.lights},
-                  {"engine1", controls.engine1},
-                  {"engine2", controls.engine2},
-                  {"dimmer", controls.dimmer == bench::Dimmer::kDim ? "dim" : "bright"},
-                  {"pfd", controls.pfd_present},
-                  {"dimmer_present", controls.dimmer_present},
-                  {"ambient", bench::AmbientName(controls.ambient)},
-                  {"baro_inhg", panel.aircraft().baro_inhg()},
+    const bench::Aircraft& aircraft = panel.aircraft();
+    json state = {{"dimmer", aircraft.dimmer() == bench::Dimmer::kDim ? "dim" : "bright"},
+                  {"ambient", bench::AmbientName(ambient)},
+                  {"baro_inhg", aircraft.baro_inhg()},
                   {"updates", updates},
                   {"shows", Shows()}};
-    for (const char* name : {"temp", "millibars", "dhset", "ratest", "dimbrtb"}) {
+    for (const Switch& control : kSwitches) state[control.name] = control.get(aircraft);
+    for (const char* name : bench::Aircraft::kPartnerNames) {
       const int32_t* value = panel.host().vars().Named(name);
       state[name] = value != nullptr ? json(*value) : json(nullptr);
     }
@@ -355,13 +350,11 @@ struct LiveApi::Impl {
       json item = {{"seq", i + 1}, {"gauge", entry.gauge}, {"kind", KindName(entry.kind)},
                    {"text", entry.Describe()}};
       if (entry.kind == host::LogKind::kKeyEvent) {
-        char id[16];
-        std::snprintf(id, sizeof id, "0x%" PRIX32, entry.id);
-        item["id"] = id;
+        item["id"] = host::Hex(entry.id);
         item["name"] = bench::Aircraft::KeyEventName(entry.id);
       }
       if (entry.kind == host::LogKind::kPlaySound) {
-        item["file"] = entry.file;
+        item["file"] = entry.name;
         item["found"] = !entry.resolved.empty();
       }
       entries.push_back(item);
@@ -370,40 +363,31 @@ struct LiveApi::Impl {
   }
 
   bool SetControl(const std::string& name, const json& value, std::string* error) {
-    auto flag = [&](bool* target) {
+    bench::Aircraft& aircraft = panel.aircraft();
+    for (const Switch& control : kSwitches) {
+      if (name != control.name) continue;
       if (!value.is_boolean()) {
         *error = "'" + name + "' takes true or false";
         return false;
       }
-      *target = value.get<bool>();
+      control.set(aircraft, value.get<bool>());
       return true;
-    };
-    bool ok = false;
-    if (name == "battery") ok = flag(&controls.battery);
-    else if (name == "avionics") ok = flag(&controls.avionics);
-    else if (name == "lights") ok = flag(&controls.lights);
-    else if (name == "engine1") ok = flag(&controls.engine1);
-    else if (name == "engine2") ok = flag(&controls.engine2);
-    else if (name == "pfd") ok = flag(&controls.pfd_present);
-    else if (name == "dimmer_present") ok = flag(&controls.dimmer_present);
-    else if (name == "dimmer") {
-      if (value == "bright" || value == "dim") {
-        controls.dimmer = value == "dim" ? bench::Dimmer::kDim : bench::Dimmer::kBright;
-        ok = true;
-      } else {
-        *error = "'dimmer' takes \"bright\" or \"dim\"";
-      }
-    } else if (name == "ambient") {
-      if (value.is_string() && bench::ParseAmbient(value.get<std::string>(), &controls.ambient)) {
-        ok = true;
-      } else {
-        *error = "'ambient' takes \"day\", \"dusk\" or \"night\"";
-      }
-    } else {
-      *error = "no control named '" + name.substr(0, 40) + "'";
     }
-    if (ok) ApplyControls();
-    return ok;
+    if (name == "dimmer") {
+      if (value == "bright" || value == "dim") {
+        aircraft.SetDimmer(value == "dim" ? bench::Dimmer::kDim : bench::Dimmer::kBright);
+        return true;
+      }
+      *error = "'dimmer' takes \"bright\" or \"dim\"";
+      return false;
+    }
+    if (name == "ambient") {
+      if (value.is_string() && bench::ParseAmbient(value.get<std::string>(), &ambient)) return true;
+      *error = "'ambient' takes \"day\", \"dusk\" or \"night\"";
+      return false;
+    }
+    *error = "no control named '" + name.substr(0, 40) + "'";
+    return false;
   }
 
   // ---- the requests ----------------------------------------------------------
@@ -500,7 +484,7 @@ struct LiveApi::Impl {
         // the lock, so clicks and updates go on meanwhile.
         bench::RenderOptions render;
         render.scale = static_cast<int>(scale);
-        render.ambient = controls.ambient;
+        render.ambient = ambient;
         render.mouse_overlay = overlay;
         image = panel.Render(*gauge, render);
         if (image.empty()) return Error(res, 503, "cannot draw " + name + ": " + panel.render_error());
@@ -621,7 +605,6 @@ struct LiveApi::Impl {
 LiveApi::LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double updates_per_second)
     : impl_(std::make_unique<Impl>(panel, std::move(web_dir), updates_per_second)) {
   std::lock_guard lock(impl_->mutex);
-  impl_->ApplyControls();
   impl_->Refresh();
 }
 

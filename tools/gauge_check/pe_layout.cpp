@@ -1,8 +1,5 @@
 #include "tools/gauge_check/pe_layout.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "tools/gauge_check/report.h"
 
 namespace gauge_check {
@@ -13,13 +10,6 @@ constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint32_t kRelocationDirectory = 5;
 constexpr uint16_t kRelocationHighLow = 3;
 constexpr uint16_t kRelocationAbsolute = 0;  // padding
-
-template <typename T>
-bool At(const std::vector<uint8_t>& file, uint64_t offset, T* value) {
-  if (offset > file.size() || file.size() - offset < sizeof(T)) return false;
-  std::memcpy(value, file.data() + offset, sizeof(T));  // little-endian, as the file
-  return true;
-}
 
 void ReadRelocations(const std::vector<uint8_t>& file, uint32_t rva, uint32_t size,
                      PeLayout* layout) {
@@ -90,46 +80,36 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
     *error = why;
     return false;
   };
-  uint16_t mz = 0;
-  uint32_t pe = 0, signature = 0;
-  if (!At(file, 0, &mz) || mz != 0x5A4D) return fail("no MZ header: not a Windows library");
-  if (!At(file, 0x3C, &pe) || !At(file, pe, &signature) || signature != 0x4550) {
-    return fail("no PE header: not a Windows library");
+  host::PeHeaders h;
+  host::ReadPeHeaders(file, &h);
+  using Reach = host::PeHeaders::Reach;
+  switch (h.reach) {
+    case Reach::kCutInMz:
+    case Reach::kNoMz: return fail("no MZ header: not a Windows library");
+    case Reach::kCutInPe:
+    case Reach::kNoPe: return fail("no PE header: not a Windows library");
+    case Reach::kCutInCoff: return fail("the file ends inside its PE header");
+    case Reach::kPastMagic: break;
   }
-  const uint64_t coff = pe + 4ull;
-  uint16_t section_count = 0, optional_size = 0;
-  if (!At(file, coff, &layout->machine) || !At(file, coff + 2, &section_count) ||
-      !At(file, coff + 16, &optional_size) || !At(file, coff + 18, &layout->characteristics)) {
-    return fail("the file ends inside its PE header");
-  }
-  const uint64_t optional = coff + 20;
-  if (!At(file, optional, &layout->magic)) return fail("the file ends inside its PE header");
+  layout->machine = h.machine;
+  layout->characteristics = h.characteristics;
+  layout->magic = h.magic;
   if (layout->magic == kMagicPe32Plus) {
     return fail("a PE32+ optional header: a 64-bit library, which a 32-bit simulator cannot load");
   }
   if (layout->magic != kMagicPe32) {
     return fail("optional header magic " + std::to_string(layout->magic) + ", not PE32 (0x10B)");
   }
-  uint32_t directory_count = 0;
-  if (optional_size < 96 || !At(file, optional + 28, &layout->image_base) ||
-      !At(file, optional + 56, &layout->size_of_image) ||
-      !At(file, optional + 70, &layout->dll_characteristics) ||
-      !At(file, optional + 92, &directory_count)) {
+  if (h.optional_size < 96 || !h.optional_in_file) {
     return fail("the PE32 optional header is cut short");
   }
-  if (section_count > 96) return fail(std::to_string(section_count) + " sections (at most 96)");
-  const uint64_t table = optional + optional_size;
-  for (uint32_t i = 0; i < section_count; ++i) {
-    const uint64_t s = table + 40ull * i;
+  layout->image_base = h.image_base;
+  layout->size_of_image = h.size_of_image;
+  layout->dll_characteristics = h.dll_characteristics;
+  if (h.section_count > 96) return fail(std::to_string(h.section_count) + " sections (at most 96)");
+  for (const host::PeSection& read : h.sections) {
     PeSection section;
-    char name[9] = {};
-    if (s + 40 > file.size() || !At(file, s + 8, &section.virtual_size) ||
-        !At(file, s + 12, &section.rva) || !At(file, s + 16, &section.raw_size) ||
-        !At(file, s + 20, &section.raw_offset) || !At(file, s + 36, &section.characteristics)) {
-      return fail("the file ends inside its section table");
-    }
-    std::memcpy(name, file.data() + s, 8);
-    section.name = name;
+    static_cast<host::PeSection&>(section) = read;
     if (uint64_t{section.raw_offset} + section.raw_size > file.size()) {
       return fail(Format("the file is cut short: section %s's data runs to byte %llu, the file "
                          "ends at %zu", section.name.c_str(),
@@ -139,13 +119,15 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
     }
     layout->sections.push_back(section);
   }
-  uint32_t rva = 0, size = 0;
-  if (directory_count > kRelocationDirectory &&
-      optional + 96 + 8ull * kRelocationDirectory + 8 <= optional + optional_size &&
-      At(file, optional + 96 + 8ull * kRelocationDirectory, &rva) &&
-      At(file, optional + 100 + 8ull * kRelocationDirectory, &size) && rva != 0 && size != 0) {
-    layout->has_relocation_directory = true;
-    ReadRelocations(file, rva, size, layout);
+  if (!h.section_table_in_file) return fail("the file ends inside its section table");
+  if (h.directory_count > kRelocationDirectory &&
+      96 + 8 * kRelocationDirectory + 8 <= h.optional_size &&
+      h.directories.size() > kRelocationDirectory) {
+    const host::PeDirectory& relocations = h.directories[kRelocationDirectory];
+    if (relocations.rva != 0 && relocations.size != 0) {
+      layout->has_relocation_directory = true;
+      ReadRelocations(file, relocations.rva, relocations.size, layout);
+    }
   }
   return true;
 }

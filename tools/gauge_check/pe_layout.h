@@ -10,18 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "host/pe_image.h"
+
 namespace gauge_check {
 
-struct PeSection {
-  std::string name;
-  uint32_t rva = 0;
-  uint32_t virtual_size = 0;  // what the loader maps (0: the raw size)
-  uint32_t raw_offset = 0;
-  uint32_t raw_size = 0;
-  uint32_t characteristics = 0;
-
+// A section as the loader maps it: its virtual size, or its raw size where
+// the virtual size is 0.
+struct PeSection : host::PeSection {
   uint32_t span() const { return virtual_size != 0 ? virtual_size : raw_size; }
-  bool executable() const { return (characteristics & 0x20000000u) != 0; }
+  bool executable() const { return (characteristics & host::kSectionExecutable) != 0; }
 };
 
 struct PeLayout {
@@ -46,8 +43,9 @@ struct PeLayout {
   bool FileOffset(uint32_t rva, uint64_t* offset) const;
 };
 
-// Reads the headers, the section table and the base relocations. False,
-// with the reason in `error`, when the file is not a PE library at all.
+// The headers and the section table (host::ReadPeHeaders) and the base
+// relocations. False, with the reason in `error`, when the file is not a
+// PE32 library at all.
 bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::string* error);
 
 }  // namespace gauge_check

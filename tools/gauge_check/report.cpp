@@ -46,8 +46,6 @@ const char* StatusName(Status status) {
   return "?";
 }
 
-std::string Hex(uint64_t value) { return Format("0x%" PRIX64, value); }
-
 Report::Check& Report::Find(const std::string& id) {
   for (Check& check : checks_) {
     if (check.id == id) return check;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "host/text_format.h"
+
 namespace gauge_check {
 
 enum class Status { kPass, kWarn, kFail };
@@ -70,13 +72,7 @@ class Report {
 std::string Text(const std::vector<Report>& reports);
 std::string Json(const std::vector<Report>& reports);
 
-// printf into a std::string.
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  char text[512];
-  std::snprintf(text, sizeof text, format, args...);
-  return text;
-}
-std::string Hex(uint64_t value);
+using host::Format;
+using host::Hex;
 
 }  // namespace gauge_check

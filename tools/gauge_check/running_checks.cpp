@@ -91,7 +91,7 @@ class Drive {
   void Check(host::Host& host, const host::Gauge* gauge, const std::string& when) {
     for (const host::LogEntry& entry : host.log()) {
       if (entry.kind == host::LogKind::kLookup) lookups_.insert(entry.id);
-      if (entry.kind == host::LogKind::kNamedBind) names_.insert(entry.file);
+      if (entry.kind == host::LogKind::kNamedBind) names_.insert(entry.name);
     }
     watch_->Check(host, gauge, when, report_);
   }
@@ -120,7 +120,8 @@ class Drive {
       const MouseRect& a = *areas[i];
       for (uint32_t event : {kMousePress, kMousePress | kMouseRepeat}) {
         if ((a.event_mask & event) != event) continue;
-        gauge.Click(a.x + a.width / 2, a.y + a.height / 2, event);
+        const host::Point centre = host::AreaCentre(a);
+        gauge.Click(centre.x, centre.y, event);
         Check(host, &gauge, Format("a click (event 0x%X) on mouse child %zu, round %d", event, i,
                                    round));
         gauge.Draw();

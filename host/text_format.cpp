@@ -1,0 +1,36 @@
+#include "host/text_format.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+
+namespace host {
+
+std::string Format(const char* format, ...) {
+  char small[256];
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  std::string text;
+  if (length < 0) {
+    va_end(again);
+    return text;
+  }
+  if (static_cast<size_t>(length) < sizeof small) {
+    text.assign(small, static_cast<size_t>(length));
+  } else {
+    text.resize(static_cast<size_t>(length));
+    std::vsnprintf(text.data(), text.size() + 1, format, again);
+  }
+  va_end(again);
+  return text;
+}
+
+std::string Hex(uint64_t value) { return Format("0x%" PRIX64, value); }
+
+std::string Number(double value, int significant) { return Format("%.*g", significant, value); }
+
+}  // namespace host
