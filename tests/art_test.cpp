@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "tools/art/art_files.h"
 #include "tools/sound/clicks.h"

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -14,18 +13,9 @@
 
 namespace {
 
+using namespace tables::audio;
+using namespace testing_support;
 using tables::kClick;
-using tables::audio::IconRecord;
-using tables::audio::kDme1;
-using tables::audio::kDme2;
-using tables::audio::kIcons;
-using tables::audio::Knob;
-using tables::audio::kKnobs;
-using testing_support::Key;
-using testing_support::LogLines;
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // Variables the panel reads.
 constexpr uint32_t kBus = 0x2f1;
@@ -72,6 +62,11 @@ class AudioPanelTest : public testing_support::GaugeTest {
     if (area == nullptr) return {};
     EXPECT_EQ(target.CallMouse(*area), 0) << knob.name;
     return LogLines(host_);
+  }
+
+  void PressBothDmes() {
+    Press(kKnobs[kDme1]);
+    Press(kKnobs[kDme2]);
   }
 
   // Picture index of each icon of the last frame, in drawing order.
@@ -169,11 +164,9 @@ TEST_F(AudioPanelTest, OnlyAnExactZeroOnTheDmeVariableClearsBothLatches) {
   Draw();
   for (const Case& c : cases) {
     SCOPED_TRACE("0x36f = " + std::to_string(c.value));
-    // Both latches on.
     vars().Set(kDmeLamps, 1.0);
     gauge().Update();
-    Press(kKnobs[kDme1]);
-    Press(kKnobs[kDme2]);
+    PressBothDmes();
 
     vars().Set(kDmeLamps, c.value);
     gauge().Update();
@@ -181,18 +174,14 @@ TEST_F(AudioPanelTest, OnlyAnExactZeroOnTheDmeVariableClearsBothLatches) {
     EXPECT_EQ(Press(kKnobs[kDme1]).front(), Key(on_again ? 0x1012f : 0x1012a));
     EXPECT_EQ(Press(kKnobs[kDme2]).front(), Key(on_again ? 0x10130 : 0x1012b));
     // Leave both latches off for the next case.
-    if (on_again) {
-      Press(kKnobs[kDme1]);
-      Press(kKnobs[kDme2]);
-    }
+    if (on_again) PressBothDmes();
   }
 }
 
 TEST_F(AudioPanelTest, DmeLampsNeedExactlyOneOnTheirVariable) {
   AllOn();
   Draw();
-  Press(kKnobs[kDme1]);
-  Press(kKnobs[kDme2]);
+  PressBothDmes();
   const std::pair<double, double> cases[] = {
       {1.0, 1.0}, {2.0, 0.0}, {0.999, 0.0}, {kNaN, 0.0}, {1.0, 1.0}};
   for (auto [value, picture] : cases) {
@@ -259,8 +248,7 @@ TEST_F(AudioPanelTest, LampEnableIsTruncatedTowardZeroAndMustBeOne) {
                         {1.0, true},   {3.0, false}};
   AllOn();
   Draw();
-  Press(kKnobs[kDme1]);
-  Press(kKnobs[kDme2]);
+  PressBothDmes();
   for (const Case& c : cases) {
     vars().Set(kLampEnable, c.value);
     Cycle();
@@ -297,8 +285,7 @@ TEST_F(AudioPanelTest, PowerNeedsTheBusStrictlyAboveTen) {
                         {28.0, true}};
   AllOn();
   Draw();
-  Press(kKnobs[kDme1]);
-  Press(kKnobs[kDme2]);
+  PressBothDmes();
   for (const Case& c : cases) {
     vars().Set(kBus, c.bus);
     Cycle();

@@ -129,7 +129,9 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
   auto cut = [&](size_t size) {
     return [size](Bytes& bytes) { bytes.resize(size); };
   };
-  auto flip = [](size_t at) { return [at](Bytes& bytes) { bytes[at] ^= 0xFF; }; };
+  auto flipped = [&](const std::string& name, size_t at) {
+    return patched(hyd_so, name, [at](Bytes& bytes) { bytes[at] ^= 0xFF; });
+  };
 
   struct Row {
     const char* what;
@@ -161,25 +163,18 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
       {".so cut short by one byte", kHostLoad,
        patched(hyd_so, "cut1.so", cut(hyd_so.size() - 1)), "", "cut short"},
       {"empty .so", kHostLoad, patched(hyd_so, "empty.so", cut(0)), "", "only 0 bytes"},
-      {"flipped byte in the ELF magic", kHostLoad, patched(hyd_so, "magic.so", flip(1)), "",
-       "no ELF header"},
-      {"flipped byte in the ELF class", kHostLoad, patched(hyd_so, "class.so", flip(4)), "",
-       "not 64-bit"},
-      {"flipped byte in e_machine", kHostLoad, patched(hyd_so, "machine.so", flip(18)), "",
-       "machine"},
-      {"flipped byte in e_type", kHostLoad, patched(hyd_so, "type.so", flip(16)), "",
-       "not a shared library"},
-      {"flipped byte in e_phoff", kHostLoad, patched(hyd_so, "phoff.so", flip(35)), "",
-       "program header table"},
-      {"flipped byte in e_phentsize", kHostLoad, patched(hyd_so, "phentsize.so", flip(54)), "",
-       "program header size"},
-      {"flipped byte in e_shoff", kHostLoad, patched(hyd_so, "shoff.so", flip(43)), "",
-       "section header table"},
+      {"flipped byte in the ELF magic", kHostLoad, flipped("magic.so", 1), "", "no ELF header"},
+      {"flipped byte in the ELF class", kHostLoad, flipped("class.so", 4), "", "not 64-bit"},
+      {"flipped byte in e_machine", kHostLoad, flipped("machine.so", 18), "", "machine"},
+      {"flipped byte in e_type", kHostLoad, flipped("type.so", 16), "", "not a shared library"},
+      {"flipped byte in e_phoff", kHostLoad, flipped("phoff.so", 35), "", "program header table"},
+      {"flipped byte in e_phentsize", kHostLoad,
+       flipped("phentsize.so", 54), "", "program header size"},
+      {"flipped byte in e_shoff", kHostLoad, flipped("shoff.so", 43), "", "section header table"},
       {"flipped byte in a segment's file offset", kHostLoad,
-       patched(hyd_so, "p_offset.so", flip(64 + 56 + 8 + 3)), "", "segment 1"},
+       flipped("p_offset.so", 64 + 56 + 8 + 3), "", "segment 1"},
       {"flipped byte in the dynamic table's string table address", kHostLoad,
-       patched(hyd_so, "strtab.so", flip(DynamicValue(hyd_so, DT_STRTAB) + 3)), "",
-       "string table lies outside"},
+       flipped("strtab.so", DynamicValue(hyd_so, DT_STRTAB) + 3), "", "string table lies outside"},
       {"a folder named x.so", kHostLoad, [&] {
          fs::create_directories(dir / "x.so");
          return dir / "x.so";

@@ -42,7 +42,6 @@ class DrawnGauge {
 
   bool ok() const { return gauge != nullptr; }
 
-  // Simulator updates, each an update event then a draw.
   void Cycle(int updates = 1) {
     for (int i = 0; i < updates; ++i) {
       gauge->Update();

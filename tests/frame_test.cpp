@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
 #include <string>
 
 #include "frame/convert.h"
@@ -13,17 +11,15 @@
 namespace {
 
 using ::testing::ElementsAre;
-using testing_support::Copy;
-using testing_support::LogLines;
+using namespace testing_support;
 
 constexpr const char* kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
 
 TEST(ModuleFiles, LinkageAndImportTableCarryTheFixedValues) {
   host::Host host;
   for (const char* gauge : kGauges) {
-    std::string error;
-    host::Module* module = host.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), gauge), &error);
-    ASSERT_NE(module, nullptr) << error;
+    host::Module* module = LoadGauge(host, gauge);
+    ASSERT_NE(module, nullptr);
     const ModuleLinkage& linkage = module->linkage();
     EXPECT_EQ(linkage.module_id, 0x13u) << gauge;
     EXPECT_NE(Copy(linkage.module_init), nullptr) << gauge;
@@ -45,8 +41,6 @@ TEST(ModuleFiles, LinkageAndImportTableCarryTheFixedValues) {
 }
 
 TEST(Conversions, TruncateTowardZeroAndSaturate) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
   struct Case {
     double value;
     int32_t expected;
@@ -56,9 +50,9 @@ TEST(Conversions, TruncateTowardZeroAndSaturate) {
       {1.999999, 1},      {2.0, 2},           {-0.5, 0},
       {-1.7, -1},         {190.5, 190},       {2147483647.0, INT32_MAX},
       {2147483647.9, INT32_MAX}, {2147483648.0, INT32_MAX}, {1e300, INT32_MAX},
-      {inf, INT32_MAX},   {-2147483648.0, INT32_MIN}, {-2147483648.9, INT32_MIN},
-      {-2147483649.0, INT32_MIN}, {-1e300, INT32_MIN}, {-inf, INT32_MIN},
-      {nan, 0},           {-nan, 0},
+      {kInf, INT32_MAX},   {-2147483648.0, INT32_MIN}, {-2147483648.9, INT32_MIN},
+      {-2147483649.0, INT32_MIN}, {-1e300, INT32_MIN}, {-kInf, INT32_MIN},
+      {kNaN, 0},          {-kNaN, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(TruncateToInt32(c.value), c.expected) << "value " << c.value;
@@ -80,8 +74,8 @@ TEST(Conversions, PoweredOnlyStrictlyAboveTenVolts) {
   EXPECT_EQ(PoweredFrom(9.99), 0);
   EXPECT_EQ(PoweredFrom(28.0), 1);
   EXPECT_EQ(PoweredFrom(-28.0), 0);
-  EXPECT_EQ(PoweredFrom(std::numeric_limits<double>::quiet_NaN()), 0);
-  EXPECT_EQ(PoweredFrom(std::numeric_limits<double>::infinity()), 1);
+  EXPECT_EQ(PoweredFrom(kNaN), 0);
+  EXPECT_EQ(PoweredFrom(kInf), 1);
 }
 
 // Killing one gauge must not take the sound library from another gauge of
@@ -102,9 +96,8 @@ TEST(Click, SoundBindingFollowsTheLivingGauges) {
     host::Host host;
     std::string error;
     ASSERT_TRUE(host.LoadSoundLibrary(host::DefaultSoundLibrary(), &error)) << error;
-    host::Module* module =
-        host.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), press.gauge), &error);
-    ASSERT_NE(module, nullptr) << error;
+    host::Module* module = LoadGauge(host, press.gauge);
+    ASSERT_NE(module, nullptr);
     auto plays = [&] {
       int count = 0;
       for (const host::LogEntry& entry : host.log()) count += entry.Describe() == press.play;

@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <fstream>
 #include <iterator>
 #include <cctype>
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>

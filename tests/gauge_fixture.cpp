@@ -21,11 +21,19 @@ std::vector<std::string> LogLines(const host::Host& host, bool keys_and_sounds_o
   return lines;
 }
 
+host::Module* LoadGauge(host::Host& host, const std::string& gauge_name) {
+  std::string error;
+  host::Module* module =
+      host.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), gauge_name), &error);
+  EXPECT_NE(module, nullptr) << error;
+  return module;
+}
+
 void GaugeTest::SetUp() {
   std::string error;
   ASSERT_TRUE(host_.LoadSoundLibrary(host::DefaultSoundLibrary(), &error)) << error;
-  module_ = host_.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), gauge_name_), &error);
-  ASSERT_NE(module_, nullptr) << error;
+  module_ = LoadGauge(host_, gauge_name_);
+  ASSERT_NE(module_, nullptr);
   gauge_ = host_.CreateGauge(*module_);
   ASSERT_NE(gauge_, nullptr);
 }

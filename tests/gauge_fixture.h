@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
 
 namespace testing_support {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 // A record field read by value. The records are packed to 4 bytes, so in a
 // 64-bit build a pointer field may sit where a reference to it would be
@@ -22,6 +26,10 @@ T Copy(T value) {
 // The log as one line per entry ("key 0x1038C value 0",
 // "play sound\vornqexclick.wav", ...), for comparing sequences.
 std::vector<std::string> LogLines(const host::Host& host, bool keys_and_sounds_only = true);
+
+// Loads the built module `gauge_name` into `host`; if it cannot, fails the
+// test with the reason and returns null.
+host::Module* LoadGauge(host::Host& host, const std::string& gauge_name);
 
 // A host with the sound library loaded and one gauge of `gauge_name`
 // created (event 4 sent). Each test gets a fresh host and a fresh load of
@@ -47,7 +55,6 @@ class GaugeTest : public ::testing::Test {
     gauge_ = host_.CreateGauge(*module_);
     return *gauge_;
   }
-  // Update, then draw.
   const host::Frame& Cycle() {
     gauge_->Update();
     return gauge_->Draw();

@@ -248,21 +248,16 @@ void AudioDay(Bench& bench) {
   bench.Cycle();
 }
 
+void AudioLit(Bench& bench) {
+  PanelLights(bench.host.vars());
+  AudioDay(bench);
+}
+
 const State kAudioStates[] = {
     {.name = "audio-dark", .gauge = "orlaaudio", .reach = nullptr},
     {.name = "audio-day", .gauge = "orlaaudio", .reach = AudioDay},
-    {.name = "audio-night", .gauge = "orlaaudio",
-     .reach = [](Bench& bench) {
-       PanelLights(bench.host.vars());
-       AudioDay(bench);
-     },
-     .ambient = Ambient::kNight},
-    {.name = "audio-dusk", .gauge = "orlaaudio",
-     .reach = [](Bench& bench) {
-       PanelLights(bench.host.vars());
-       AudioDay(bench);
-     },
-     .ambient = Ambient::kDusk},
+    {.name = "audio-night", .gauge = "orlaaudio", .reach = AudioLit, .ambient = Ambient::kNight},
+    {.name = "audio-dusk", .gauge = "orlaaudio", .reach = AudioLit, .ambient = Ambient::kDusk},
     // DME 1 pressed: its latch and the receiver on, its lamp lit.
     {.name = "audio-dme1-on", .gauge = "orlaaudio",
      .reach = [](Bench& bench) {
@@ -282,20 +277,16 @@ void PfdDay(Bench& bench) {
   bench.Cycle();
 }
 
+void PfdLit(Bench& bench) {
+  PanelLights(bench.host.vars());
+  PfdDay(bench);
+}
+
 const State kPfdStates[] = {
     {.name = "pfdset-dark", .gauge = "orlapfdset", .reach = nullptr},
     // By day with the panel lights on: the legends lit over the face.
-    {.name = "pfdset-day-lit", .gauge = "orlapfdset",
-     .reach = [](Bench& bench) {
-       PanelLights(bench.host.vars());
-       PfdDay(bench);
-     }},
-    {.name = "pfdset-night", .gauge = "orlapfdset",
-     .reach = [](Bench& bench) {
-       PanelLights(bench.host.vars());
-       PfdDay(bench);
-     },
-     .ambient = Ambient::kNight},
+    {.name = "pfdset-day-lit", .gauge = "orlapfdset", .reach = PfdLit},
+    {.name = "pfdset-night", .gauge = "orlapfdset", .reach = PfdLit, .ambient = Ambient::kNight},
     // BARO right half twice (picture 2), DH-SET left half once (picture 3).
     {.name = "pfdset-knobs-turned", .gauge = "orlapfdset",
      .reach = [](Bench& bench) {

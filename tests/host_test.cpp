@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "host/fp_state.h"
@@ -13,11 +12,9 @@
 
 namespace {
 
-using testing_support::Copy;
-
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using testing_support::LogLines;
+using namespace testing_support;
 
 std::filesystem::path Gauges() { return host::DefaultGaugeDir(); }
 
@@ -49,9 +46,9 @@ TEST(ModuleLoading, RefusesWhatIsNotAGaugeModuleWithAReason) {
 
 TEST(ModuleLoading, RefusesAWrongModuleIdAndAnEmptyHeaderList) {
   host::Host host;
+  host::Module* module = LoadGauge(host, "orlahyd");
+  ASSERT_NE(module, nullptr);
   std::string error;
-  host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "orlahyd"), &error);
-  ASSERT_NE(module, nullptr) << error;
   // A second load of the same file shares its records: spoil them and see the
   // checks refuse it, then put them back.
   ModuleLinkage& linkage = module->linkage();
@@ -69,9 +66,8 @@ TEST(ModuleLoading, RefusesAWrongModuleIdAndAnEmptyHeaderList) {
 
 TEST(ModuleLoading, WritesTheServiceTableBeforeAnyCall) {
   host::Host host;
-  std::string error;
-  host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "orlaaudio"), &error);
-  ASSERT_NE(module, nullptr) << error;
+  host::Module* module = LoadGauge(host, "orlaaudio");
+  ASSERT_NE(module, nullptr);
   EXPECT_EQ(module->import_table()[0].service_id, 0x0Fu);
   EXPECT_EQ(Copy(module->import_table()[0].service_table), host::Host::ServiceTable());
   EXPECT_EQ(module->import_table()[1].service_id, 0u);
@@ -81,9 +77,8 @@ TEST(ModuleLoading, WritesTheServiceTableBeforeAnyCall) {
 TEST(ModuleLoading, AFreshLoadStartsFromFreshModuleState) {
   for (int load = 0; load < 2; ++load) {
     host::Host host;
-    std::string error;
-    host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "orlaaudio"), &error);
-    ASSERT_NE(module, nullptr) << error;
+    host::Module* module = LoadGauge(host, "orlaaudio");
+    ASSERT_NE(module, nullptr);
     host::Gauge* gauge = host.CreateGauge(*module);
     // The DME 1 latch starts at 0 on every load: the press switches it on.
     gauge->Click(60, 155);
@@ -101,9 +96,8 @@ int32_t GAUGE_CALL CountingTrigger(uint32_t, uint32_t) {
 
 TEST(ServiceTable, IsReadFromTheImportTableAtEveryCall) {
   host::Host host;
-  std::string error;
-  host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "orlaaudio"), &error);
-  ASSERT_NE(module, nullptr) << error;
+  host::Module* module = LoadGauge(host, "orlaaudio");
+  ASSERT_NE(module, nullptr);
   host::Gauge* gauge = host.CreateGauge(*module);
   HostServices replacement = *host::Host::ServiceTable();
   replacement.trigger_key_event = CountingTrigger;
@@ -117,9 +111,8 @@ TEST(ServiceTable, IsReadFromTheImportTableAtEveryCall) {
 
 TEST(ServiceTable, EveryOtherSlotIsATrapThatSaysWhichSlot) {
   host::Host host;
-  std::string error;
-  host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "orlaaudio"), &error);
-  ASSERT_NE(module, nullptr) << error;
+  host::Module* module = LoadGauge(host, "orlaaudio");
+  ASSERT_NE(module, nullptr);
   host::Gauge* gauge = host.CreateGauge(*module);
   HostServices* table = host::Host::ServiceTable();
   // Call the other slots as a module would, inside a call into it.
@@ -207,8 +200,8 @@ TEST(SeveralGauges, RunSideBySideWithoutInterfering) {
   ASSERT_TRUE(host.LoadSoundLibrary(host::DefaultSoundLibrary(), &error)) << error;
   std::vector<host::Gauge*> gauges;
   for (const char* name : {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"}) {
-    host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), name), &error);
-    ASSERT_NE(module, nullptr) << error;
+    host::Module* module = LoadGauge(host, name);
+    ASSERT_NE(module, nullptr);
     gauges.push_back(host.CreateGauge(*module));
   }
   host.vars().Set(0x2f1, 28.0);
@@ -236,9 +229,8 @@ TEST(SeveralGauges, RunSideBySideWithoutInterfering) {
 
 TEST(SeveralGauges, KeyEventsReachTheSimulatorSideInOrder) {
   host::Host host;
-  std::string error;
-  host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "VORN_Kestrel_FMC"), &error);
-  ASSERT_NE(module, nullptr) << error;
+  host::Module* module = LoadGauge(host, "VORN_Kestrel_FMC");
+  ASSERT_NE(module, nullptr);
   host::Gauge* gauge = host.CreateGauge(*module);
   std::vector<uint32_t> seen;
   host.OnKeyEvent([&](uint32_t id, uint32_t value) {
@@ -255,9 +247,8 @@ TEST(SeveralGauges, KeyEventsReachTheSimulatorSideInOrder) {
 // stands in for one) is caught in the log.
 TEST(ServiceTable, ACallThatChangesTheFloatingPointStateIsLogged) {
   host::Host host;
-  std::string error;
-  host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "VORN_Kestrel_FMC"), &error);
-  ASSERT_NE(module, nullptr) << error;
+  host::Module* module = LoadGauge(host, "VORN_Kestrel_FMC");
+  ASSERT_NE(module, nullptr);
   host::Gauge* gauge = host.CreateGauge(*module);
   const host::FpState before = host::ReadFpState();
   if (before.x87_control == 0) GTEST_SKIP() << "no x87 unit on this machine";
@@ -277,9 +268,8 @@ TEST(ServiceTable, ACallThatChangesTheFloatingPointStateIsLogged) {
 
 TEST(HostNotes, AnUnsimulatedVariableIsNotedOnce) {
   host::Host host;
-  std::string error;
-  host::Module* module = host.LoadModule(host::GaugeFile(Gauges(), "orlahyd"), &error);
-  ASSERT_NE(module, nullptr) << error;
+  host::Module* module = LoadGauge(host, "orlahyd");
+  ASSERT_NE(module, nullptr);
   host::Gauge* gauge = host.CreateGauge(*module);
   gauge->Update();
   gauge->Update();

@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -13,10 +12,7 @@
 
 namespace {
 
-using testing_support::LogLines;
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
+using namespace testing_support;
 
 constexpr uint32_t kBus = 0x2f1;
 constexpr uint32_t kLighting = 0x0a;
@@ -43,7 +39,6 @@ class HydraulicsTestBase : public testing_support::GaugeTest {
     vars().Set(kBus, bus);
     vars().Set(kLighting, lighting);
   }
-  // Runs `updates` updates, then draws; returns the needle's value.
   double NeedleAfter(int updates) {
     for (int i = 0; i < updates; ++i) gauge().Update();
     Draw();

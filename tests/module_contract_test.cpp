@@ -18,21 +18,8 @@ namespace {
 
 using host::LogEntry;
 using host::LogKind;
+using namespace testing_support;
 using tables::kClick;
-using testing_support::ChildLine;
-using testing_support::Copy;
-using testing_support::DescribeChain;
-using testing_support::DescribeMouseList;
-using testing_support::ExpectModuleRecords;
-using testing_support::Format;
-using testing_support::IconLine;
-using testing_support::Key;
-using testing_support::LogLines;
-using testing_support::LookedUp;
-using testing_support::MarkerLine;
-using testing_support::NamedBinds;
-using testing_support::StringLine;
-using testing_support::kFaceLine;
 
 // A simulation variable: a float, or a BCD-coded one in its low 32 bits.
 struct Input {
@@ -41,7 +28,6 @@ struct Input {
   bool bcd = false;
 };
 
-// A named variable and its value.
 struct Named {
   const char* name;
   int32_t value;
@@ -305,7 +291,6 @@ class ModuleContractAlone : public ContractTest {
   ModuleContractAlone() : ContractTest(false) {}
 };
 
-// Gauges that take clicks.
 class ClickingGauge : public ModuleContract {};
 
 // One line per drawn element, for comparing whole draws.

@@ -16,7 +16,7 @@
 namespace {
 
 using ::testing::ElementsAre;
-using testing_support::LogLines;
+using namespace testing_support;
 
 constexpr const char* kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
 
@@ -106,10 +106,8 @@ TEST(Click, AMissingSoundLibrarySilencesOnlyTheClick) {
   };
   for (const Press& press : presses) {
     host::Host host;  // no sound library loaded
-    std::string error;
-    host::Module* module =
-        host.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), press.gauge), &error);
-    ASSERT_NE(module, nullptr) << error;
+    host::Module* module = LoadGauge(host, press.gauge);
+    ASSERT_NE(module, nullptr);
     host::Gauge* gauge = host.CreateGauge(*module);
     gauge->Update();
     gauge->Draw();

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cmath>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -17,12 +15,8 @@
 namespace {
 
 using namespace tables::pfd;
+using namespace testing_support;
 using tables::kClick;
-using testing_support::Key;
-using testing_support::LogLines;
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 constexpr uint32_t kCounter = 0x01;
 constexpr uint32_t kLighting = 0x0a;

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -16,15 +15,9 @@ namespace {
 
 using host::DrawnElement;
 using host::Frame;
-using tables::radio::kFields;
-using tables::radio::kFirstField;
-using tables::radio::KeyArea;
-using tables::radio::kKeys;
-using tables::radio::Shows;
-using tables::radio::TextField;
-using testing_support::Format;
-using testing_support::Key;
-using testing_support::LogLines;
+using host::Hex;
+using namespace tables::radio;
+using namespace testing_support;
 
 class RadioDisplayTest : public testing_support::GaugeTest {
  public:
@@ -69,8 +62,6 @@ std::string ExpectedAtc(uint32_t v) {
   for (int shift : {12, 8, 4, 0}) number = Append(number, Group(v, shift));
   return std::to_string(number);  // at most 15151515: exact in single precision
 }
-
-std::string Hex(uint32_t value) { return Format("0x%X", value); }
 
 std::vector<std::string> Press(const KeyArea& key) {
   return {Key(key.key_event), Format(R"(play "%s" "" 0)", key.click)};
@@ -230,8 +221,7 @@ TEST_F(RadioDisplayTest, AdfExtensionIsTakenAtUpdateOnly) {
 // ---- display power and lit legends ------------------------------------------
 
 TEST_F(RadioDisplayTest, TextShowsOnlyWithDisplayPowerExactlyOne) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double powers[] = {1.0, 0.0, 0.999, 2.0, nan, -1.0, std::nextafter(1.0, 2.0), 1.0, 0.0};
+  const double powers[] = {1.0, 0.0, 0.999, 2.0, kNaN, -1.0, std::nextafter(1.0, 2.0), 1.0, 0.0};
   uint32_t v = 0x1850;
   for (double power : powers) {
     vars().Set(kDisplayPowerVar, power);
@@ -266,8 +256,7 @@ TEST_F(RadioDisplayTest, TextShowsOnlyWithDisplayPowerExactlyOne) {
 }
 
 TEST_F(RadioDisplayTest, LegendsLightOnlyWithLightingAndPowerBothOne) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double values[] = {1.0, 0.0, 0.999, 2.0, nan};
+  const double values[] = {1.0, 0.0, 0.999, 2.0, kNaN};
   for (double lighting : values) {
     for (double power : values) {
       vars().Set(kLightingVar, lighting);

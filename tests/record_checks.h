@@ -5,21 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
+#include "host/text_format.h"
 
 namespace testing_support {
 
-// printf into a std::string of at most 199 characters.
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-  char line[200];
-  std::snprintf(line, sizeof line, format, args...);
-  return line;
-}
+using host::Format;
 
 // Every bit set in any of `words`: 0 when all of them are 0.
 template <size_t N>

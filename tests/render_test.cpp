@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <limits>
 #include <numbers>
@@ -15,7 +14,9 @@
 
 #include "bench/render.h"
 #include "host/host.h"
+#include "host/text_format.h"
 #include "tests/drawn_gauge.h"
+#include "tests/gauge_fixture.h"
 
 namespace {
 
@@ -27,11 +28,7 @@ using bench::Rgba;
 
 constexpr double kDegree = std::numbers::pi / 180.0;
 
-std::string Describe(const Rgba& p) {
-  char text[40];
-  std::snprintf(text, sizeof text, "(%d, %d, %d, %d)", p.r, p.g, p.b, p.a);
-  return text;
-}
+std::string Describe(const Rgba& p) { return host::Format("(%d, %d, %d, %d)", p.r, p.g, p.b, p.a); }
 
 // A drawn gauge, with the ways these tests draw and take apart its frames.
 class GaugeBench : public testing_support::DrawnGauge {
@@ -49,13 +46,11 @@ class GaugeBench : public testing_support::DrawnGauge {
     options.mouse_overlay = overlay;
     return bench::RenderFrame(host, *gauge, frame, pictures, fonts, options);
   }
-  // The last frame without the elements of one kind.
   host::Frame FrameWithout(uint32_t kind) const {
     host::Frame frame = gauge->last_frame();
     std::erase_if(frame.elements, [&](const host::DrawnElement& e) { return e.kind == kind; });
     return frame;
   }
-  // The last frame's face alone.
   host::Frame FaceOnly() const {
     host::Frame frame = gauge->last_frame();
     frame.elements.resize(std::min<size_t>(frame.elements.size(), 1));
@@ -135,11 +130,11 @@ double Wrapped(double radians) {
 
 class NeedleTest : public ::testing::Test {
  protected:
+  void SetUp() override { ASSERT_TRUE(hyd.ok()); }
   GaugeBench hyd{"orlahyd"};
 };
 
 TEST_F(NeedleTest, PointsAtTheScalePointsAndTurnsClockwiseBetweenThem) {
-  ASSERT_TRUE(hyd.ok());
   const NeedleElement& needle = HydraulicsNeedle(*hyd.gauge);
   const double at_zero = std::atan2(50 - 38, 218 - 240);    // towards (218, 50)
   const double at_1500 = std::atan2(24 - 38, 258 - 240);    // towards (258, 24)
@@ -185,7 +180,6 @@ TEST(NeedleAngle, ChoosesTheClockwiseTurnAndTheSegmentOfTheValue) {
 // The drawn needle's far end, from the pixels a needle changes, lies in
 // the direction NeedleAngle gives, at the needle's length from the pivot.
 TEST_F(NeedleTest, DrawnNeedleTipPointsWhereTheAngleSays) {
-  ASSERT_TRUE(hyd.ok());
   const NeedleElement& needle = HydraulicsNeedle(*hyd.gauge);
   const Picture* bitmap = hyd.pictures.Find(0x1200);
   ASSERT_NE(bitmap, nullptr);
@@ -228,7 +222,6 @@ TEST_F(NeedleTest, DrawnNeedleTipPointsWhereTheAngleSays) {
 }
 
 TEST_F(NeedleTest, NotFiniteValueDrawsNoNeedleAndIsNoted) {
-  ASSERT_TRUE(hyd.ok());
   host::Frame frame = hyd.gauge->last_frame();
   host::DrawnElement* drawn = hyd.Find(frame, 0x1200);
   ASSERT_NE(drawn, nullptr);
@@ -554,12 +547,11 @@ TEST(Lighting, AmbientNamesReadBack) {
 
 TEST(RenderGauge, DrawsAGaugeNeverDrawnAsItsFirstDraw) {
   host::Host host;
-  std::string error;
-  host::Module* module =
-      host.LoadModule(host::GaugeFile(host::DefaultGaugeDir(), "orlapfdset"), &error);
-  ASSERT_NE(module, nullptr) << error;
+  host::Module* module = testing_support::LoadGauge(host, "orlapfdset");
+  ASSERT_NE(module, nullptr);
   host::Gauge* gauge = host.CreateGauge(*module);
   bench::GaugePictures pictures;
+  std::string error;
   ASSERT_TRUE(pictures.LoadFile(std::string(SOURCE_DIR) + "/build/win32/gauges/orlapfdset.gau",
                                 &error))
       << error;
