@@ -10,8 +10,6 @@
 
 #include "host/host.h"
 
-// ---- counting allocator -------------------------------------------------------
-
 extern "C" void* __libc_malloc(size_t);
 extern "C" void* __libc_calloc(size_t, size_t);
 extern "C" void* __libc_realloc(void*, size_t);

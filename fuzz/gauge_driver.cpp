@@ -99,11 +99,8 @@ struct Bench {
       loaded[i].gauge = host.CreateGauge(*module);
       loaded[i].gauge->Update();
     }
-    std::set<uint32_t> ids;
-    for (const host::LogEntry& entry : host.log()) {
-      if (entry.kind == host::LogKind::kLookup) ids.insert(entry.id);
-    }
     for (Loaded& l : loaded) l.gauge->Draw();
+    std::set<uint32_t> ids;
     for (const host::LogEntry& entry : host.log()) {
       if (entry.kind == host::LogKind::kLookup) ids.insert(entry.id);
     }

@@ -1,5 +1,6 @@
 #include "gauge_sound/resolve.h"
 
+#include <algorithm>
 #include <cctype>
 #include <system_error>
 #include <vector>
@@ -8,14 +9,9 @@ namespace gauge_sound {
 namespace {
 
 bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+    return std::tolower(x) == std::tolower(y);
+  });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "host/elf_check.h"
 
 #include <elf.h>
+#include <link.h>
 
 #include <cstring>
 #include <fstream>
@@ -12,48 +13,23 @@ namespace host {
 namespace {
 
 // The records of this process's own class: a module must match it.
-#if __SIZEOF_POINTER__ == 8
-using Ehdr = Elf64_Ehdr;
-using Phdr = Elf64_Phdr;
-using Shdr = Elf64_Shdr;
-using Dyn = Elf64_Dyn;
-using Sym = Elf64_Sym;
-using Rela = Elf64_Rela;
-using Rel = Elf64_Rel;
-constexpr unsigned char kClass = ELFCLASS64;
-constexpr const char* kClassName = "64-bit";
-#else
-using Ehdr = Elf32_Ehdr;
-using Phdr = Elf32_Phdr;
-using Shdr = Elf32_Shdr;
-using Dyn = Elf32_Dyn;
-using Sym = Elf32_Sym;
-using Rela = Elf32_Rela;
-using Rel = Elf32_Rel;
-constexpr unsigned char kClass = ELFCLASS32;
-constexpr const char* kClassName = "32-bit";
-#endif
-
-inline uint64_t SymbolOf(uint64_t info) {
-#if __SIZEOF_POINTER__ == 8
-  return ELF64_R_SYM(info);
-#else
-  return ELF32_R_SYM(info);
-#endif
+using Ehdr = ElfW(Ehdr);
+using Phdr = ElfW(Phdr);
+using Shdr = ElfW(Shdr);
+using Dyn = ElfW(Dyn);
+using Sym = ElfW(Sym);
+using Rela = ElfW(Rela);
+using Rel = ElfW(Rel);
+constexpr unsigned char kClass = __ELF_NATIVE_CLASS == 64 ? ELFCLASS64 : ELFCLASS32;
+constexpr const char* kClassName = __ELF_NATIVE_CLASS == 64 ? "64-bit" : "32-bit";
+constexpr unsigned char kData =
+    __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? ELFDATA2LSB : ELFDATA2MSB;
+constexpr uint64_t SymbolOf(uint64_t info) {
+  return __ELF_NATIVE_CLASS == 64 ? ELF64_R_SYM(info) : ELF32_R_SYM(info);
 }
-inline uint64_t TypeOf(uint64_t info) {
-#if __SIZEOF_POINTER__ == 8
-  return ELF64_R_TYPE(info);
-#else
-  return ELF32_R_TYPE(info);
-#endif
+constexpr uint64_t TypeOf(uint64_t info) {
+  return __ELF_NATIVE_CLASS == 64 ? ELF64_R_TYPE(info) : ELF32_R_TYPE(info);
 }
-
-#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-constexpr unsigned char kData = ELFDATA2LSB;
-#else
-constexpr unsigned char kData = ELFDATA2MSB;
-#endif
 
 // This machine, and the relocation type its loader counts as relative
 // (DT_RELACOUNT): the loader asserts, ending the process, when a counted
@@ -370,30 +346,28 @@ class Checker {
     return true;
   }
 
-  // [address, address + size) inside one loaded segment: inside its bytes
+  // The loaded segment holding [address, address + size): inside its bytes
   // from the file, or (`memory`) anywhere in what it maps.
-  bool InLoaded(uint64_t address, uint64_t size, bool memory) const {
+  const Phdr* LoadedAt(uint64_t address, uint64_t size, bool memory) const {
     for (const Phdr* p : loads_) {
       const uint64_t extent = memory ? p->p_memsz : p->p_filesz;
       if (address >= p->p_vaddr && address - p->p_vaddr <= extent &&
           size <= extent - (address - p->p_vaddr)) {
-        return true;
+        return p;
       }
     }
-    return false;
+    return nullptr;
+  }
+  bool InLoaded(uint64_t address, uint64_t size, bool memory) const {
+    return LoadedAt(address, size, memory) != nullptr;
   }
 
   // The file offset of `size` bytes at `address` inside a loaded segment's
   // bytes from the file.
   bool FileOffset(uint64_t address, uint64_t size, uint64_t* offset) const {
-    for (const Phdr* p : loads_) {
-      if (address >= p->p_vaddr && address - p->p_vaddr <= p->p_filesz &&
-          size <= p->p_filesz - (address - p->p_vaddr)) {
-        *offset = p->p_offset + (address - p->p_vaddr);
-        return true;
-      }
-    }
-    return false;
+    const Phdr* p = LoadedAt(address, size, false);
+    if (p != nullptr) *offset = p->p_offset + (address - p->p_vaddr);
+    return p != nullptr;
   }
 
   const uint8_t* data_;

@@ -1,5 +1,6 @@
 #include "host/host.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 #include <utility>
@@ -11,32 +12,23 @@
 
 namespace host {
 
-// ---- the log ----------------------------------------------------------------
-
 std::string LogEntry::Describe() const {
   switch (kind) {
-    case LogKind::kKeyEvent:
-      return "key " + Hex(id) + " value " + std::to_string(value);
+    case LogKind::kKeyEvent: return "key " + Hex(id) + " value " + std::to_string(value);
     case LogKind::kPlaySound:
       return "play \"" + name + "\" \"" + alias + "\" " + std::to_string(flags);
-    case LogKind::kStopSound:
-      return "stop \"" + name + "\"";
-    case LogKind::kTerminateSounds:
-      return "terminate sounds";
-    case LogKind::kTrappedSlot:
-      return "unexpected service slot " + std::to_string(id);
+    case LogKind::kStopSound: return "stop \"" + name + "\"";
+    case LogKind::kTerminateSounds: return "terminate sounds";
+    case LogKind::kTrappedSlot: return "unexpected service slot " + std::to_string(id);
     case LogKind::kNamedBind:
       return "bind \"" + name + "\" " + (value != 0 ? "bound" : "unbound");
-    case LogKind::kLookup:
-      return "lookup " + Hex(id);
+    case LogKind::kLookup: return "lookup " + Hex(id);
     case LogKind::kFpStateChanged:
       return Format("floating-point state changed: x87 control 0x%04" PRIX32 ", MXCSR 0x%04" PRIX32,
                     id, value);
   }
   return "?";
 }
-
-// ---- variables --------------------------------------------------------------
 
 void Variables::Set(uint32_t id, double value) { values_[id] = Value{false, value, 0}; }
 
@@ -100,8 +92,6 @@ bool Variables::Lookup(ModuleVar& var) const {
   }
   return true;
 }
-
-// ---- the services -----------------------------------------------------------
 
 namespace {
 
@@ -194,9 +184,6 @@ ServingScope::~ServingScope() {
   if (!(now == fp_)) ServiceCalls::FpStateChanged(now);
   serving = saved_;
 }
-}  // namespace
-
-namespace {
 
 template <size_t... Slots>
 HostServices MakeServiceTable(std::index_sequence<Slots...>) {
@@ -217,8 +204,6 @@ HostServices* Host::ServiceTable() {
   static HostServices table = MakeServiceTable(std::make_index_sequence<kHostServiceSlots>());
   return &table;
 }
-
-// ---- modules ----------------------------------------------------------------
 
 Module::~Module() = default;
 
@@ -241,18 +226,15 @@ Host::~Host() {
 }
 
 bool Host::NotedUnknown(uint32_t var_id) {
-  for (uint32_t seen : unknown_vars_) {
-    if (seen == var_id) return true;
+  if (std::find(unknown_vars_.begin(), unknown_vars_.end(), var_id) != unknown_vars_.end()) {
+    return true;
   }
   unknown_vars_.push_back(var_id);
   return false;
 }
 
 void Host::Note(const std::string& note) {
-  for (const std::string& seen : notes_) {
-    if (seen == note) return;
-  }
-  notes_.push_back(note);
+  if (std::find(notes_.begin(), notes_.end(), note) == notes_.end()) notes_.push_back(note);
 }
 
 bool Host::LoadSoundLibrary(const std::filesystem::path& path, std::string* error) {
@@ -321,12 +303,9 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string_view gau
   if (header->element_list == nullptr || *header->element_list == nullptr) {
     return fail("its gauge header has no elements");
   }
-  if (!gauge.empty()) {
-    const std::string found = module->name();
-    if (found != gauge) {
-      return fail("it holds the gauge '" + found + "', not '" + std::string(gauge) +
-                  "' (a copy of another gauge's file under this name?)");
-    }
+  if (const std::string found = module->name(); !gauge.empty() && found != gauge) {
+    return fail("it holds the gauge '" + found + "', not '" + std::string(gauge) +
+                "' (a copy of another gauge's file under this name?)");
   }
 
   module->import_table_[0].service_table = ServiceTable();
@@ -342,15 +321,15 @@ void Host::UnloadModule(Module* module) {
   for (size_t i = gauges_.size(); i-- > 0;) {
     if (&gauges_[i]->module() == module) DestroyGauge(gauges_[i].get());
   }
-  for (size_t i = 0; i < modules_.size(); ++i) {
-    if (modules_[i].get() != module) continue;
-    {
-      ServingScope scope(this, nullptr);
-      if (module->linkage_->module_deinit != nullptr) module->linkage_->module_deinit();
-    }
-    modules_.erase(modules_.begin() + static_cast<std::ptrdiff_t>(i));
-    return;
+  const auto it = std::find_if(modules_.begin(), modules_.end(),
+                               [&](const auto& held) { return held.get() == module; });
+  if (it == modules_.end()) return;
+  const auto index = it - modules_.begin();  // module_deinit may reach a handler that loads more
+  {
+    ServingScope scope(this, nullptr);
+    if (module->linkage_->module_deinit != nullptr) module->linkage_->module_deinit();
   }
+  modules_.erase(modules_.begin() + index);
 }
 
 Gauge* Host::CreateGauge(Module& module) {
@@ -362,15 +341,13 @@ Gauge* Host::CreateGauge(Module& module) {
 }
 
 void Host::DestroyGauge(Gauge* gauge) {
-  for (size_t i = 0; i < gauges_.size(); ++i) {
-    if (gauges_[i].get() != gauge) continue;
-    if (gauge->alive()) gauge->Kill();
-    gauges_.erase(gauges_.begin() + static_cast<std::ptrdiff_t>(i));
-    return;
-  }
+  const auto it = std::find_if(gauges_.begin(), gauges_.end(),
+                               [&](const auto& held) { return held.get() == gauge; });
+  if (it == gauges_.end()) return;
+  const auto index = it - gauges_.begin();  // the kill may reach a handler that creates more
+  if (gauge->alive()) gauge->Kill();
+  gauges_.erase(gauges_.begin() + index);
 }
-
-// ---- gauges -----------------------------------------------------------------
 
 namespace {
 // Guards against records that loop or never end.

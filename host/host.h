@@ -49,7 +49,6 @@ struct LogEntry {
   std::string name = {};  // the sound's file name, or the named variable's name
   std::string alias = {}; // GaugePlaySound's second argument
   std::string resolved = {};  // the sound file found for `file`, or ""
-
   int32_t flags = 0;     // GaugePlaySound's third argument
 
   std::string Describe() const;  // one line, e.g. "key 0x1038C value 0"
@@ -99,7 +98,6 @@ class Variables {
 // ---- modules ----------------------------------------------------------------
 
 class Host;
-class Gauge;
 
 // One loaded gauge module file.
 class Module {

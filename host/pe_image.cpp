@@ -23,8 +23,10 @@ class Reader {
  public:
   Reader(const std::vector<uint8_t>& file, std::string* error) : file_(file), error_(error) {}
 
-  bool U16(uint64_t offset, uint16_t* value) { return Read(offset, value, 2); }
-  bool U32(uint64_t offset, uint32_t* value) { return Read(offset, value, 4); }
+  template <typename T>
+  bool Read(uint64_t offset, T* value) {
+    return At(file_, offset, value) || Fail("the file ends too early");
+  }
 
   bool Fail(const std::string& why) {
     if (error_ != nullptr && error_->empty()) *error_ = why;
@@ -33,15 +35,14 @@ class Reader {
 
   // The file offset of `size` bytes at `rva`, inside one section's data.
   bool Map(uint32_t rva, uint32_t size, uint64_t* offset) {
-    for (const PeSection& s : sections) {
-      const uint64_t span = std::max(s.virtual_size, s.raw_size);
-      if (rva < s.rva || rva - s.rva >= span) continue;
-      const uint64_t inside = rva - s.rva;
-      if (inside + size > s.raw_size || s.raw_offset + inside + size > file_.size()) break;
-      *offset = s.raw_offset + inside;
-      return true;
+    const PeSection* s = SectionOf(rva);
+    const uint64_t inside = s != nullptr ? rva - s->rva : 0;
+    if (s == nullptr || inside + size > s->raw_size ||
+        s->raw_offset + inside + size > file_.size()) {
+      return Fail("an address in the file points outside its sections");
     }
-    return Fail("an address in the file points outside its sections");
+    *offset = s->raw_offset + inside;
+    return true;
   }
 
   const PeSection* SectionOf(uint32_t rva) const {
@@ -78,12 +79,6 @@ class Reader {
   std::vector<PeSection> sections;
 
  private:
-  bool Read(uint64_t offset, void* value, size_t size) {
-    if (offset + size > file_.size()) return Fail("the file ends too early");
-    std::memcpy(value, file_.data() + offset, size);  // little-endian, as the file
-    return true;
-  }
-
   const std::vector<uint8_t>& file_;
   std::string* error_;
 };
@@ -98,13 +93,13 @@ template <typename Visit, typename Named>
 bool ResourceLevel(Reader& r, uint64_t root, uint32_t directory, int* named, Visit visit,
                    Named named_entry) {
   uint16_t named_count, id_count;
-  if (!r.U16(root + directory + 12, &named_count) || !r.U16(root + directory + 14, &id_count)) {
+  if (!r.Read(root + directory + 12, &named_count) || !r.Read(root + directory + 14, &id_count)) {
     return false;
   }
   for (uint32_t i = 0; i < static_cast<uint32_t>(named_count) + id_count; ++i) {
     uint32_t name, target;
     const uint64_t entry = root + directory + 16 + 8ull * i;
-    if (!r.U32(entry, &name) || !r.U32(entry + 4, &target)) return false;
+    if (!r.Read(entry, &name) || !r.Read(entry + 4, &target)) return false;
     if ((name & kNamed) != 0) {
       if (!named_entry(name)) return false;
       ++*named;
@@ -140,7 +135,7 @@ bool ReadResources(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
       return level(ids & ~kSubdirectory, [&](uint32_t language, uint32_t data) {
         if ((data & kSubdirectory) != 0) return r.Fail("a resource nests too deep");
         uint32_t data_rva, data_size;
-        if (!r.U32(root + data, &data_rva) || !r.U32(root + data + 4, &data_size)) return false;
+        if (!r.Read(root + data, &data_rva) || !r.Read(root + data + 4, &data_size)) return false;
         if (type == kResourceTypeBitmap && data_size > kMaxBitmapBytes) {
           return r.Fail("bitmap " + Hex(id) + " is " + std::to_string(data_size) +
                         " bytes, more than the largest picture takes (" +
@@ -168,26 +163,25 @@ bool ReadExports(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
   uint64_t dir;
   if (!r.Map(rva, std::min<uint32_t>(size, 40), &dir)) return false;
   uint32_t name_rva, function_count, name_count, functions, names, ordinals;
-  if (!r.U32(dir + 12, &name_rva) || !r.U32(dir + 20, &function_count) ||
-      !r.U32(dir + 24, &name_count) || !r.U32(dir + 28, &functions) ||
-      !r.U32(dir + 32, &names) || !r.U32(dir + 36, &ordinals)) {
+  if (!r.Read(dir + 12, &name_rva) || !r.Read(dir + 20, &function_count) ||
+      !r.Read(dir + 24, &name_count) || !r.Read(dir + 28, &functions) ||
+      !r.Read(dir + 32, &names) || !r.Read(dir + 36, &ordinals)) {
     return false;
   }
   if (!r.String(name_rva, &image->export_name)) return false;
   if (name_count > 65536) return r.Fail("the export directory claims too many names");
   for (uint32_t i = 0; i < name_count; ++i) {
     uint64_t name_at, ordinal_at, function_at;
-    uint32_t entry_name;
+    uint32_t entry_name, function_rva;
     uint16_t ordinal;
-    uint32_t function_rva;
     PeExport e;
-    if (!r.Map(names + 4 * i, 4, &name_at) || !r.U32(name_at, &entry_name) ||
+    if (!r.Map(names + 4 * i, 4, &name_at) || !r.Read(name_at, &entry_name) ||
         !r.String(entry_name, &e.name) || !r.Map(ordinals + 2 * i, 2, &ordinal_at) ||
-        !r.U16(ordinal_at, &ordinal)) {
+        !r.Read(ordinal_at, &ordinal)) {
       return false;
     }
     if (ordinal >= function_count) return r.Fail("an export's ordinal is out of range");
-    if (!r.Map(functions + 4u * ordinal, 4, &function_at) || !r.U32(function_at, &function_rva)) {
+    if (!r.Map(functions + 4u * ordinal, 4, &function_at) || !r.Read(function_at, &function_rva)) {
       return false;
     }
     e.rva = function_rva;
@@ -202,8 +196,8 @@ bool ReadImports(Reader& r, uint32_t rva, PeImage* image) {
     uint64_t descriptor;
     if (!r.Map(rva + 20 * i, 20, &descriptor)) return false;
     uint32_t lookup, name_rva, thunks;
-    if (!r.U32(descriptor, &lookup) || !r.U32(descriptor + 12, &name_rva) ||
-        !r.U32(descriptor + 16, &thunks)) {
+    if (!r.Read(descriptor, &lookup) || !r.Read(descriptor + 12, &name_rva) ||
+        !r.Read(descriptor + 16, &thunks)) {
       return false;
     }
     if (lookup == 0 && name_rva == 0 && thunks == 0) return true;
@@ -247,8 +241,6 @@ void ReadPeHeaders(const std::vector<uint8_t>& file, PeHeaders* headers) {
   h.optional_in_file = optional + 96 <= file.size();
   if (h.optional_in_file) {
     At(file, optional + 28, &h.image_base);
-    At(file, optional + 56, &h.size_of_image);
-    At(file, optional + 70, &h.dll_characteristics);
     At(file, optional + 92, &h.directory_count);
   }
   for (uint32_t i = 0; i < std::min(h.directory_count, kMaxDirectories); ++i) {
@@ -320,10 +312,7 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
   uint32_t rva, size;
   if (!directory(0, &rva, &size) || (rva != 0 && !ReadExports(r, rva, size, image))) return false;
   if (!directory(1, &rva, &size) || (rva != 0 && !ReadImports(r, rva, image))) return false;
-  if (!directory(2, &rva, &size) || (rva != 0 && !ReadResources(r, rva, size, image))) {
-    return false;
-  }
-  return true;
+  return directory(2, &rva, &size) && (rva == 0 || ReadResources(r, rva, size, image));
 }
 
 bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error) {
@@ -352,11 +341,9 @@ bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string*
     return false;
   }
   std::string why;
-  if (!ParsePeImage(file, image, &why)) {
-    if (error) *error = path.string() + ": " + why;
-    return false;
-  }
-  return true;
+  if (ParsePeImage(file, image, &why)) return true;
+  if (error) *error = path.string() + ": " + why;
+  return false;
 }
 
 }  // namespace host

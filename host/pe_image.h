@@ -64,8 +64,6 @@ struct PeHeaders {
   // first 96 bytes.
   bool optional_in_file = false;
   uint32_t image_base = 0;
-  uint32_t size_of_image = 0;
-  uint16_t dll_characteristics = 0;  // 0x0040 dynamic base
   uint32_t directory_count = 0;
   // The data directories the optional header claims (at most 16), up to
   // the first the file does not hold.
@@ -105,9 +103,8 @@ struct PeImage {
 };
 
 // Reads `path`; on failure returns false and says why in `error`, starting
-// with the path. The
-// resources' bytes together never exceed the file's size: a file whose
-// resources share their data is refused.
+// with the path. The resources' bytes together never exceed the file's size:
+// a file whose resources share their data is refused.
 bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error);
 bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string* error);
 

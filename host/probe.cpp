@@ -23,6 +23,7 @@ bool ProbeModule(const std::filesystem::path& path, ProbeReport* report, const P
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 
 #include "host/host.h"
 
@@ -33,8 +34,7 @@ namespace {
 // "error ..." (a refusal by the host core).
 void Say(int fd, const std::string& line) {
   const std::string text = line + "\n";
-  size_t done = 0;
-  while (done < text.size()) {
+  for (size_t done = 0; done < text.size();) {
     const ssize_t n = write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
@@ -142,15 +142,11 @@ bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
 
   std::string error;
   bool finished = false;
-  size_t start = 0;
-  while (start < said.size()) {
-    size_t end = said.find('\n', start);
-    if (end == std::string::npos) end = said.size();
-    const std::string line = said.substr(start, end - start);
+  std::istringstream lines(said);
+  for (std::string line; std::getline(lines, line);) {
     if (line.rfind("stage ", 0) == 0) report->stage = line.substr(6);
     if (line.rfind("error ", 0) == 0) error = line.substr(6);
     if (line == "ok") finished = true;
-    start = end + 1;
   }
   const std::string during = report->stage.empty() ? "" : " while " + report->stage;
   if (report->timed_out) {

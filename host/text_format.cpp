@@ -15,13 +15,9 @@ std::string Format(const char* format, ...) {
   const int length = std::vsnprintf(small, sizeof small, format, args);
   va_end(args);
   std::string text;
-  if (length < 0) {
-    va_end(again);
-    return text;
-  }
-  if (static_cast<size_t>(length) < sizeof small) {
+  if (length >= 0 && static_cast<size_t>(length) < sizeof small) {
     text.assign(small, static_cast<size_t>(length));
-  } else {
+  } else if (length >= 0) {
     text.resize(static_cast<size_t>(length));
     std::vsnprintf(text.data(), text.size() + 1, format, again);
   }

@@ -1,16 +1,11 @@
 #include "tools/gauge_check/check_file.h"
 
+#include <algorithm>
+
 #include "tools/gauge_check/running_checks.h"
 #include "tools/gauge_check/static_checks.h"
 
 namespace gauge_check {
-namespace {
-
-bool StartsWith(const std::vector<uint8_t>& bytes, const char* magic, size_t size) {
-  return bytes.size() >= size && std::equal(magic, magic + size, bytes.begin());
-}
-
-}  // namespace
 
 Report CheckFile(const std::string& path, const Options& options) {
   Report report(path);
@@ -20,7 +15,8 @@ Report CheckFile(const std::string& path, const Options& options) {
     report.Unreadable(why);
     return report;
   }
-  if (StartsWith(bytes, "\x7F" "ELF", 4)) {
+  const char elf[] = "\x7F" "ELF";
+  if (bytes.size() >= 4 && std::equal(elf, elf + 4, bytes.begin())) {
     CheckNativeModule(path, options, report);
     return report;
   }

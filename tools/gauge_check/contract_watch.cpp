@@ -1,5 +1,6 @@
 #include "tools/gauge_check/contract_watch.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if !defined(_WIN32)
@@ -55,13 +56,6 @@ bool LoadedMemory::Read(uint64_t address, void* out, size_t size) const {
   return true;
 }
 
-const Region* LoadedMemory::RegionOf(uint64_t address) const {
-  for (const Region& r : regions_) {
-    if (address >= r.start && address - r.start < r.size) return &r;
-  }
-  return nullptr;
-}
-
 ContractWatch::ContractWatch(const std::vector<RecordSpan>& spans, int64_t delta) {
   for (const RecordSpan& span : spans) {
     Snapshot s{span, span.address + static_cast<uint64_t>(delta), std::vector<uint8_t>(span.size)};
@@ -111,11 +105,9 @@ void ContractWatch::Check(host::Host& host, const host::Gauge* gauge, const std:
     bool reported = false;
     for (uint32_t at = 0; at < s.span.size && !reported; ++at) {
       if (now[at] == s.bytes[at]) continue;
-      bool host_owned = false;
-      for (const auto& [offset, width] : s.span.host_owned) {
-        host_owned = host_owned || (at >= offset && at < offset + width);
-      }
-      if (host_owned) {
+      if (std::any_of(s.span.host_owned.begin(), s.span.host_owned.end(), [at](const auto& owned) {
+            return at >= owned.first && at < owned.first + owned.second;
+          })) {
         s.bytes[at] = now[at];
         continue;
       }

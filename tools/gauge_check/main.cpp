@@ -1,7 +1,6 @@
 // gauge-check FILE...: proves gauge module files against the frame's
 // contract before a simulator loads them (docs/gauge-check.md).
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 

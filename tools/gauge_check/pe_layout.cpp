@@ -93,19 +93,16 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
   }
   layout->machine = h.machine;
   layout->characteristics = h.characteristics;
-  layout->magic = h.magic;
-  if (layout->magic == kMagicPe32Plus) {
+  if (h.magic == kMagicPe32Plus) {
     return fail("a PE32+ optional header: a 64-bit library, which a 32-bit simulator cannot load");
   }
-  if (layout->magic != kMagicPe32) {
-    return fail("optional header magic " + std::to_string(layout->magic) + ", not PE32 (0x10B)");
+  if (h.magic != kMagicPe32) {
+    return fail("optional header magic " + std::to_string(h.magic) + ", not PE32 (0x10B)");
   }
   if (h.optional_size < 96 || !h.optional_in_file) {
     return fail("the PE32 optional header is cut short");
   }
   layout->image_base = h.image_base;
-  layout->size_of_image = h.size_of_image;
-  layout->dll_characteristics = h.dll_characteristics;
   if (h.section_count > 96) return fail(std::to_string(h.section_count) + " sections (at most 96)");
   for (const host::PeSection& read : h.sections) {
     PeSection section;

@@ -22,12 +22,9 @@ struct PeSection : host::PeSection {
 };
 
 struct PeLayout {
-  uint16_t magic = 0;            // 0x10B PE32, 0x20B PE32+
   uint16_t machine = 0;
   uint16_t characteristics = 0;  // 0x0001 relocations stripped, 0x2000 DLL
-  uint16_t dll_characteristics = 0;  // 0x0040 dynamic base
   uint32_t image_base = 0;
-  uint32_t size_of_image = 0;
   std::vector<PeSection> sections;
   bool has_relocation_directory = false;
   // RVAs of the 32-bit words the loader fixes up, each with the RVA of its

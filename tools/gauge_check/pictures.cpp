@@ -24,11 +24,7 @@ bool ReadDib(const std::vector<uint8_t>& bytes, Dib* dib, std::string* why) {
     std::memcpy(&v, bytes.data() + at, 4);
     return v;
   };
-  auto u16 = [&](size_t at) {
-    uint16_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 2);
-    return v;
-  };
+  auto u16 = [&](size_t at) { return static_cast<uint16_t>(u32(at)); };  // at most at 14
   if (bytes.size() < 40) return *why = Format("%zu bytes, shorter than a header", bytes.size()), false;
   if (u32(0) != 40) return *why = Format("a %u-byte header", u32(0)), false;
   const int32_t width = static_cast<int32_t>(u32(4));

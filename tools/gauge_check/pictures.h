@@ -6,7 +6,6 @@
 // picture sits on black.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 #include "tools/gauge_check/records.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <set>
 
 #include "frame/elements.h"
@@ -153,7 +153,6 @@ class Walker {
                    const std::string& field) {
     uint64_t value = 0;
     m_.Read(base + offset, &value, o_.ptr);
-    ++facts_.pointers;
     if (value != 0 && m_.relocatable_format() && !m_.Relocated(base + offset)) {
       report_.Fail("reloc-missing", Where(record, base, offset, field),
                    "a base relocation for the pointer " + Hex(value),
@@ -166,7 +165,6 @@ class Walker {
   void Callback(const std::string& record, uint64_t base, uint32_t offset,
                 const std::string& field) {
     const uint64_t target = Pointer(record, base, offset, field);
-    ++facts_.callbacks;
     const Region* region = m_.RegionOf(target);
     if (target == 0 || region == nullptr || !region->executable) {
       report_.Fail("callback-in-code", Where(record, base, offset, field),
@@ -319,10 +317,8 @@ void Walker::Header(uint64_t at) {
     Chain(root, Where("element_list slot", slot, 0, "root element"));
   }
   report_.Ran("mouse-list-form", "the mouse list: one parent, the children, a parent end, the end");
-  if (Readable(mouse, o_.rect_size, "a MouseRect list",
-               Where("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects"))) {
-    MouseList(mouse, Where("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects"));
-  }
+  const std::string mouse_from = Where("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects");
+  if (Readable(mouse, o_.rect_size, "a MouseRect list", mouse_from)) MouseList(mouse, mouse_from);
   facts_.complete = true;
 }
 
@@ -376,15 +372,9 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
   }
   if (!Readable(at, size, Format("a whole %s record", KindName(kind)), record)) return;
 
-  ElementFacts element;
-  element.address = at;
-  element.kind = kind;
-  element.resource_id = U32(at, 4);
-  element.x = I32(at, 8);
-  element.y = I32(at, 12);
-  element.offset_x = I32(at, 24);
-  element.offset_y = I32(at, 28);
-  element.where = Format("%s at %s", record.c_str(), Hex(at).c_str());
+  ElementFacts element{.address = at, .kind = kind, .resource_id = U32(at, 4), .x = I32(at, 8),
+                       .y = I32(at, 12), .offset_x = I32(at, 24), .offset_y = I32(at, 28),
+                       .where = Format("%s at %s", record.c_str(), Hex(at).c_str())};
 
   std::vector<std::pair<uint32_t, uint32_t>> host_owned;
   if (root && (kind != kStaticImage || element.resource_id != 0x100 || element.x != 0 ||
@@ -420,9 +410,7 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
                Where(record, at, o_.head_failure_list, "failure_list"))) {
     uint8_t bytes[12];
     m_.Read(failures, bytes, 12);
-    bool zero = true;
-    for (uint8_t b : bytes) zero = zero && b == 0;
-    if (!zero) {
+    if (std::any_of(std::begin(bytes), std::end(bytes), [](uint8_t b) { return b != 0; })) {
       report_.Fail("element-failure-list", Where(record, at, o_.head_failure_list, "failure_list"),
                    "a list that ends at once (12 zero bytes)", "non-zero bytes at " + Hex(failures));
     } else if (!failure_lists_.insert(failures).second) {
@@ -530,25 +518,21 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
   Span(record, at, size, std::move(host_owned), o_.head_image_flags);
 
   const uint64_t list = Pointer(record, at, o_.head_children, "children");
-  if (list != 0) {
-    for (size_t i = 0;; ++i) {
-      if (i >= kMaxChildren ||
-          !Readable(list + i * o_.ptr, o_.ptr, "a children list that ends with a null pointer",
-                    Where(record, at, o_.head_children, "children"))) {
-        if (i >= kMaxChildren) {
-          report_.Fail("element-chain", Where(record, at, o_.head_children, "children"),
-                       "a children list that ends with a null pointer", "none in 4096 entries");
-        }
-        break;
-      }
-      const uint64_t child = Pointer(record + " children", list, static_cast<uint32_t>(i * o_.ptr),
-                                     Format("[%zu]", i));
-      if (child == 0) {
-        Span(record + " children", list, static_cast<uint32_t>((i + 1) * o_.ptr));
-        break;
-      }
-      children->push_back(child);
+  for (size_t i = 0; list != 0; ++i) {
+    const std::string where = Where(record, at, o_.head_children, "children");
+    const char* const wanted = "a children list that ends with a null pointer";
+    if (i >= kMaxChildren) {
+      report_.Fail("element-chain", where, wanted, "none in 4096 entries");
+      break;
     }
+    if (!Readable(list + i * o_.ptr, o_.ptr, wanted, where)) break;
+    const uint64_t child = Pointer(record + " children", list, static_cast<uint32_t>(i * o_.ptr),
+                                   Format("[%zu]", i));
+    if (child == 0) {
+      Span(record + " children", list, static_cast<uint32_t>((i + 1) * o_.ptr));
+      break;
+    }
+    children->push_back(child);
   }
   facts_.elements.push_back(element);
 }
@@ -633,6 +617,13 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
 
 }  // namespace
 
+const Region* ModuleMemory::RegionOf(uint64_t address) const {
+  for (const Region& r : regions_) {
+    if (address >= r.start && address - r.start < r.size) return &r;
+  }
+  return nullptr;
+}
+
 void CheckRecords(const ModuleMemory& memory, uint64_t linkage, uint64_t import_table,
                   Report& report, RecordFacts* facts) {
   *facts = RecordFacts{};
@@ -646,10 +637,6 @@ void CheckRecords(const ModuleMemory& memory, uint64_t linkage, uint64_t import_
 }
 
 void CheckInsideFace(const RecordFacts& facts, int face_width, int face_height, Report& report) {
-  auto inside = [&](int64_t x, int64_t y, int64_t w, int64_t h) {
-    return x >= 0 && y >= 0 && w > 0 && h > 0 && x + w <= face_width && y + h <= face_height;
-  };
-  const std::string face = Format("inside the face, 0,0 %dx%d", face_width, face_height);
   // A text box starts on the face and is no larger than it; the host clips
   // what reaches past the edge (the radio page's right column does).
   report.Ran("string-box", "every string's box starts on the face and is no larger than it");
@@ -665,8 +652,10 @@ void CheckInsideFace(const RecordFacts& facts, int face_width, int face_height, 
   }
   report.Ran("mouse-child-outside", "every mouse child has a size and lies inside the face");
   for (const MouseChildFacts& c : facts.children) {
-    if (!inside(c.x, c.y, c.width, c.height)) {
-      report.Fail("mouse-child-outside", c.where, "a rectangle " + face,
+    if (c.x < 0 || c.y < 0 || c.width <= 0 || c.height <= 0 ||
+        int64_t{c.x} + c.width > face_width || int64_t{c.y} + c.height > face_height) {
+      report.Fail("mouse-child-outside", c.where,
+                  Format("a rectangle inside the face, 0,0 %dx%d", face_width, face_height),
                   Format("%d,%d %dx%d", c.x, c.y, c.width, c.height));
     }
   }

@@ -29,7 +29,7 @@ class ModuleMemory {
   virtual bool wide() const = 0;  // 8-byte pointers
   // Copies `size` bytes at `address`; false unless all lie in one region.
   virtual bool Read(uint64_t address, void* out, size_t size) const = 0;
-  virtual const Region* RegionOf(uint64_t address) const = 0;
+  const Region* RegionOf(uint64_t address) const;  // null outside every region
   // Whether a pointer stored at `address` is fixed up by the loader when it
   // places the module elsewhere. Formats without this question give true.
   virtual bool Relocated(uint64_t address) const = 0;
@@ -37,6 +37,9 @@ class ModuleMemory {
   // A module already loaded by the host core, which wrote its service table
   // into ImportTable entry 0.
   virtual bool loaded() const { return false; }
+
+ protected:
+  std::vector<Region> regions_;
 };
 
 // One element as the records give it.
@@ -77,8 +80,6 @@ struct RecordFacts {
   std::vector<ElementFacts> elements;
   std::vector<MouseChildFacts> children;
   std::vector<RecordSpan> spans;
-  int pointers = 0;            // pointer fields read
-  int callbacks = 0;
 };
 
 // Walks and checks every record from `linkage` and `import_table`.
@@ -87,6 +88,5 @@ void CheckRecords(const ModuleMemory& memory, uint64_t linkage, uint64_t import_
 
 // What needs the face's size: string boxes and mouse children inside it.
 void CheckInsideFace(const RecordFacts& facts, int face_width, int face_height, Report& report);
-
 
 }  // namespace gauge_check

@@ -1,7 +1,5 @@
 #include "tools/gauge_check/report.h"
 
-#include <cinttypes>
-
 namespace gauge_check {
 namespace {
 
@@ -69,16 +67,6 @@ void Report::Add(Status status, const std::string& id, const std::string& where,
   check.faults.push_back(Line{id, status, where, expected, found});
 }
 
-void Report::Fail(const std::string& id, const std::string& where, const std::string& expected,
-                  const std::string& found) {
-  Add(Status::kFail, id, where, expected, found);
-}
-
-void Report::Warn(const std::string& id, const std::string& where, const std::string& expected,
-                  const std::string& found) {
-  Add(Status::kWarn, id, where, expected, found);
-}
-
 std::vector<Line> Report::Lines() const {
   std::vector<Line> lines;
   for (const Check& check : checks_) {
@@ -98,9 +86,8 @@ std::vector<Line> Report::Lines() const {
 
 bool Report::Failed(const std::string& id) const {
   for (const Check& check : checks_) {
-    if (check.id != id) continue;
     for (const Line& line : check.faults) {
-      if (line.status == Status::kFail) return true;
+      if (check.id == id && line.status == Status::kFail) return true;
     }
   }
   return false;

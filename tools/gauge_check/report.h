@@ -32,9 +32,9 @@ class Report {
   // A check ran; unless it also fails or warns, it passes with `summary`.
   void Ran(const std::string& id, const std::string& summary);
   void Fail(const std::string& id, const std::string& where, const std::string& expected,
-            const std::string& found);
+            const std::string& found) { Add(Status::kFail, id, where, expected, found); }
   void Warn(const std::string& id, const std::string& where, const std::string& expected,
-            const std::string& found);
+            const std::string& found) { Add(Status::kWarn, id, where, expected, found); }
   // Something left out, and why (running checks where the file cannot run).
   void Note(const std::string& note) { notes_.push_back(note); }
   // The file could not be read at all.

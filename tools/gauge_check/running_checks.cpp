@@ -1,9 +1,8 @@
 #include "tools/gauge_check/running_checks.h"
 
-#include <cmath>
+#include <algorithm>
 #include <functional>
 #include <limits>
-#include <map>
 #include <memory>
 #include <set>
 
@@ -68,25 +67,19 @@ class Drive {
         step_(std::move(step)) {}
 
   void Run() {
-    for (const char* id : {"run-load", "run-trapped-slot", "run-text", "run-flags",
-                           "run-records", "run-fp-state", "run-unload"}) {
-      report_.Ran(id, Summary(id));
-    }
-    for (int phase = 0; phase < 2; ++phase) {
-      if (!Phase(phase == 1)) return;
-    }
+    static const char* const kChecks[][2] = {
+        {"run-load", "loads through the host core, twice"},
+        {"run-trapped-slot", "calls no service slot but 36, 39 and 40"},
+        {"run-text", "every string's text ends in NUL inside the host's buffer"},
+        {"run-flags", "only bits 0x4 and 0x40000000 of image_flags change"},
+        {"run-records", "no other byte of the records changes"},
+        {"run-fp-state", "the x87 control word and MXCSR stay as they were"},
+        {"run-unload", "unloading leaves neither the module nor the sound library behind"}};
+    for (const auto& check : kChecks) report_.Ran(check[0], check[1]);
+    if (Phase(false)) Phase(true);
   }
 
  private:
-  static std::string Summary(const std::string& id) {
-    if (id == "run-load") return "loads through the host core, twice";
-    if (id == "run-trapped-slot") return "calls no service slot but 36, 39 and 40";
-    if (id == "run-text") return "every string's text ends in NUL inside the host's buffer";
-    if (id == "run-flags") return "only bits 0x4 and 0x40000000 of image_flags change";
-    if (id == "run-records") return "no other byte of the records changes";
-    if (id == "run-fp-state") return "the x87 control word and MXCSR stay as they were";
-    return "unloading leaves neither the module nor the sound library behind";
-  }
 
   void Check(host::Host& host, const host::Gauge* gauge, const std::string& when) {
     for (const host::LogEntry& entry : host.log()) {
@@ -218,9 +211,8 @@ class Drive {
 
 #if !defined(_WIN32)
 std::string Clean(std::string text) {
-  for (char& c : text) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  }
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
   return text;
 }
 
@@ -294,7 +286,6 @@ void InChild(const std::function<void(Report&, const Step&)>& work, Report& repo
     }
     pollfd p{pipe_fds[0], POLLIN, 0};
     const int ready = poll(&p, 1, static_cast<int>(deadline - now) * 1000);
-    if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) continue;
     char buffer[4096];
     const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);

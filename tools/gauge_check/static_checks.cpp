@@ -4,7 +4,6 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "host/pe_image.h"
 #include "tools/gauge_check/pe_layout.h"
@@ -28,12 +27,6 @@ class PeMemory : public ModuleMemory {
     if (address < layout_.image_base || rva > UINT32_MAX || size > UINT32_MAX) return false;
     return layout_.Read(file_, static_cast<uint32_t>(rva), out, static_cast<uint32_t>(size));
   }
-  const Region* RegionOf(uint64_t address) const override {
-    for (const Region& r : regions_) {
-      if (address >= r.start && address - r.start < r.size) return &r;
-    }
-    return nullptr;
-  }
   bool Relocated(uint64_t address) const override {
     return layout_.relocated.count(static_cast<uint32_t>(address - layout_.image_base)) != 0;
   }
@@ -42,7 +35,6 @@ class PeMemory : public ModuleMemory {
  private:
   const std::vector<uint8_t>& file_;
   const PeLayout& layout_;
-  std::vector<Region> regions_;
 };
 
 std::string Lower(std::string text) {
