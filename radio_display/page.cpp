@@ -21,7 +21,7 @@ constinit ModuleVar vars[kVarCount] = {
     SimVar(0x0a),   // panel lighting
 };
 
-// Only the frame's first-draw latch: the page has no state to reset, and nothing reads it.
+// Kept as every module keeps it, the common first-draw latch; the page has no state to reset.
 int32_t firstDrawDone = 0;
 
 // ---- text ------------------------------------------------------------------
