@@ -6,7 +6,6 @@
 // script has errors, a picture cannot be drawn or written).
 #include <CLI/CLI.hpp>
 
-#include <cinttypes>
 #include <cstdio>
 #include <map>
 #include <new>
@@ -375,8 +374,6 @@ bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
   return true;
 }
 
-// ---- render ---------------------------------------------------------------------
-
 int Render(const Arguments& args) {
   const State state = args.state;
   const int scale = args.scale;
@@ -406,10 +403,7 @@ int Render(const Arguments& args) {
 
   bench::Panel panel;
   if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, args.updates)) return kExitCannot;
-  bench::RenderOptions options;
-  options.ambient = ambient;
-  options.scale = scale;
-  options.mouse_overlay = args.overlay;
+  const bench::RenderOptions options{ambient, scale, args.overlay};
   std::string suffix = std::string("-") + kStateNames[static_cast<int>(state)];
   if (ambient != StateAmbient(state)) suffix += std::string("-") + bench::AmbientName(ambient);
   if (scale > 1) suffix += "-" + std::to_string(scale) + "x";
@@ -442,8 +436,6 @@ int Render(const Arguments& args) {
   for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
   return kExitOk;
 }
-
-// ---- run --------------------------------------------------------------------------
 
 int Run(const Arguments& args) {
   if (args.words.empty()) {
@@ -514,12 +506,9 @@ int Run(const Arguments& args) {
     return true;
   };
   // Both reports are written even when the first one fails.
-  const bool junit_written =
-      args.junit.empty() || write_report("--junit", args.junit, bench::JunitReport(results));
-  const bool json_written =
-      args.json.empty() || write_report("--json", args.json, bench::JsonReport(results));
-  const bool reports = junit_written && json_written;
-  if (errors != 0 || !reports) return kExitCannot;
+  const bool junit_written = write_report("--junit", args.junit, bench::JunitReport(results));
+  const bool json_written = write_report("--json", args.json, bench::JsonReport(results));
+  if (errors != 0 || !junit_written || !json_written) return kExitCannot;
   return failed != 0 ? kExitFailed : kExitOk;
 }
 
@@ -688,30 +677,28 @@ int Click(const Arguments& args) {
   return kExitOk;
 }
 
-// ---- areas -----------------------------------------------------------------------
-
 int Areas(const Arguments& args) {
   if (args.words.size() != 1) return UsageError("areas needs one gauge", args.command);
   std::string why;
   if (!bench::CheckGaugeName(args.words[0], &why)) return UsageError(why, args.command);
   const bench::PanelOptions options = PanelOptionsFrom(args);
+  // A fresh load of the module for the count and for each area, so no press
+  // sees another's state.
+  auto open = [&](bench::Panel& panel) {
+    if (panel.Open(options, {args.words[0]}, &why)) return true;
+    Complain(why);
+    return false;
+  };
   size_t count = 0;
   {
     bench::Panel panel;
-    if (!panel.Open(options, {args.words[0]}, &why)) {
-      Complain(why);
-      return kExitCannot;
-    }
+    if (!open(panel)) return kExitCannot;
     count = panel.gauges()[0]->MouseAreas().size();
   }
   std::printf("%s: %zu mouse area%s\n", args.words[0].c_str(), count, count == 1 ? "" : "s");
   for (size_t i = 0; i < count; ++i) {
-    // A fresh load of the module for each area, so no press sees another's state.
     bench::Panel panel;
-    if (!panel.Open(options, {args.words[0]}, &why)) {
-      Complain(why);
-      return kExitCannot;
-    }
+    if (!open(panel)) return kExitCannot;
     host::Gauge& gauge = *panel.gauges()[0];
     const MouseRect& area = *gauge.MouseAreas()[i];
     const bench::AreaPress press = bench::PressArea(panel.host(), gauge, area);

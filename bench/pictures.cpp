@@ -1,9 +1,5 @@
 // The gauges' pictures, decoded from their bitmap resources: the same
 // bytes the simulator's panel system draws.
-#include <cinttypes>
-#include <cstdio>
-#include <cstring>
-
 #include "bench/render.h"
 #include "host/pe_image.h"
 #include "host/text_format.h"

@@ -38,9 +38,10 @@ ScenarioResult RunScenarioText(const std::string& text, const std::string& file,
   result.file = file;
   result.name = std::filesystem::path(file).stem().string();
   const auto start = std::chrono::steady_clock::now();
-  const std::vector<script::Command> commands = script::Read(text, file, &result.errors);
+  std::vector<script::Command> commands;
+  script::Reader(file, &result.errors).Read(text, &commands);
   if (result.errors.empty()) {
-    script::Run(commands, options, &result);
+    script::Runner(options, &result).Run(commands);
   } else if (options.out != nullptr) {
     for (const ScenarioProblem& error : result.errors) {
       std::fprintf(options.out, "%s\n", error.Describe().c_str());

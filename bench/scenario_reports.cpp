@@ -55,12 +55,11 @@ std::string JunitReport(const std::vector<ScenarioResult>& results) {
     seconds += result.seconds;
   }
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  xml += "<testsuites name=\"panel-bench\" tests=\"" + std::to_string(results.size()) +
-         "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-         "\" time=\"" + Seconds(seconds) + "\">\n";
-  xml += "  <testsuite name=\"scenarios\" tests=\"" + std::to_string(results.size()) +
-         "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-         "\" skipped=\"0\" time=\"" + Seconds(seconds) + "\">\n";
+  const std::string counts = "tests=\"" + std::to_string(results.size()) + "\" failures=\"" +
+                             std::to_string(failures) + "\" errors=\"" + std::to_string(errors);
+  xml += "<testsuites name=\"panel-bench\" " + counts + "\" time=\"" + Seconds(seconds) + "\">\n";
+  xml += "  <testsuite name=\"scenarios\" " + counts + "\" skipped=\"0\" time=\"" + Seconds(seconds) +
+         "\">\n";
   for (const ScenarioResult& result : results) {
     xml += "    <testcase classname=\"scenarios\" name=\"" + XmlEscape(result.name) + "\" file=\"" +
            XmlEscape(result.file) + "\" time=\"" + Seconds(result.seconds) + "\"";

@@ -243,27 +243,20 @@ bool Reader::Expectation(const Words& words, Command* c) {
   return what->read(*this, Words(words.begin() + 1, words.end()), c);
 }
 
-std::vector<Command> Read(std::string_view text, const std::string& file,
-                          std::vector<ScenarioProblem>* errors) {
-  std::vector<Command> commands;
-  Reader(file, errors).Read(text, &commands);
-  return commands;
-}
-
 }  // namespace bench::script
 
 namespace bench {
 
 std::vector<ScenarioProblem> CheckScenarioText(const std::string& text, const std::string& file) {
   std::vector<ScenarioProblem> errors;
-  script::Read(text, file, &errors);
+  std::vector<script::Command> commands;
+  script::Reader(file, &errors).Read(text, &commands);
   return errors;
 }
 
 bool ReadoutVariable(const std::string& name, uint32_t* var_id) {
-  const std::string lower = script::Lower(name);
   for (const auto& readout : script::kReadouts) {
-    if (lower == readout.name) {
+    if (SameIgnoringCase(name, readout.name)) {
       *var_id = readout.var_id;
       return true;
     }

@@ -1,7 +1,6 @@
 // The words of a script: a line split into words, and the words messages
 // are made of (ids in hex, numbers, quoted text, key events by name).
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 
 #include "bench/aircraft.h"

@@ -46,7 +46,6 @@ class LiveApi {
   // One simulator update, applied between requests; the pictures that
   // changed get a new version and the event streams hear of it.
   void Update();
-  uint64_t updates() const;
 
   // Ends every event stream at its next wake-up and refuses new ones.
   void Close();
