@@ -197,9 +197,15 @@ struct Arguments {
 };
 
 // A message on stderr, any control byte in it (a file name may hold one)
-// written out.
-void Complain(const std::string& message) {
+// written out. False, for the callers that fail with it.
+bool Complain(const std::string& message) {
   std::fprintf(stderr, "panel-bench: %s\n", bench::Visible(message).c_str());
+  return false;
+}
+
+int Cannot(const std::string& message) {
+  Complain(message);
+  return kExitCannot;
 }
 
 int UsageError(const std::string& message, const std::string& command) {
@@ -345,10 +351,7 @@ bench::Ambient StateAmbient(State state) {
 bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
                  const std::vector<std::string>& gauges, State state, long updates) {
   std::string error;
-  if (!panel.Open(options, gauges, &error)) {
-    Complain(error);
-    return false;
-  }
+  if (!panel.Open(options, gauges, &error)) return Complain(error);
   bench::Aircraft& aircraft = panel.aircraft();
   if (state != State::kDark) {
     aircraft.SetBattery(true);
@@ -396,9 +399,8 @@ int Render(const Arguments& args) {
   std::error_code ec;
   std::filesystem::create_directories(out, ec);
   if (ec) {
-    Complain("cannot make the folder " + out.string() + ": " + ec.message() +
-             " (give another with --out)");
-    return kExitCannot;
+    return Cannot("cannot make the folder " + out.string() + ": " + ec.message() +
+                  " (give another with --out)");
   }
 
   bench::Panel panel;
@@ -410,15 +412,11 @@ int Render(const Arguments& args) {
   if (options.mouse_overlay) suffix += "-areas";
 
   auto write = [&](const std::string& what, const bench::Image& image) {
-    if (image.empty()) {
-      Complain("cannot draw " + what + ": " + panel.render_error());
-      return false;
-    }
+    if (image.empty()) return Complain("cannot draw " + what + ": " + panel.render_error());
     const std::filesystem::path file = out / (what + suffix + ".png");
     std::string why;
     if (!bench::WritePng(image, file, &why)) {
-      Complain(why + " (give another folder with --out)");
-      return false;
+      return Complain(why + " (give another folder with --out)");
     }
     std::printf("%s  (%d x %d)\n", bench::Visible(file.string()).c_str(), image.width(),
                 image.height());
@@ -427,10 +425,7 @@ int Render(const Arguments& args) {
   if (whole_panel && !write("panel", panel.RenderPanel(options))) return kExitCannot;
   for (const std::string& name : singles) {
     host::Gauge* gauge = panel.Find(name);
-    if (gauge == nullptr) {
-      Complain("the panel has no gauge '" + name + "'");
-      return kExitCannot;
-    }
+    if (gauge == nullptr) return Cannot("the panel has no gauge '" + name + "'");
     if (!write(name, panel.Render(*gauge, options))) return kExitCannot;
   }
   for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
@@ -465,10 +460,7 @@ int Run(const Arguments& args) {
         if (entry.path().extension() == ".scn") found.push_back(entry.path());
       }
       std::sort(found.begin(), found.end());
-      if (found.empty()) {
-        Complain("the folder " + word + " holds no .scn scripts");
-        return kExitCannot;
-      }
+      if (found.empty()) return Cannot("the folder " + word + " holds no .scn scripts");
       files.insert(files.end(), found.begin(), found.end());
     } else {
       files.emplace_back(word);
@@ -499,8 +491,8 @@ int Run(const Arguments& args) {
     stream << text;
     stream.close();
     if (!stream) {
-      Complain("cannot write " + file + " (" + option + "): check the folder exists and is writable");
-      return false;
+      return Complain("cannot write " + file + " (" + option +
+                      "): check the folder exists and is writable");
     }
     std::printf("results written to %s\n", bench::Visible(file).c_str());
     return true;
@@ -617,10 +609,7 @@ int Click(const Arguments& args) {
   bench::Panel panel;
   if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, updates)) return kExitCannot;
   host::Gauge* found = panel.Find(args.words[0]);
-  if (found == nullptr) {
-    Complain("the panel has no gauge '" + args.words[0] + "'");
-    return kExitCannot;
-  }
+  if (found == nullptr) return Cannot("the panel has no gauge '" + args.words[0] + "'");
   host::Gauge& gauge = *found;
   int x = numbers[0], y = numbers[1];
   if (args.words[1] == "area") {
@@ -685,9 +674,7 @@ int Areas(const Arguments& args) {
   // A fresh load of the module for the count and for each area, so no press
   // sees another's state.
   auto open = [&](bench::Panel& panel) {
-    if (panel.Open(options, {args.words[0]}, &why)) return true;
-    Complain(why);
-    return false;
+    return panel.Open(options, {args.words[0]}, &why) || Complain(why);
   };
   size_t count = 0;
   {

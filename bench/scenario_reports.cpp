@@ -1,7 +1,6 @@
 // The machine-readable reports of a run: JUnit XML and JSON, valid
 // whatever bytes a script or a file name held.
 #include <cmath>
-#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
@@ -39,9 +38,7 @@ std::string XmlEscape(std::string_view raw) {
 }
 
 std::string Seconds(double seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", std::isfinite(seconds) ? seconds : 0.0);
-  return text;
+  return host::Format("%.3f", std::isfinite(seconds) ? seconds : 0.0);
 }
 
 }  // namespace

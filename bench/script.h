@@ -41,7 +41,6 @@ size_t EditDistance(const std::string& a, const std::string& b);
 
 using host::Hex;
 using host::Number;
-std::string Fixed2(double value);          // two decimals
 std::string Quote(std::string_view text);  // "text"
 std::string KeyText(uint32_t id);          // 0x1038C (COM2 swap)
 

@@ -144,9 +144,7 @@ bool Runner::Click(const Command& c) {
     x = centre.x;
     y = centre.y;
   }
-  char what[96];
-  std::snprintf(what, sizeof what, "%s at (%d, %d)", c.gauge.c_str(), x, y);
-  StartClick(what);
+  StartClick(host::Format("%s at (%d, %d)", c.gauge.c_str(), x, y));
   const int taken = panel_.Press(*gauge, x, y, c.repeats);
   if (taken == 0) last_click_ += ", where no mouse area took it";
   return true;

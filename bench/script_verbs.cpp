@@ -436,18 +436,16 @@ constexpr Verb kExpectations[] = {
        constexpr double kLow = Aircraft::kBaroLowHundredths / 100.0;
        constexpr double kHigh = Aircraft::kBaroHighHundredths / 100.0;
        if (!(c->number >= kLow && c->number <= kHigh)) {
-         return r.Error("'" + t[1].text + "' is not an altimeter setting: write " + Fixed2(kLow) +
-                        " to " + Fixed2(kHigh) + " inHg");
+         return r.Error("'" + t[1].text + "' is not an altimeter setting: " +
+                        host::Format("write %.2f to %.2f inHg", kLow, kHigh));
        }
        return true;
      },
      [](Runner& r, const Command& c) {
        const int expected = static_cast<int>(std::lround(c.number * 100.0));
        if (r.aircraft().baro_hundredths() != expected) {
-         char text[96];
-         std::snprintf(text, sizeof text, "expected the altimeter setting %.2f inHg, saw %.2f",
-                       expected / 100.0, r.aircraft().baro_inhg());
-         r.Fail(c, text);
+         r.Fail(c, host::Format("expected the altimeter setting %.2f inHg, saw %.2f",
+                                expected / 100.0, r.aircraft().baro_inhg()));
        }
        return true;
      }},

@@ -1,7 +1,6 @@
 // The words of a script: a line split into words, and the words messages
 // are made of (ids in hex, numbers, quoted text, key events by name).
 #include <algorithm>
-#include <cstdio>
 
 #include "bench/aircraft.h"
 #include "bench/script.h"
@@ -73,12 +72,6 @@ size_t EditDistance(const std::string& a, const std::string& b) {
     }
   }
   return row[b.size()];
-}
-
-std::string Fixed2(double value) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.2f", value);
-  return text;
 }
 
 std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
