@@ -40,8 +40,6 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCannot = 3;
 
-// ---- help ---------------------------------------------------------------------
-
 struct CommandHelp {
   const char* name;
   const char* summary;
@@ -297,18 +295,16 @@ int Parse(int argc, char** argv, Arguments* args) {
   serve->add_option("--web", args->web);
 #endif
 
-  std::string given;  // the command, for the message of a wrong line
+  std::optional<std::string> wrong;  // what is wrong with the line
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    for (const auto& [name, sub] : commands) {
-      if (sub->parsed()) given = name;
-    }
-    return UsageError(error.what(), given);
+    wrong = error.what();
   }
   for (const auto& [name, sub] : commands) {
     if (sub->parsed()) args->command = name;
   }
+  if (wrong) return UsageError(*wrong, args->command);
   if (help->parsed()) {
     args->help = true;
     if (topic.size() > 1) return UsageError("help takes one command", "");
@@ -468,13 +464,12 @@ int Run(const Arguments& args) {
   }
 
   std::vector<bench::ScenarioResult> results;
-  for (const std::filesystem::path& file : files) {
-    results.push_back(bench::RunScenarioFile(file, options));
-    std::printf("%s\n", results.back().Summary().c_str());
-    std::fflush(stdout);
-  }
   int passed = 0, failed = 0, errors = 0;
-  for (const bench::ScenarioResult& result : results) {
+  for (const std::filesystem::path& file : files) {
+    const bench::ScenarioResult& result =
+        results.emplace_back(bench::RunScenarioFile(file, options));
+    std::printf("%s\n", result.Summary().c_str());
+    std::fflush(stdout);
     passed += result.passed() ? 1 : 0;
     failed += result.errors.empty() && result.failed != 0 ? 1 : 0;
     errors += result.errors.empty() ? 0 : 1;
@@ -536,8 +531,7 @@ size_t AreaAt(host::Gauge& gauge, int x, int y, uint32_t mouse_event) {
 
 // What the click command compares before and after a click.
 struct Readings {
-  std::map<uint32_t, uint32_t> integers;
-  std::map<uint32_t, double> numbers;
+  std::map<uint32_t, std::string> vars;  // as the click command prints them
   bench::PartnerValues named;
   int baro = 0;
 };
@@ -551,20 +545,12 @@ Readings Capture(bench::Panel& panel) {
   Readings state;
   host::Variables& vars = panel.host().vars();
   for (uint32_t id : kWatched) {
-    if (vars.IsInteger(id)) {
-      state.integers[id] = vars.GetInteger(id);
-    } else {
-      state.numbers[id] = vars.Get(id);
-    }
+    state.vars[id] =
+        vars.IsInteger(id) ? host::Hex(vars.GetInteger(id)) : host::Number(vars.Get(id), 6);
   }
   state.named = bench::ReadPartners(vars);
   state.baro = panel.aircraft().baro_hundredths();
   return state;
-}
-
-std::string VarText(uint32_t id, const Readings& state) {
-  if (auto it = state.integers.find(id); it != state.integers.end()) return host::Hex(it->second);
-  return host::Number(state.numbers.at(id), 6);
 }
 
 void PrintSent(const std::vector<host::LogEntry>& log, size_t from) {
@@ -643,7 +629,8 @@ int Click(const Arguments& args) {
   std::printf("changed:\n");
   bool any = false;
   for (uint32_t id : kWatched) {
-    const std::string was = VarText(id, before), now = VarText(id, after);
+    const std::string& was = before.vars.at(id);
+    const std::string& now = after.vars.at(id);
     if (was == now) continue;
     std::printf("  variable %-6s %s -> %s\n", host::Hex(id).c_str(), was.c_str(), now.c_str());
     any = true;

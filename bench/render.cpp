@@ -407,6 +407,12 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
   }
   Image canvas(width * scale, height * scale, {0, 0, 0, 255});
 
+  auto fonts_ready = [&](const char* what) {
+    std::string error;
+    if (fonts.ready() || fonts.Init(&error)) return true;
+    host.Note(name + ": " + what + " not drawn: " + error);
+    return false;
+  };
   auto find = [&](uint32_t id, const std::string& what, const char* instead) {
     const Picture* picture = pictures.Find(id);
     if (picture == nullptr) {
@@ -458,13 +464,7 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
         break;
       }
       case kString: {
-        if (!fonts.ready()) {
-          std::string error;
-          if (!fonts.Init(&error)) {
-            host.Note(name + ": strings not drawn: " + error);
-            break;
-          }
-        }
+        if (!fonts_ready("strings")) break;
         const auto& text = *reinterpret_cast<const StringElement*>(drawn.record);
         const std::string_view font(text.font_name,
                                     strnlen(text.font_name, sizeof text.font_name));
@@ -486,10 +486,7 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
   }
 
   if (options.mouse_overlay) {
-    if (!fonts.ready()) {
-      std::string error;
-      if (!fonts.Init(&error)) host.Note(name + ": mouse area labels not drawn: " + error);
-    }
+    fonts_ready("mouse area labels");
     DrawMouseOverlay(&canvas, gauge, fonts, scale);
   }
   return canvas;

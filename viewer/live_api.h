@@ -36,8 +36,6 @@ class LiveApi {
  public:
   LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double updates_per_second);
   ~LiveApi();
-  LiveApi(const LiveApi&) = delete;
-  LiveApi& operator=(const LiveApi&) = delete;
 
   // Answers one request as the server parsed it (method, path, query
   // parameters, headers, body). Never throws.
