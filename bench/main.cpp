@@ -156,13 +156,6 @@ void Usage(FILE* out) {
                "could not be done (missing files, script errors, unwritable output)\n");
 }
 
-const CommandHelp* FindCommand(const std::string& name) {
-  for (const CommandHelp& command : kCommands) {
-    if (name == command.name) return &command;
-  }
-  return nullptr;
-}
-
 // ---- the command line -------------------------------------------------------------
 
 enum class State { kDark, kDay, kDusk, kNight };
@@ -739,7 +732,9 @@ int main(int argc, char** argv) {
       if (args.command.empty()) {
         Usage(stdout);
       } else {
-        std::fputs(FindCommand(args.command)->text, stdout);
+        for (const CommandHelp& command : kCommands) {
+          if (args.command == command.name) std::fputs(command.text, stdout);
+        }
         std::printf("\n(and the options of every command: see panel-bench --help)\n");
       }
       return kExitOk;

@@ -34,8 +34,6 @@ struct Token {
 bool Tokenize(std::string_view line, std::vector<Token>* tokens, std::string* error);
 
 std::string Lower(std::string text);
-// How many single-letter edits turn a into b.
-size_t EditDistance(const std::string& a, const std::string& b);
 
 // ---- words in messages ---------------------------------------------------------
 
