@@ -194,11 +194,6 @@ bool Complain(const std::string& message) {
   return false;
 }
 
-int Cannot(const std::string& message) {
-  Complain(message);
-  return kExitCannot;
-}
-
 int UsageError(const std::string& message, const std::string& command) {
   Complain(message + " (see panel-bench help" + (command.empty() ? "" : " " + command) + ")");
   return kExitUsage;
@@ -316,6 +311,11 @@ int Parse(int argc, char** argv, Arguments* args) {
 #if GAUGES_FULL_BENCH
 
 // ---- shared by the full bench's commands -----------------------------------------
+
+int Cannot(const std::string& message) {
+  Complain(message);
+  return kExitCannot;
+}
 
 bench::PanelOptions PanelOptionsFrom(const Arguments& args) {
   bench::PanelOptions options = bench::DefaultPanelOptions();
