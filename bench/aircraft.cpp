@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bench/text.h"
 #include "host/text_format.h"
 
 namespace bench {
@@ -44,8 +45,6 @@ int StepFraction(int hundredths, int direction) {
   const int previous = hundredths % kStep != 0 ? hundredths - hundredths % kStep : hundredths - kStep;
   return std::min(previous, kLast);
 }
-
-// ---- the ADF --------------------------------------------------------------------
 
 // The ADF frequency in tenths of a kHz, from its two variables.
 int AdfTenths(uint32_t adf, uint32_t extension) {
@@ -129,18 +128,7 @@ const KeyEvent* FindKeyEvent(uint32_t id) {
   return nullptr;
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
-
-// ---- BCD helpers ----------------------------------------------------------------
 
 uint32_t EncodeRadio(int mhz, int hundredths) {
   const int digits = mhz - 100;
@@ -262,13 +250,11 @@ void Aircraft::SetDimmerPresent(bool present) {
 }
 
 void Aircraft::Hold(uint32_t id, double value) {
-  held_.erase(id);
   host_->vars().Set(id, value);
   held_.insert(id);
 }
 
 void Aircraft::HoldInteger(uint32_t id, uint32_t value) {
-  held_.erase(id);
   host_->vars().SetInteger(id, value);
   held_.insert(id);
 }

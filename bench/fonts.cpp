@@ -25,6 +25,7 @@
 #include <cstring>
 
 #include "bench/render.h"
+#include "bench/text.h"
 
 namespace bench {
 namespace {
@@ -45,18 +46,9 @@ constexpr Family kFamilies[] = {
 constexpr int kFamilyCount = 2;
 constexpr const char* kPackage = "fonts-liberation";
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 int FamilyIndex(std::string_view font_name) {
   for (int i = 0; i < kFamilyCount; ++i) {
-    if (SameName(font_name, kFamilies[i].asked)) return i;
+    if (SameIgnoringCase(font_name, kFamilies[i].asked)) return i;
   }
   return -1;
 }

@@ -24,10 +24,6 @@ bool Opaque(const Image& image) {
                      [](const Rgba& p) { return p.a == 255; });
 }
 
-}  // namespace
-
-namespace {
-
 // The picture as libpng's simplified interface takes it: opaque pictures
 // (every gauge picture) without alpha.
 std::vector<uint8_t> PngRows(const Image& image, png_image* png) {
@@ -35,17 +31,11 @@ std::vector<uint8_t> PngRows(const Image& image, png_image* png) {
   if (Opaque(image)) {
     png->format = PNG_FORMAT_RGB;
     bytes.reserve(image.pixels().size() * 3);
-    for (const Rgba& p : image.pixels()) {
-      bytes.push_back(p.r);
-      bytes.push_back(p.g);
-      bytes.push_back(p.b);
-    }
+    for (const Rgba& p : image.pixels()) bytes.insert(bytes.end(), {p.r, p.g, p.b});
   } else {
     png->format = PNG_FORMAT_RGBA;
     bytes.reserve(image.pixels().size() * 4);
-    for (const Rgba& p : image.pixels()) {
-      bytes.insert(bytes.end(), {p.r, p.g, p.b, p.a});
-    }
+    for (const Rgba& p : image.pixels()) bytes.insert(bytes.end(), {p.r, p.g, p.b, p.a});
   }
   return bytes;
 }
@@ -159,28 +149,23 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
 bool ReadPng(const std::filesystem::path& file, Image* image, std::string* error) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&png, file.string().c_str())) {
-    if (error) *error = "cannot read " + file.string() + ": " + png.message;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = "cannot read " + file.string() + ": " + why;
     png_image_free(&png);
     return false;
-  }
+  };
+  if (!png_image_begin_read_from_file(&png, file.string().c_str())) return fail(png.message);
   // Refuse pictures no gauge panel has, rather than allocate without limit.
   constexpr png_uint_32 kLargest = 1u << 14;
   if (png.width == 0 || png.height == 0 || png.width > kLargest || png.height > kLargest) {
-    if (error) {
-      *error = "cannot read " + file.string() + ": " + std::to_string(png.width) + " x " +
-               std::to_string(png.height) + " pixels is not a size this bench draws";
-    }
-    png_image_free(&png);
-    return false;
+    return fail(std::to_string(png.width) + " x " + std::to_string(png.height) +
+                " pixels is not a size this bench draws");
   }
   png.format = PNG_FORMAT_RGBA;
   Image read(static_cast<int>(png.width), static_cast<int>(png.height));
   static_assert(sizeof(Rgba) == 4);
   if (!png_image_finish_read(&png, nullptr, read.pixels().data(), 0, nullptr)) {
-    if (error) *error = "cannot read " + file.string() + ": " + png.message;
-    png_image_free(&png);
-    return false;
+    return fail(png.message);
   }
   *image = std::move(read);
   return true;

@@ -6,7 +6,6 @@
 // script has errors, a picture cannot be drawn or written).
 #include <CLI/CLI.hpp>
 
-#include <cinttypes>
 #include <cstdio>
 #include <map>
 #include <new>
@@ -40,8 +39,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCannot = 3;
-
-// ---- help ---------------------------------------------------------------------
 
 struct CommandHelp {
   const char* name;
@@ -159,13 +156,6 @@ void Usage(FILE* out) {
                "could not be done (missing files, script errors, unwritable output)\n");
 }
 
-const CommandHelp* FindCommand(const std::string& name) {
-  for (const CommandHelp& command : kCommands) {
-    if (name == command.name) return &command;
-  }
-  return nullptr;
-}
-
 // ---- the command line -------------------------------------------------------------
 
 enum class State { kDark, kDay, kDusk, kNight };
@@ -198,9 +188,10 @@ struct Arguments {
 };
 
 // A message on stderr, any control byte in it (a file name may hold one)
-// written out.
-void Complain(const std::string& message) {
+// written out. False, for the callers that fail with it.
+bool Complain(const std::string& message) {
   std::fprintf(stderr, "panel-bench: %s\n", bench::Visible(message).c_str());
+  return false;
 }
 
 int UsageError(const std::string& message, const std::string& command) {
@@ -292,18 +283,16 @@ int Parse(int argc, char** argv, Arguments* args) {
   serve->add_option("--web", args->web);
 #endif
 
-  std::string given;  // the command, for the message of a wrong line
+  std::optional<std::string> wrong;  // what is wrong with the line
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    for (const auto& [name, sub] : commands) {
-      if (sub->parsed()) given = name;
-    }
-    return UsageError(error.what(), given);
+    wrong = error.what();
   }
   for (const auto& [name, sub] : commands) {
     if (sub->parsed()) args->command = name;
   }
+  if (wrong) return UsageError(*wrong, args->command);
   if (help->parsed()) {
     args->help = true;
     if (topic.size() > 1) return UsageError("help takes one command", "");
@@ -322,6 +311,11 @@ int Parse(int argc, char** argv, Arguments* args) {
 #if GAUGES_FULL_BENCH
 
 // ---- shared by the full bench's commands -----------------------------------------
+
+int Cannot(const std::string& message) {
+  Complain(message);
+  return kExitCannot;
+}
 
 bench::PanelOptions PanelOptionsFrom(const Arguments& args) {
   bench::PanelOptions options = bench::DefaultPanelOptions();
@@ -346,10 +340,7 @@ bench::Ambient StateAmbient(State state) {
 bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
                  const std::vector<std::string>& gauges, State state, long updates) {
   std::string error;
-  if (!panel.Open(options, gauges, &error)) {
-    Complain(error);
-    return false;
-  }
+  if (!panel.Open(options, gauges, &error)) return Complain(error);
   bench::Aircraft& aircraft = panel.aircraft();
   if (state != State::kDark) {
     aircraft.SetBattery(true);
@@ -375,8 +366,6 @@ bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
   return true;
 }
 
-// ---- render ---------------------------------------------------------------------
-
 int Render(const Arguments& args) {
   const State state = args.state;
   const int scale = args.scale;
@@ -399,32 +388,24 @@ int Render(const Arguments& args) {
   std::error_code ec;
   std::filesystem::create_directories(out, ec);
   if (ec) {
-    Complain("cannot make the folder " + out.string() + ": " + ec.message() +
-             " (give another with --out)");
-    return kExitCannot;
+    return Cannot("cannot make the folder " + out.string() + ": " + ec.message() +
+                  " (give another with --out)");
   }
 
   bench::Panel panel;
   if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, args.updates)) return kExitCannot;
-  bench::RenderOptions options;
-  options.ambient = ambient;
-  options.scale = scale;
-  options.mouse_overlay = args.overlay;
+  const bench::RenderOptions options{ambient, scale, args.overlay};
   std::string suffix = std::string("-") + kStateNames[static_cast<int>(state)];
   if (ambient != StateAmbient(state)) suffix += std::string("-") + bench::AmbientName(ambient);
   if (scale > 1) suffix += "-" + std::to_string(scale) + "x";
   if (options.mouse_overlay) suffix += "-areas";
 
   auto write = [&](const std::string& what, const bench::Image& image) {
-    if (image.empty()) {
-      Complain("cannot draw " + what + ": " + panel.render_error());
-      return false;
-    }
+    if (image.empty()) return Complain("cannot draw " + what + ": " + panel.render_error());
     const std::filesystem::path file = out / (what + suffix + ".png");
     std::string why;
     if (!bench::WritePng(image, file, &why)) {
-      Complain(why + " (give another folder with --out)");
-      return false;
+      return Complain(why + " (give another folder with --out)");
     }
     std::printf("%s  (%d x %d)\n", bench::Visible(file.string()).c_str(), image.width(),
                 image.height());
@@ -433,17 +414,12 @@ int Render(const Arguments& args) {
   if (whole_panel && !write("panel", panel.RenderPanel(options))) return kExitCannot;
   for (const std::string& name : singles) {
     host::Gauge* gauge = panel.Find(name);
-    if (gauge == nullptr) {
-      Complain("the panel has no gauge '" + name + "'");
-      return kExitCannot;
-    }
+    if (gauge == nullptr) return Cannot("the panel has no gauge '" + name + "'");
     if (!write(name, panel.Render(*gauge, options))) return kExitCannot;
   }
   for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
   return kExitOk;
 }
-
-// ---- run --------------------------------------------------------------------------
 
 int Run(const Arguments& args) {
   if (args.words.empty()) {
@@ -473,10 +449,7 @@ int Run(const Arguments& args) {
         if (entry.path().extension() == ".scn") found.push_back(entry.path());
       }
       std::sort(found.begin(), found.end());
-      if (found.empty()) {
-        Complain("the folder " + word + " holds no .scn scripts");
-        return kExitCannot;
-      }
+      if (found.empty()) return Cannot("the folder " + word + " holds no .scn scripts");
       files.insert(files.end(), found.begin(), found.end());
     } else {
       files.emplace_back(word);
@@ -484,13 +457,12 @@ int Run(const Arguments& args) {
   }
 
   std::vector<bench::ScenarioResult> results;
-  for (const std::filesystem::path& file : files) {
-    results.push_back(bench::RunScenarioFile(file, options));
-    std::printf("%s\n", results.back().Summary().c_str());
-    std::fflush(stdout);
-  }
   int passed = 0, failed = 0, errors = 0;
-  for (const bench::ScenarioResult& result : results) {
+  for (const std::filesystem::path& file : files) {
+    const bench::ScenarioResult& result =
+        results.emplace_back(bench::RunScenarioFile(file, options));
+    std::printf("%s\n", result.Summary().c_str());
+    std::fflush(stdout);
     passed += result.passed() ? 1 : 0;
     failed += result.errors.empty() && result.failed != 0 ? 1 : 0;
     errors += result.errors.empty() ? 0 : 1;
@@ -507,19 +479,16 @@ int Run(const Arguments& args) {
     stream << text;
     stream.close();
     if (!stream) {
-      Complain("cannot write " + file + " (" + option + "): check the folder exists and is writable");
-      return false;
+      return Complain("cannot write " + file + " (" + option +
+                      "): check the folder exists and is writable");
     }
     std::printf("results written to %s\n", bench::Visible(file).c_str());
     return true;
   };
   // Both reports are written even when the first one fails.
-  const bool junit_written =
-      args.junit.empty() || write_report("--junit", args.junit, bench::JunitReport(results));
-  const bool json_written =
-      args.json.empty() || write_report("--json", args.json, bench::JsonReport(results));
-  const bool reports = junit_written && json_written;
-  if (errors != 0 || !reports) return kExitCannot;
+  const bool junit_written = write_report("--junit", args.junit, bench::JunitReport(results));
+  const bool json_written = write_report("--json", args.json, bench::JsonReport(results));
+  if (errors != 0 || !junit_written || !json_written) return kExitCannot;
   return failed != 0 ? kExitFailed : kExitOk;
 }
 
@@ -555,8 +524,7 @@ size_t AreaAt(host::Gauge& gauge, int x, int y, uint32_t mouse_event) {
 
 // What the click command compares before and after a click.
 struct Readings {
-  std::map<uint32_t, uint32_t> integers;
-  std::map<uint32_t, double> numbers;
+  std::map<uint32_t, std::string> vars;  // as the click command prints them
   bench::PartnerValues named;
   int baro = 0;
 };
@@ -570,20 +538,12 @@ Readings Capture(bench::Panel& panel) {
   Readings state;
   host::Variables& vars = panel.host().vars();
   for (uint32_t id : kWatched) {
-    if (vars.IsInteger(id)) {
-      state.integers[id] = vars.GetInteger(id);
-    } else {
-      state.numbers[id] = vars.Get(id);
-    }
+    state.vars[id] =
+        vars.IsInteger(id) ? host::Hex(vars.GetInteger(id)) : host::Number(vars.Get(id), 6);
   }
   state.named = bench::ReadPartners(vars);
   state.baro = panel.aircraft().baro_hundredths();
   return state;
-}
-
-std::string VarText(uint32_t id, const Readings& state) {
-  if (auto it = state.integers.find(id); it != state.integers.end()) return host::Hex(it->second);
-  return host::Number(state.numbers.at(id), 6);
 }
 
 void PrintSent(const std::vector<host::LogEntry>& log, size_t from) {
@@ -628,10 +588,7 @@ int Click(const Arguments& args) {
   bench::Panel panel;
   if (!OpenInState(panel, PanelOptionsFrom(args), {}, state, updates)) return kExitCannot;
   host::Gauge* found = panel.Find(args.words[0]);
-  if (found == nullptr) {
-    Complain("the panel has no gauge '" + args.words[0] + "'");
-    return kExitCannot;
-  }
+  if (found == nullptr) return Cannot("the panel has no gauge '" + args.words[0] + "'");
   host::Gauge& gauge = *found;
   int x = numbers[0], y = numbers[1];
   if (args.words[1] == "area") {
@@ -665,7 +622,8 @@ int Click(const Arguments& args) {
   std::printf("changed:\n");
   bool any = false;
   for (uint32_t id : kWatched) {
-    const std::string was = VarText(id, before), now = VarText(id, after);
+    const std::string& was = before.vars.at(id);
+    const std::string& now = after.vars.at(id);
     if (was == now) continue;
     std::printf("  variable %-6s %s -> %s\n", host::Hex(id).c_str(), was.c_str(), now.c_str());
     any = true;
@@ -688,30 +646,26 @@ int Click(const Arguments& args) {
   return kExitOk;
 }
 
-// ---- areas -----------------------------------------------------------------------
-
 int Areas(const Arguments& args) {
   if (args.words.size() != 1) return UsageError("areas needs one gauge", args.command);
   std::string why;
   if (!bench::CheckGaugeName(args.words[0], &why)) return UsageError(why, args.command);
   const bench::PanelOptions options = PanelOptionsFrom(args);
+  // A fresh load of the module for the count and for each area, so no press
+  // sees another's state.
+  auto open = [&](bench::Panel& panel) {
+    return panel.Open(options, {args.words[0]}, &why) || Complain(why);
+  };
   size_t count = 0;
   {
     bench::Panel panel;
-    if (!panel.Open(options, {args.words[0]}, &why)) {
-      Complain(why);
-      return kExitCannot;
-    }
+    if (!open(panel)) return kExitCannot;
     count = panel.gauges()[0]->MouseAreas().size();
   }
   std::printf("%s: %zu mouse area%s\n", args.words[0].c_str(), count, count == 1 ? "" : "s");
   for (size_t i = 0; i < count; ++i) {
-    // A fresh load of the module for each area, so no press sees another's state.
     bench::Panel panel;
-    if (!panel.Open(options, {args.words[0]}, &why)) {
-      Complain(why);
-      return kExitCannot;
-    }
+    if (!open(panel)) return kExitCannot;
     host::Gauge& gauge = *panel.gauges()[0];
     const MouseRect& area = *gauge.MouseAreas()[i];
     const bench::AreaPress press = bench::PressArea(panel.host(), gauge, area);
@@ -778,7 +732,9 @@ int main(int argc, char** argv) {
       if (args.command.empty()) {
         Usage(stdout);
       } else {
-        std::fputs(FindCommand(args.command)->text, stdout);
+        for (const CommandHelp& command : kCommands) {
+          if (args.command == command.name) std::fputs(command.text, stdout);
+        }
         std::printf("\n(and the options of every command: see panel-bench --help)\n");
       }
       return kExitOk;

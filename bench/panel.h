@@ -56,8 +56,6 @@ class Panel {
   // what to do) if anything is missing; once only.
   bool Open(const PanelOptions& options, const std::vector<std::string>& gauges,
             std::string* error);
-  bool is_open() const { return open_; }
-  const PanelOptions& options() const { return options_; }
 
   host::Host& host() { return host_; }
   Aircraft& aircraft() { return *aircraft_; }

@@ -1,9 +1,5 @@
 // The gauges' pictures, decoded from their bitmap resources: the same
 // bytes the simulator's panel system draws.
-#include <cinttypes>
-#include <cstdio>
-#include <cstring>
-
 #include "bench/render.h"
 #include "host/pe_image.h"
 #include "host/text_format.h"
@@ -26,21 +22,23 @@ constexpr size_t kPaletteSize = kPaletteEntries * 4;
 // asking for gigabytes. The largest picture decodes into 64 MB.
 constexpr int32_t kLargestSide = host::kLargestBitmapSide;
 
+// False, with `why` in *error when the caller asks for it.
+bool Fail(std::string* error, const std::string& why) {
+  if (error) *error = why;
+  return false;
+}
+
 }  // namespace
 
 bool DecodeBitmap(const std::vector<uint8_t>& dib, Picture* picture, std::string* error) {
-  auto fail = [&](const std::string& why) {
-    if (error) *error = why;
-    return false;
-  };
   if (dib.size() < kHeaderSize) {
-    return fail("bitmap of " + std::to_string(dib.size()) +
-                " bytes is shorter than its 40-byte header");
+    return Fail(error, "bitmap of " + std::to_string(dib.size()) +
+                       " bytes is shorter than its 40-byte header");
   }
   const uint32_t header_size = Word32(dib, 0);
   if (header_size != kHeaderSize) {
-    return fail("bitmap header is " + std::to_string(header_size) +
-                " bytes; only the 40-byte header is read");
+    return Fail(error, "bitmap header is " + std::to_string(header_size) +
+                       " bytes; only the 40-byte header is read");
   }
   const auto width = static_cast<int32_t>(Word32(dib, 4));
   const auto height = static_cast<int32_t>(Word32(dib, 8));
@@ -48,30 +46,30 @@ bool DecodeBitmap(const std::vector<uint8_t>& dib, Picture* picture, std::string
   const uint16_t bits = Word16(dib, 14);
   const uint32_t compression = Word32(dib, 16);
   const uint32_t colours_used = Word32(dib, 32);
-  if (planes != 1) return fail("bitmap has " + std::to_string(planes) + " planes, not 1");
+  if (planes != 1) return Fail(error, "bitmap has " + std::to_string(planes) + " planes, not 1");
   if (bits != 8) {
-    return fail("bitmap has " + std::to_string(bits) + " bits per pixel; only 8 are read");
+    return Fail(error, "bitmap has " + std::to_string(bits) + " bits per pixel; only 8 are read");
   }
   if (compression != 0) {
-    return fail("bitmap is compressed (method " + std::to_string(compression) +
-                "); only uncompressed bitmaps are read");
+    return Fail(error, "bitmap is compressed (method " + std::to_string(compression) +
+                       "); only uncompressed bitmaps are read");
   }
-  if (height < 0) return fail("bitmap is stored top-down; only bottom-up bitmaps are read");
+  if (height < 0) return Fail(error, "bitmap is stored top-down; only bottom-up bitmaps are read");
   if (width <= 0 || height == 0 || width > kLargestSide || height > kLargestSide) {
-    return fail("bitmap size " + std::to_string(width) + " x " + std::to_string(height) +
-                " is out of range (1 to " + std::to_string(kLargestSide) + " each way)");
+    return Fail(error, "bitmap size " + std::to_string(width) + " x " + std::to_string(height) +
+                       " is out of range (1 to " + std::to_string(kLargestSide) + " each way)");
   }
   if (colours_used != 0 && colours_used != kPaletteEntries) {
-    return fail("bitmap palette has " + std::to_string(colours_used) +
-                " entries; only a 256-entry palette is read");
+    return Fail(error, "bitmap palette has " + std::to_string(colours_used) +
+                       " entries; only a 256-entry palette is read");
   }
   const size_t stride = (static_cast<size_t>(width) + 3) / 4 * 4;
   const size_t pixel_bytes = stride * static_cast<size_t>(height);
   const size_t needed = kHeaderSize + kPaletteSize + pixel_bytes;
   if (dib.size() < needed) {
-    return fail("bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
-                " needs " + std::to_string(needed) + " bytes, has " +
-                std::to_string(dib.size()));
+    return Fail(error, "bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+                       " needs " + std::to_string(needed) + " bytes, has " +
+                       std::to_string(dib.size()));
   }
 
   Rgba palette[kPaletteEntries];
@@ -100,26 +98,19 @@ bool GaugePictures::LoadFile(const std::filesystem::path& gau_file, std::string*
   host::PeImage image;
   std::string why;
   if (!host::ReadPeImage(gau_file, &image, &why)) {
-    if (error) *error = "cannot take pictures from " + why;  // why names the file
-    return false;
+    return Fail(error, "cannot take pictures from " + why);  // why names the file
   }
   std::map<uint32_t, Picture> pictures;
   for (const host::PeResource& resource : image.resources) {
     if (resource.type != host::kResourceTypeBitmap) continue;
     Picture picture;
     if (!DecodeBitmap(resource.bytes, &picture, &why)) {
-      if (error) {
-        *error = gau_file.string() + ": bitmap " + host::Hex(resource.id) +
-                 " cannot be drawn: " + why;
-      }
-      return false;
+      return Fail(error, gau_file.string() + ": bitmap " + host::Hex(resource.id) +
+                             " cannot be drawn: " + why);
     }
     pictures.emplace(resource.id, std::move(picture));
   }
-  if (pictures.empty()) {
-    if (error) *error = gau_file.string() + " holds no bitmap resources";
-    return false;
-  }
+  if (pictures.empty()) return Fail(error, gau_file.string() + " holds no bitmap resources");
   pictures_ = std::move(pictures);
   return true;
 }
@@ -140,30 +131,21 @@ bool GaugePictures::LoadModule(const host::Module& module, std::string* error) {
     pictures.emplace(id, std::move(picture));
     return 1;
   };
-  if (take(0x100) < 0) {
-    if (error) *error = module.path().string() + ": " + why;
-    return false;
-  }
+  if (take(0x100) < 0) return Fail(error, module.path().string() + ": " + why);
   for (uint32_t block = 0x1100; block <= 0xFF00; block += 0x100) {
     for (uint32_t id = block; id < block + 0x100; ++id) {
       const int taken = take(id);
-      if (taken < 0) {
-        if (error) *error = module.path().string() + ": " + why;
-        return false;
-      }
+      if (taken < 0) return Fail(error, module.path().string() + ": " + why);
       if (taken == 0) break;
     }
   }
   if (pictures.empty()) {
-    if (error) {
 #if defined(_WIN32)
-      *error = module.path().string() + " holds no bitmap resources";
+    return Fail(error, module.path().string() + " holds no bitmap resources");
 #else
-      *error = "the pictures of a loaded module (" + module.path().string() +
-               ") are read only on Windows; here read them from the .gau file";
+    return Fail(error, "the pictures of a loaded module (" + module.path().string() +
+                           ") are read only on Windows; here read them from the .gau file");
 #endif
-    }
-    return false;
   }
   pictures_ = std::move(pictures);
   return true;

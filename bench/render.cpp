@@ -5,8 +5,6 @@
 #include <atomic>
 #include <cinttypes>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <numbers>
 #include <system_error>
 
@@ -27,8 +25,6 @@ namespace {
 constexpr double kTurn = 2 * std::numbers::pi;
 
 }  // namespace
-
-// ---- ambient light ---------------------------------------------------------
 
 const char* AmbientName(Ambient ambient) {
   switch (ambient) {
@@ -57,8 +53,6 @@ double AmbientBrightness(Ambient ambient) {
   }
   return 1.0;
 }
-
-// ---- the needle --------------------------------------------------------------
 
 double NeedleAngle(const NeedleElement& needle, double value) {
   const NeedleScalePoint* table = needle.scale_table;
@@ -218,8 +212,6 @@ void Shade(Image* canvas, int x, int y, int width, int height, double keep) {
     }
   }
 }
-
-// ---- notes -------------------------------------------------------------------
 
 // Notes a problem once per kind: a note that begins with `once` is not
 // made again, whatever the detail after it.
@@ -415,21 +407,30 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
   }
   Image canvas(width * scale, height * scale, {0, 0, 0, 255});
 
+  auto fonts_ready = [&](const char* what) {
+    std::string error;
+    if (fonts.ready() || fonts.Init(&error)) return true;
+    host.Note(name + ": " + what + " not drawn: " + error);
+    return false;
+  };
+  auto find = [&](uint32_t id, const std::string& what, const char* instead) {
+    const Picture* picture = pictures.Find(id);
+    if (picture == nullptr) {
+      host.Note(name + ": " + what + " is not among the gauge's pictures; " + instead);
+    }
+    return picture;
+  };
   for (const host::DrawnElement& drawn : frame.elements) {
     if (drawn.hidden()) continue;
     const double brightness = drawn.lit() ? 1.0 : unlit;
     const std::string element = name + ": " + host::Hex(drawn.resource_id);
     switch (drawn.kind) {
-      case kStaticImage: {
-        const Picture* picture = pictures.Find(drawn.resource_id);
-        if (picture == nullptr) {
-          host.Note(name + ": bitmap " + host::Hex(drawn.resource_id) +
-                    " is not among the gauge's pictures; the face is not drawn");
-          break;
+      case kStaticImage:
+        if (const Picture* picture = find(drawn.resource_id, "bitmap " + host::Hex(drawn.resource_id),
+                                          "the face is not drawn")) {
+          DrawPicture(&canvas, *picture, drawn.x, drawn.y, scale, brightness);
         }
-        DrawPicture(&canvas, *picture, drawn.x, drawn.y, scale, brightness);
         break;
-      }
       case kIcon: {
         const auto* icon = reinterpret_cast<const IconElement*>(drawn.record);
         const uint32_t count = icon->picture_count;
@@ -441,22 +442,17 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
           break;
         }
         const uint32_t id = drawn.resource_id + static_cast<uint32_t>(drawn.value);
-        const Picture* picture = pictures.Find(id);
-        if (picture == nullptr) {
-          host.Note(name + ": bitmap " + host::Hex(id) + " (icon " + host::Hex(drawn.resource_id) +
-                    ") is not among the gauge's pictures; nothing drawn");
-          break;
+        if (const Picture* picture = find(id, "bitmap " + host::Hex(id) + " (icon " +
+                                                  host::Hex(drawn.resource_id) + ")",
+                                          "nothing drawn")) {
+          DrawPicture(&canvas, *picture, drawn.x, drawn.y, scale, brightness);
         }
-        DrawPicture(&canvas, *picture, drawn.x, drawn.y, scale, brightness);
         break;
       }
       case kNeedle: {
-        const Picture* picture = pictures.Find(drawn.resource_id);
-        if (picture == nullptr) {
-          host.Note(name + ": needle bitmap " + host::Hex(drawn.resource_id) +
-                    " is not among the gauge's pictures; nothing drawn");
-          break;
-        }
+        const Picture* picture =
+            find(drawn.resource_id, "needle bitmap " + host::Hex(drawn.resource_id), "nothing drawn");
+        if (picture == nullptr) break;
         if (!std::isfinite(drawn.value)) {
           NoteOnce(host, "needle " + element + " draws nothing for a value that is not finite",
                    " (first seen: " + host::Number(drawn.value, 17) + ")");
@@ -468,13 +464,7 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
         break;
       }
       case kString: {
-        if (!fonts.ready()) {
-          std::string error;
-          if (!fonts.Init(&error)) {
-            host.Note(name + ": strings not drawn: " + error);
-            break;
-          }
-        }
+        if (!fonts_ready("strings")) break;
         const auto& text = *reinterpret_cast<const StringElement*>(drawn.record);
         const std::string_view font(text.font_name,
                                     strnlen(text.font_name, sizeof text.font_name));
@@ -496,10 +486,7 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
   }
 
   if (options.mouse_overlay) {
-    if (!fonts.ready()) {
-      std::string error;
-      if (!fonts.Init(&error)) host.Note(name + ": mouse area labels not drawn: " + error);
-    }
+    fonts_ready("mouse area labels");
     DrawMouseOverlay(&canvas, gauge, fonts, scale);
   }
   return canvas;
@@ -512,8 +499,6 @@ Image RenderGauge(host::Host& host, host::Gauge& gauge, const GaugePictures& pic
   if (gauge.last_frame().elements.empty()) gauge.Draw();
   return RenderFrame(host, gauge, gauge.last_frame(), pictures, fonts, options, error);
 }
-
-// ---- the panel -----------------------------------------------------------------
 
 Image ComposePanel(const std::vector<std::pair<std::string, Image>>& gauges, Fonts& fonts,
                    int scale, std::string* error) {

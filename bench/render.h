@@ -93,7 +93,6 @@ class Fonts {
                   uint32_t weight, Rgba colour, std::string_view text);
 
   struct Impl;
-  Impl& impl() { return *impl_; }
 
  private:
   std::unique_ptr<Impl> impl_;

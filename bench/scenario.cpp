@@ -15,10 +15,9 @@ std::string ScenarioProblem::Describe() const {
 }
 
 std::string ScenarioResult::Summary() const {
-  char text[160];
-  std::snprintf(text, sizeof text, "%d expectation%s, %d failed, %" PRIu64 " update%s, %.2f s",
-                expectations, expectations == 1 ? "" : "s", failed, updates,
-                updates == 1 ? "" : "s", seconds);
+  const std::string text =
+      host::Format("%d expectation%s, %d failed, %" PRIu64 " update%s, %.2f s", expectations,
+                   expectations == 1 ? "" : "s", failed, updates, updates == 1 ? "" : "s", seconds);
   std::string line = status();
   line.resize(5, ' ');
   line += "  " + Visible(file) + "  ";
@@ -38,9 +37,10 @@ ScenarioResult RunScenarioText(const std::string& text, const std::string& file,
   result.file = file;
   result.name = std::filesystem::path(file).stem().string();
   const auto start = std::chrono::steady_clock::now();
-  const std::vector<script::Command> commands = script::Read(text, file, &result.errors);
+  std::vector<script::Command> commands;
+  script::Reader(file, &result.errors).Read(text, &commands);
   if (result.errors.empty()) {
-    script::Run(commands, options, &result);
+    script::Runner(options, &result).Run(commands);
   } else if (options.out != nullptr) {
     for (const ScenarioProblem& error : result.errors) {
       std::fprintf(options.out, "%s\n", error.Describe().c_str());
@@ -56,44 +56,36 @@ namespace {
 // The text of a script file; false with the reason for anything that is not
 // a readable regular file of a script's size.
 bool ReadScript(const std::filesystem::path& file, std::string* text, std::string* why) {
+  auto fail = [why](const std::string& reason) {
+    *why = reason;
+    return false;
+  };
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::status(file, ec);
   if (status.type() == std::filesystem::file_type::not_found) {
-    *why = "no such file: check the name and folder";
-    return false;
+    return fail("no such file: check the name and folder");
   }
-  if (ec) {
-    *why = "cannot read the file: " + ec.message();
-    return false;
-  }
+  if (ec) return fail("cannot read the file: " + ec.message());
   if (std::filesystem::is_directory(status)) {
-    *why = "a folder, not a script: give a .scn file, or a folder of them without '.scn' in its name";
-    return false;
+    return fail("a folder, not a script: give a .scn file, or a folder of them without '.scn' in "
+                "its name");
   }
   if (!std::filesystem::is_regular_file(status)) {
-    *why = "not a regular file (a device, pipe or socket): a script is a text file";
-    return false;
+    return fail("not a regular file (a device, pipe or socket): a script is a text file");
   }
   std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    *why = "cannot read the file: check its permissions";
-    return false;
-  }
+  if (!in) return fail("cannot read the file: check its permissions");
   // Read in pieces up to the limit, whatever size the file claims.
   std::string content;
   char chunk[65536];
   while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
     content.append(chunk, static_cast<size_t>(in.gcount()));
     if (content.size() > kLargestScript) {
-      *why = "larger than " + std::to_string(kLargestScript >> 20) +
-             " MiB; a script is a short text file";
-      return false;
+      return fail("larger than " + std::to_string(kLargestScript >> 20) +
+                  " MiB; a script is a short text file");
     }
   }
-  if (in.bad()) {
-    *why = "cannot read the file: the read failed part way";
-    return false;
-  }
+  if (in.bad()) return fail("cannot read the file: the read failed part way");
   *text = std::move(content);
   return true;
 }

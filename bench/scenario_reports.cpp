@@ -1,7 +1,6 @@
 // The machine-readable reports of a run: JUnit XML and JSON, valid
 // whatever bytes a script or a file name held.
 #include <cmath>
-#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
@@ -39,9 +38,7 @@ std::string XmlEscape(std::string_view raw) {
 }
 
 std::string Seconds(double seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", std::isfinite(seconds) ? seconds : 0.0);
-  return text;
+  return host::Format("%.3f", std::isfinite(seconds) ? seconds : 0.0);
 }
 
 }  // namespace
@@ -55,12 +52,11 @@ std::string JunitReport(const std::vector<ScenarioResult>& results) {
     seconds += result.seconds;
   }
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  xml += "<testsuites name=\"panel-bench\" tests=\"" + std::to_string(results.size()) +
-         "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-         "\" time=\"" + Seconds(seconds) + "\">\n";
-  xml += "  <testsuite name=\"scenarios\" tests=\"" + std::to_string(results.size()) +
-         "\" failures=\"" + std::to_string(failures) + "\" errors=\"" + std::to_string(errors) +
-         "\" skipped=\"0\" time=\"" + Seconds(seconds) + "\">\n";
+  const std::string counts = "tests=\"" + std::to_string(results.size()) + "\" failures=\"" +
+                             std::to_string(failures) + "\" errors=\"" + std::to_string(errors);
+  xml += "<testsuites name=\"panel-bench\" " + counts + "\" time=\"" + Seconds(seconds) + "\">\n";
+  xml += "  <testsuite name=\"scenarios\" " + counts + "\" skipped=\"0\" time=\"" + Seconds(seconds) +
+         "\">\n";
   for (const ScenarioResult& result : results) {
     xml += "    <testcase classname=\"scenarios\" name=\"" + XmlEscape(result.name) + "\" file=\"" +
            XmlEscape(result.file) + "\" time=\"" + Seconds(result.seconds) + "\"";

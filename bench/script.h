@@ -34,14 +34,11 @@ struct Token {
 bool Tokenize(std::string_view line, std::vector<Token>* tokens, std::string* error);
 
 std::string Lower(std::string text);
-// How many single-letter edits turn a into b.
-size_t EditDistance(const std::string& a, const std::string& b);
 
 // ---- words in messages ---------------------------------------------------------
 
 using host::Hex;
 using host::Number;
-std::string Fixed2(double value);          // two decimals
 std::string Quote(std::string_view text);  // "text"
 std::string KeyText(uint32_t id);          // 0x1038C (COM2 swap)
 
@@ -111,8 +108,6 @@ struct Verb {
 std::span<const Verb> Verbs();
 std::span<const Verb> Expectations();
 
-// ---- reading -------------------------------------------------------------------
-
 // Reads lines into commands. Each word reader returns false once it has
 // reported what is wrong with the word and what to write instead.
 class Reader {
@@ -165,13 +160,6 @@ class Reader {
   int load_line_ = 0;
   std::vector<std::string> loaded_;
 };
-
-// The commands of a script; each line that cannot be run adds an error
-// (named by `file` and its line) instead.
-std::vector<Command> Read(std::string_view text, const std::string& file,
-                          std::vector<ScenarioProblem>* errors);
-
-// ---- running -------------------------------------------------------------------
 
 // Runs commands that were read without errors on a panel of its own, into
 // a result: the counts, failed expectations, and the error that stopped
@@ -240,8 +228,5 @@ class Runner {
   bool seed_set_ = false;
   uint64_t seed_ = 0;
 };
-
-void Run(const std::vector<Command>& commands, const ScenarioOptions& options,
-         ScenarioResult* result);
 
 }  // namespace bench::script

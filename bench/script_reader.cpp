@@ -25,6 +25,22 @@ const struct {
     {"adf", var::kAdf},   {"atc", var::kTransponder},
 };
 
+// How many single-letter edits turn a into b.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
 const Verb* Find(std::span<const Verb> verbs, const std::string& name) {
   for (const Verb& verb : verbs) {
     if (name == verb.name) return &verb;
@@ -243,27 +259,20 @@ bool Reader::Expectation(const Words& words, Command* c) {
   return what->read(*this, Words(words.begin() + 1, words.end()), c);
 }
 
-std::vector<Command> Read(std::string_view text, const std::string& file,
-                          std::vector<ScenarioProblem>* errors) {
-  std::vector<Command> commands;
-  Reader(file, errors).Read(text, &commands);
-  return commands;
-}
-
 }  // namespace bench::script
 
 namespace bench {
 
 std::vector<ScenarioProblem> CheckScenarioText(const std::string& text, const std::string& file) {
   std::vector<ScenarioProblem> errors;
-  script::Read(text, file, &errors);
+  std::vector<script::Command> commands;
+  script::Reader(file, &errors).Read(text, &commands);
   return errors;
 }
 
 bool ReadoutVariable(const std::string& name, uint32_t* var_id) {
-  const std::string lower = script::Lower(name);
   for (const auto& readout : script::kReadouts) {
-    if (lower == readout.name) {
+    if (SameIgnoringCase(name, readout.name)) {
       *var_id = readout.var_id;
       return true;
     }

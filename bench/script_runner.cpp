@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cinttypes>
-#include <cmath>
 #include <random>
 #include <thread>
 
@@ -145,9 +144,7 @@ bool Runner::Click(const Command& c) {
     x = centre.x;
     y = centre.y;
   }
-  char what[96];
-  std::snprintf(what, sizeof what, "%s at (%d, %d)", c.gauge.c_str(), x, y);
-  StartClick(what);
+  StartClick(host::Format("%s at (%d, %d)", c.gauge.c_str(), x, y));
   const int taken = panel_.Press(*gauge, x, y, c.repeats);
   if (taken == 0) last_click_ += ", where no mouse area took it";
   return true;
@@ -197,10 +194,7 @@ void Runner::Show(const Command& c) {
 }
 
 bool Runner::Snapshot(const Command& c) {
-  RenderOptions render;
-  render.ambient = ambient_;
-  render.scale = c.scale;
-  render.mouse_overlay = c.overlay;
+  const RenderOptions render{ambient_, c.scale, c.overlay};
   Image image;
   if (c.gauge.empty()) {
     image = panel_.RenderPanel(render);
@@ -247,11 +241,6 @@ const host::DrawnElement* Runner::Drawn(const Command& c, std::string* label) {
   const host::DrawnElement* drawn = FindElement(*frame, c.element, c.gauge, label, &why);
   if (drawn == nullptr) Error(c, why);
   return drawn;
-}
-
-void Run(const std::vector<Command>& commands, const ScenarioOptions& options,
-         ScenarioResult* result) {
-  Runner(options, result).Run(commands);
 }
 
 }  // namespace bench::script

@@ -27,6 +27,13 @@ bool Switch(Reader& r, const Words& t, Command* c) {
 
 bool NothingMore(Reader& r, const Words& t, Command*) { return r.Arity(t, 0, 0); }
 
+template <std::string Command::*field>
+bool OneWord(Reader& r, const Words& t, Command* c) {
+  if (!r.Arity(t, 1, 1)) return false;
+  c->*field = t[1].text;
+  return true;
+}
+
 bool GaugeElement(Reader& r, const Words& t, Command* c) {
   return r.Arity(t, 2, 2) && r.Gauge(t[1], &c->gauge) && r.Element(t[2], &c->element);
 }
@@ -90,12 +97,7 @@ constexpr Verb kVerbs[] = {
        return r.Integer(t[2], INT32_MIN, INT32_MAX, &c->value, "a 32-bit integer");
      },
      [](Runner& r, const Command& c) { r.panel().SetNamed(c.name, c.value); return true; }},
-    {"unregister", "unregister <name>",
-     [](Reader& r, const Words& t, Command* c) {
-       if (!r.Arity(t, 1, 1)) return false;
-       c->name = t[1].text;
-       return true;
-     },
+    {"unregister", "unregister <name>", OneWord<&Command::name>,
      [](Runner& r, const Command& c) { r.panel().UnregisterNamed(c.name); return true; }},
     {"partner", "partner pfd|dimmer present|absent",
      [](Reader& r, const Words& t, Command* c) {
@@ -136,15 +138,9 @@ constexpr Verb kVerbs[] = {
      [](Runner& r, const Command& c) { r.aircraft().SetDimmer(c.dimmer); return true; }},
     {"ambient", "ambient day|dusk|night",
      [](Reader& r, const Words& t, Command* c) {
-       if (!r.Arity(t, 1, 1)) return false;
-       const std::string& light = t[1].text;
-       if (light != "day" && light != "dusk" && light != "night") {
-         return r.Error("'" + light + "' is no ambient light: write day, dusk or night");
-       }
-       c->ambient = light == "day"    ? Ambient::kDay
-                    : light == "dusk" ? Ambient::kDusk
-                                      : Ambient::kNight;
-       return true;
+       return r.Arity(t, 1, 1) && (ParseAmbient(t[1].text, &c->ambient) ||
+                                   r.Error("'" + t[1].text +
+                                           "' is no ambient light: write day, dusk or night"));
      },
      [](Runner& r, const Command& c) { r.SetAmbient(c.ambient); return true; }},
     {"update", "update [count] [realtime]",
@@ -269,12 +265,7 @@ constexpr Verb kExpectations[] = {
        }
        return true;
      }},
-    {"click", "expect click <sound file>",
-     [](Reader& r, const Words& t, Command* c) {
-       if (!r.Arity(t, 1, 1)) return false;
-       c->file = t[1].text;
-       return true;
-     },
+    {"click", "expect click <sound file>", OneWord<&Command::file>,
      [](Runner& r, const Command& c) {
        bool any = false;
        const host::LogEntry* sent = r.Pending(host::LogKind::kPlaySound, &any);
@@ -445,27 +436,20 @@ constexpr Verb kExpectations[] = {
        constexpr double kLow = Aircraft::kBaroLowHundredths / 100.0;
        constexpr double kHigh = Aircraft::kBaroHighHundredths / 100.0;
        if (!(c->number >= kLow && c->number <= kHigh)) {
-         return r.Error("'" + t[1].text + "' is not an altimeter setting: write " + Fixed2(kLow) +
-                        " to " + Fixed2(kHigh) + " inHg");
+         return r.Error("'" + t[1].text + "' is not an altimeter setting: " +
+                        host::Format("write %.2f to %.2f inHg", kLow, kHigh));
        }
        return true;
      },
      [](Runner& r, const Command& c) {
        const int expected = static_cast<int>(std::lround(c.number * 100.0));
        if (r.aircraft().baro_hundredths() != expected) {
-         char text[96];
-         std::snprintf(text, sizeof text, "expected the altimeter setting %.2f inHg, saw %.2f",
-                       expected / 100.0, r.aircraft().baro_inhg());
-         r.Fail(c, text);
+         r.Fail(c, host::Format("expected the altimeter setting %.2f inHg, saw %.2f",
+                                expected / 100.0, r.aircraft().baro_inhg()));
        }
        return true;
      }},
-    {"note", "expect note \"<part of a host note>\"",
-     [](Reader& r, const Words& t, Command* c) {
-       if (!r.Arity(t, 1, 1)) return false;
-       c->text = t[1].text;
-       return true;
-     },
+    {"note", "expect note \"<part of a host note>\"", OneWord<&Command::text>,
      [](Runner& r, const Command& c) {
        const std::vector<std::string>& notes = r.panel().host().notes();
        std::string seen;

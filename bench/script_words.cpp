@@ -1,9 +1,5 @@
 // The words of a script: a line split into words, and the words messages
 // are made of (ids in hex, numbers, quoted text, key events by name).
-#include <algorithm>
-#include <cinttypes>
-#include <cstdio>
-
 #include "bench/aircraft.h"
 #include "bench/script.h"
 
@@ -58,27 +54,6 @@ std::string Lower(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return text;
-}
-
-size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-std::string Fixed2(double value) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.2f", value);
   return text;
 }
 

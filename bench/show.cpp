@@ -34,13 +34,11 @@ constexpr ExampleClick kClicks[] = {
 
 void ExampleAircraft(host::Variables& vars) {
   vars.Set(var::kMainBus, Aircraft::kBusVolts);
-  vars.Set(var::kAvionicsPower, 1.0);
-  vars.Set(var::kAudioLampEnable, 1.0);
-  vars.Set(var::kPanelLights, 1.0);
-  vars.Set(var::kUpdateCounter, 1.0);
-  vars.Set(var::kComm1Lamp, 1.0);
-  vars.Set(var::kNav1Lamp, 1.0);
-  vars.Set(var::kDmeLamps, 1.0);  // a DME receiver on
+  // kDmeLamps: a DME receiver on.
+  for (uint32_t id : {var::kAvionicsPower, var::kAudioLampEnable, var::kPanelLights,
+                      var::kUpdateCounter, var::kComm1Lamp, var::kNav1Lamp, var::kDmeLamps}) {
+    vars.Set(id, 1.0);
+  }
   for (uint32_t id : {var::kComm2Lamp, var::kNav2Lamp, var::kAdf1Lamp, var::kLeftKnobLamp}) {
     vars.Set(id, 0.0);
   }

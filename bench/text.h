@@ -22,6 +22,16 @@ bool WholeWord(std::string_view word, int base, T* value) {
   return true;
 }
 
+// Whether two words are the same, ASCII letter case ignored.
+inline bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
 // Text with every control byte written out as \xNN (so a NUL or an escape
 // in a script shows in a message); with `keep_layout`, line breaks and tabs
 // stay as they are.

@@ -6,9 +6,7 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
-#include <cinttypes>
 #include <condition_variable>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -236,10 +234,7 @@ struct LiveApi::Impl {
           it = slot.asked.erase(it);
           continue;
         }
-        bench::RenderOptions render;
-        render.scale = it->first / 2;
-        render.mouse_overlay = it->first % 2 != 0;
-        render.ambient = ambient;
+        const bench::RenderOptions render{ambient, it->first / 2, it->first % 2 != 0};
         bench::Image image = panel.Render(*panel.gauges()[index], render);
         if (!image.empty()) {
           slot.encoded[it->first] = {slot.version, nullptr, true};
@@ -398,13 +393,9 @@ struct LiveApi::Impl {
       if (path == "/") return Asset("index.html", "text/html; charset=utf-8", res);
       if (path == "/app.js") return Asset("app.js", "text/javascript; charset=utf-8", res);
       if (path == "/style.css") return Asset("style.css", "text/css; charset=utf-8", res);
-      if (path == "/api/panel") {
+      if (path == "/api/panel" || path == "/api/state") {
         std::lock_guard lock(mutex);
-        return res.set_content(Dump(Panel()), "application/json");
-      }
-      if (path == "/api/state") {
-        std::lock_guard lock(mutex);
-        return res.set_content(Dump(State()), "application/json");
+        return res.set_content(Dump(path == "/api/panel" ? Panel() : State()), "application/json");
       }
       if (path == "/api/log") return GetLog(req, res);
       if (path == "/api/events") return Events(res);
@@ -482,11 +473,7 @@ struct LiveApi::Impl {
       } else {
         // Drawn here (it reads the gauge's records), encoded below without
         // the lock, so clicks and updates go on meanwhile.
-        bench::RenderOptions render;
-        render.scale = static_cast<int>(scale);
-        render.ambient = ambient;
-        render.mouse_overlay = overlay;
-        image = panel.Render(*gauge, render);
+        image = panel.Render(*gauge, {ambient, static_cast<int>(scale), overlay});
         if (image.empty()) return Error(res, 503, "cannot draw " + name + ": " + panel.render_error());
       }
     }
@@ -629,11 +616,6 @@ void LiveApi::Update() {
     ahead = impl_->DrawAhead(impl_->Refresh());
   }
   if (!ahead.empty()) impl_->EncodeAhead(ahead);
-}
-
-uint64_t LiveApi::updates() const {
-  std::lock_guard lock(impl_->mutex);
-  return impl_->updates;
 }
 
 void LiveApi::Close() {

@@ -36,8 +36,6 @@ class LiveApi {
  public:
   LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double updates_per_second);
   ~LiveApi();
-  LiveApi(const LiveApi&) = delete;
-  LiveApi& operator=(const LiveApi&) = delete;
 
   // Answers one request as the server parsed it (method, path, query
   // parameters, headers, body). Never throws.
@@ -46,7 +44,6 @@ class LiveApi {
   // One simulator update, applied between requests; the pictures that
   // changed get a new version and the event streams hear of it.
   void Update();
-  uint64_t updates() const;
 
   // Ends every event stream at its next wake-up and refuses new ones.
   void Close();

@@ -15,23 +15,20 @@ void RequestStop(int) { stopRequested = 1; }
 std::filesystem::path DefaultWebDir() { return std::filesystem::path(SOURCE_DIR) / "viewer" / "web"; }
 
 int Serve(const bench::PanelOptions& panel_options, ServerOptions options) {
+  auto fail = [](const std::string& why) {
+    std::fprintf(stderr, "panel-bench serve: %s\n", why.c_str());
+    return 1;
+  };
   bench::Panel panel;
   std::string error;
-  if (!panel.Open(panel_options, {}, &error)) {
-    std::fprintf(stderr, "panel-bench serve: %s\n", error.c_str());
-    return 1;
-  }
+  if (!panel.Open(panel_options, {}, &error)) return fail(error);
   if (options.web_dir.empty()) options.web_dir = DefaultWebDir();
-  if (!std::filesystem::exists(options.web_dir / "index.html")) {
-    std::fprintf(stderr, "panel-bench serve: the page is missing: no %s (give --web DIR)\n",
-                 (options.web_dir / "index.html").string().c_str());
-    return 1;
+  const std::filesystem::path page = options.web_dir / "index.html";
+  if (!std::filesystem::exists(page)) {
+    return fail("the page is missing: no " + page.string() + " (give --web DIR)");
   }
   LiveServer server(panel);
-  if (!server.Bind(options, &error)) {
-    std::fprintf(stderr, "panel-bench serve: %s\n", error.c_str());
-    return 1;
-  }
+  if (!server.Bind(options, &error)) return fail(error);
   std::signal(SIGINT, RequestStop);
   std::signal(SIGTERM, RequestStop);
   std::thread watcher([&server] {
