@@ -3,9 +3,10 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <fstream>
+#include <system_error>
 
 #include "bench/script.h"
+#include "host/file_read.h"
 
 namespace bench {
 
@@ -56,38 +57,15 @@ namespace {
 // The text of a script file; false with the reason for anything that is not
 // a readable regular file of a script's size.
 bool ReadScript(const std::filesystem::path& file, std::string* text, std::string* why) {
-  auto fail = [why](const std::string& reason) {
-    *why = reason;
-    return false;
-  };
+  host::FileReadError error;
+  if (host::ReadRegularFile(file, kLargestScript, "script", text, &error)) return true;
+  *why = error.message;
   std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(file, ec);
-  if (status.type() == std::filesystem::file_type::not_found) {
-    return fail("no such file: check the name and folder");
+  if (error.kind == host::FileReadError::Kind::kNotRegular &&
+      std::filesystem::is_directory(file, ec)) {
+    *why += ": give a .scn file, or a folder of them without '.scn' in its name";
   }
-  if (ec) return fail("cannot read the file: " + ec.message());
-  if (std::filesystem::is_directory(status)) {
-    return fail("a folder, not a script: give a .scn file, or a folder of them without '.scn' in "
-                "its name");
-  }
-  if (!std::filesystem::is_regular_file(status)) {
-    return fail("not a regular file (a device, pipe or socket): a script is a text file");
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return fail("cannot read the file: check its permissions");
-  // Read in pieces up to the limit, whatever size the file claims.
-  std::string content;
-  char chunk[65536];
-  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-    content.append(chunk, static_cast<size_t>(in.gcount()));
-    if (content.size() > kLargestScript) {
-      return fail("larger than " + std::to_string(kLargestScript >> 20) +
-                  " MiB; a script is a short text file");
-    }
-  }
-  if (in.bad()) return fail("cannot read the file: the read failed part way");
-  *text = std::move(content);
-  return true;
+  return false;
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 #include <link.h>
 
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <system_error>
 #include <vector>
+
+#include "host/file_read.h"
 
 namespace host {
 namespace {
@@ -385,23 +386,10 @@ bool CheckElfImage(const uint8_t* data, size_t size, std::string* error) {
 }
 
 bool CheckElfFile(const std::filesystem::path& path, std::string* error) {
-  std::error_code ec;
-  const uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec) {
-    if (error) *error = "cannot read it (" + ec.message() + ")";
-    return false;
-  }
-  if (size > kMaxModuleFileBytes) {
-    if (error) {
-      *error = "it is " + std::to_string(size) + " bytes, larger than any gauge module (at most " +
-               std::to_string(kMaxModuleFileBytes) + ")";
-    }
-    return false;
-  }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  std::ifstream in(path, std::ios::binary);
-  if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
-    if (error) *error = "cannot read it";
+  std::vector<uint8_t> bytes;
+  FileReadError read_error;
+  if (!ReadRegularFile(path, kMaxModuleFileBytes, "gauge module", &bytes, &read_error)) {
+    if (error) *error = read_error.message;
     return false;
   }
   return CheckElfImage(bytes.data(), bytes.size(), error);

@@ -7,6 +7,7 @@
 
 #include "gauge_sound/gauge_sound.h"
 #include "host/elf_check.h"
+#include "host/file_read.h"
 #include "host/fp_state.h"
 #include "host/text_format.h"
 
@@ -274,9 +275,11 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string_view gau
     if (error) *error = "cannot load gauge module " + path.string() + ": " + why;
     return nullptr;
   };
+  FileReadError not_a_file;
+  if (!CheckRegularFile(path, kMaxModuleFileBytes, "gauge module", &not_a_file)) {
+    return fail(not_a_file.message);
+  }
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return fail("no such file");
-  if (!std::filesystem::is_regular_file(path, ec)) return fail("not a file");
 
   std::unique_ptr<Module> module(new Module);
   module->path_ = std::filesystem::absolute(path, ec);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <system_error>
 
+#include "host/file_read.h"
 #include "host/text_format.h"
 
 namespace host {
@@ -316,28 +316,10 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
 }
 
 bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    if (error) *error = path.string() + ": a folder, not a gauge file";
-    return false;
-  }
-  const uintmax_t size = std::filesystem::file_size(path, ec);
-  std::ifstream in(path, std::ios::binary);
-  if (ec || !in) {
-    if (error) *error = path.string() + ": cannot be read" + (ec ? " (" + ec.message() + ")" : "");
-    return false;
-  }
-  if (size > kMaxPeFileBytes) {
-    if (error) {
-      *error = path.string() + " is " + std::to_string(size) +
-               " bytes, larger than any gauge file (at most " + std::to_string(kMaxPeFileBytes) +
-               ")";
-    }
-    return false;
-  }
-  std::vector<uint8_t> file(static_cast<size_t>(size));
-  if (!in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(size))) {
-    if (error) *error = path.string() + ": cannot be read";
+  std::vector<uint8_t> file;
+  FileReadError read_error;
+  if (!ReadRegularFile(path, kMaxPeFileBytes, "gauge file", &file, &read_error)) {
+    if (error) *error = path.string() + ": " + read_error.message;
     return false;
   }
   std::string why;

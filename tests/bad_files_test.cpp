@@ -7,6 +7,7 @@
 #include <elf.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -178,7 +179,7 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
       {"a folder named x.so", kHostLoad, [&] {
          fs::create_directories(dir / "x.so");
          return dir / "x.so";
-       }(), "", "not a file"},
+       }(), "", "a folder, not a gauge module"},
       {"a module whose gauge crashes when created", kProbe, MISBEHAVING, "",
        "crashed with SIGSEGV (Segmentation fault) while creating a gauge",
        std::chrono::milliseconds(30000), "create-crash"},
@@ -218,6 +219,21 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
          fs::create_directories(dir / "x.gau");
          return dir / "x.gau";
        }(), "", ": a folder, not a gauge file"},
+      // Special files are refused as soon as they are opened, never waited on.
+      {"a pipe named x.gau", kPictures, [&] {
+         mkfifo((dir / "pipe.gau").c_str(), 0600);
+         return dir / "pipe.gau";
+       }(), "", "a pipe (FIFO), not a regular file"},
+      {"a pipe named orlahyd.so", kHostLoad, [&] {
+         fs::create_directories(dir / "pipe");
+         mkfifo((dir / "pipe" / "orlahyd.so").c_str(), 0600);
+         return dir / "pipe" / "orlahyd.so";
+       }(), "orlahyd", "a pipe (FIFO), not a regular file"},
+      {"a loop of symbolic links named orlahyd.so", kBenchLoad, [&] {
+         fs::create_directories(dir / "loop");
+         fs::create_symlink("orlahyd.so", dir / "loop" / "orlahyd.so");
+         return dir / "loop" / "orlahyd.so";
+       }(), "orlahyd", "a loop of symbolic links"},
   };
 
   for (const Row& row : rows) {

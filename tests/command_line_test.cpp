@@ -85,7 +85,7 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
       {{"serve", "--port", "65536"}, 2, "--port"},
       // what is not a script is an error, never a pass
       {{"run"}, 2, "run needs scenario files or folders"},
-      {{"run", "/dev/zero"}, 3, "/dev/zero: not a regular file"},
+      {{"run", "/dev/zero"}, 3, "/dev/zero: a character device, not a regular file"},
       {{"run", d + "/folder"}, 3, "d.scn: a folder, not a script", "PASS"},
       {{"run", d + "/empty.scn"}, 3, "empty.scn: the script has no commands", "PASS"},
       {{"run", d + "/missing.scn"}, 3, "missing.scn: no such file"},

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/file_read.h"
+#include "host/pe_image.h"
 #include "tools/gauge_check/check_file.h"
 #include "tools/gauge_check/pe_layout.h"
 #include "tools/gauge_check/pictures.h"
@@ -44,9 +46,11 @@ struct GauFile {
   gauge_check::RecordFacts facts;
 
   explicit GauFile(const std::string& gauge) {
+    host::FileReadError error;
+    EXPECT_TRUE(host::ReadRegularFile(GauPath(gauge), host::kMaxPeFileBytes, "gauge file", &bytes,
+                                      &error))
+        << error.message << " (build the Windows tree first: tools/build-win32.sh)";
     std::string why;
-    EXPECT_TRUE(gauge_check::ReadWholeFile(GauPath(gauge), &bytes, &why))
-        << why << " (build the Windows tree first: tools/build-win32.sh)";
     EXPECT_TRUE(gauge_check::ReadPeLayout(bytes, &layout, &why)) << why;
     Report report;
     gauge_check::CheckGauBytes(bytes, gauge + ".gau", report, &facts);
@@ -102,8 +106,10 @@ struct GauFile {
 TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
   for (const char* gauge : kGauges) {
     std::vector<uint8_t> bytes;
-    std::string why;
-    ASSERT_TRUE(gauge_check::ReadWholeFile(GauPath(gauge), &bytes, &why)) << why;
+    host::FileReadError error;
+    ASSERT_TRUE(host::ReadRegularFile(GauPath(gauge), host::kMaxPeFileBytes, "gauge file", &bytes,
+                                      &error))
+        << error.message;
     Report report(gauge);
     gauge_check::CheckGauBytes(bytes, std::string(gauge) + ".gau", report);
     EXPECT_EQ(report.Count(Status::kFail) + report.Count(Status::kWarn), 0)

@@ -32,7 +32,7 @@ TEST(ModuleLoading, RefusesWhatIsNotAGaugeModuleWithAReason) {
   };
   const Case cases[] = {
       {Gauges() / "no_such_gauge.so", "no such file"},
-      {Gauges(), "not a file"},
+      {Gauges(), "a folder, not a gauge module"},
       {TempFile("not_a_library.so", "just text\n"), "not a loadable shared library"},
       {host::DefaultSoundLibrary(), "exports no Linkage"},
   };

@@ -7,7 +7,6 @@
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -16,6 +15,7 @@
 
 #include "bench/frame_key.h"
 #include "bench/image.h"
+#include "host/file_read.h"
 #include "host/text_format.h"
 
 namespace viewer {
@@ -419,9 +419,15 @@ struct LiveApi::Impl {
 
   void Asset(const char* file_name, const char* type, httplib::Response& res) {
     const std::filesystem::path file = web_dir / file_name;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return Error(res, 404, "the page's asset " + file.string() + " is missing");
-    res.set_content(std::string(std::istreambuf_iterator<char>(in), {}), type);
+    // The page's own files are a few kilobytes each.
+    constexpr uint64_t kLargestAsset = 1 << 20;
+    std::string content;
+    host::FileReadError error;
+    if (!host::ReadRegularFile(file, kLargestAsset, "page asset", &content, &error)) {
+      return Error(res, error.kind == host::FileReadError::Kind::kMissing ? 404 : 500,
+                   "the page's asset " + file.string() + ": " + error.message);
+    }
+    res.set_content(std::move(content), type);
   }
 
   void GetLog(const httplib::Request& req, httplib::Response& res) {

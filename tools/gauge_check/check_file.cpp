@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "host/elf_check.h"
+#include "host/file_read.h"
+#include "host/pe_image.h"
+
 #include "tools/gauge_check/running_checks.h"
 #include "tools/gauge_check/static_checks.h"
 
@@ -10,9 +14,11 @@ namespace gauge_check {
 Report CheckFile(const std::string& path, const Options& options) {
   Report report(path);
   std::vector<uint8_t> bytes;
-  std::string why;
-  if (!ReadWholeFile(path, &bytes, &why)) {
-    report.Unreadable(why);
+  host::FileReadError error;
+  // Nothing we check comes near the larger of the two readers' limits.
+  constexpr uint64_t kLimit = std::max(host::kMaxPeFileBytes, host::kMaxModuleFileBytes);
+  if (!host::ReadRegularFile(path, kLimit, "gauge file", &bytes, &error)) {
+    report.Unreadable(error.message);
     return report;
   }
   const char elf[] = "\x7F" "ELF";

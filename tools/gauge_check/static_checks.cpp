@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 
 #include "host/pe_image.h"
 #include "tools/gauge_check/pe_layout.h"
@@ -44,30 +43,6 @@ std::string Lower(std::string text) {
 }
 
 }  // namespace
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* why,
-                   uint64_t limit) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (ec || !std::filesystem::exists(status)) return *why = "no such file", false;
-  if (std::filesystem::is_directory(status)) return *why = "a folder, not a file", false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return *why = "it cannot be opened for reading", false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0) return *why = "its size cannot be read", false;
-  if (static_cast<uint64_t>(size) > limit) {
-    return *why = Format("%lld bytes, more than any gauge file (%llu)", static_cast<long long>(size),
-                         static_cast<unsigned long long>(limit)),
-           false;
-  }
-  in.seekg(0);
-  bytes->resize(static_cast<size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(bytes->data()), size)) {
-    return *why = "reading it failed", false;
-  }
-  return true;
-}
 
 void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_name,
                    Report& report, RecordFacts* facts_out) {

@@ -18,8 +18,4 @@ namespace gauge_check {
 void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_name,
                    Report& report, RecordFacts* facts = nullptr);
 
-// Reads a whole file of at most `limit` bytes; false with the reason.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* why,
-                   uint64_t limit = 256ull << 20);
-
 }  // namespace gauge_check
