@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "frame/sound_library.h"
 #include "gauge_sound/gauge_sound.h"
 #include "host/elf_check.h"
 #include "host/file_read.h"
@@ -239,21 +240,34 @@ void Host::Note(const std::string& note) {
 }
 
 bool Host::LoadSoundLibrary(const std::filesystem::path& path, std::string* error) {
-  std::string why;
-  if (!std::filesystem::exists(path)) {
-    if (error) *error = "sound library " + path.string() + " not found: build it, or give its path";
-    return false;
-  }
-  if (!sound_library_.Open(path, &why)) {
+  auto fail = [&](const std::string& why) {
+    sound_library_.Close();
     if (error) *error = "cannot load sound library " + path.string() + ": " + why;
     return false;
+  };
+  // As for a module: a regular file only (a pipe would block the loader for
+  // ever), and on ELF systems the checks that keep the loader inside the
+  // file (a partial copy would end the process with SIGBUS).
+  FileReadError not_a_file;
+  if (!CheckRegularFile(path, kMaxModuleFileBytes, "sound library", &not_a_file)) {
+    return fail(not_a_file.message);
+  }
+  std::string why;
+#if !defined(_WIN32)
+  if (!CheckElfFile(path, &why)) return fail(why);
+#endif
+  if (!sound_library_.Open(path, &why)) {
+    return fail("not a loadable shared library (" + why + ")");
+  }
+  // The host's hook first, then what the modules bind.
+  for (const char* name :
+       {kGaugeSoundSetReporterName, kPlaySoundName, kStopSoundName, kTerminateSoundsName}) {
+    if (sound_library_.Symbol(name) == nullptr) {
+      return fail(std::string("it is not the bench's sound library: it has no ") + name);
+    }
   }
   auto set = reinterpret_cast<GaugeSoundSetReporterFn>(
       sound_library_.Symbol(kGaugeSoundSetReporterName));
-  if (set == nullptr) {
-    if (error) *error = path.string() + " is not the bench's sound library: it has no " + kGaugeSoundSetReporterName + " (the native build's lib/libGaugeSound.so has)";
-    return false;
-  }
   set(&ServiceCalls::Report, this);
   return true;
 }

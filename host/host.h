@@ -241,6 +241,11 @@ class Host {
 
   // Loads the sound library stand-in from `path` and routes its reports
   // into this host's log. The modules then find it already loaded by name.
+  // The file is first checked as a module is (a regular file; elsewhere
+  // than on Windows an ELF shared object whose tables lie inside it), and
+  // must export the module's three entry points and the reporter hook. Its
+  // initialisers run in this process: try a library this program did not
+  // build in a child first (host/probe.h).
   bool LoadSoundLibrary(const std::filesystem::path& path, std::string* error);
   // The simulator folder that the modules' sound file names start from
   // (default: the current directory). Needs the library loaded.

@@ -1,34 +1,40 @@
 #include "host/probe.h"
 
-#if defined(_WIN32)
+#include <functional>
+
+#include "host/host.h"
+
+#if !defined(_WIN32)
+#  include <fcntl.h>
+#  include <poll.h>
+#  include <signal.h>
+#  include <sys/wait.h>
+#  include <unistd.h>
+
+#  include <cerrno>
+#  include <cstring>
+#  include <sstream>
+#endif
 
 namespace host {
+namespace {
 
-bool ProbeModule(const std::filesystem::path& path, ProbeReport* report, const ProbeOptions&) {
+// A trial's work, done in the child: it names each step as it begins it
+// (`stage`), and returns "" when all finished or the host core's refusal.
+using Stage = std::function<void(const char* stage)>;
+using Trial = std::function<std::string(const Stage& stage)>;
+
+#if defined(_WIN32)
+
+bool TryInChild(const char* what, const std::filesystem::path& path, std::chrono::milliseconds,
+                const Trial&, ProbeReport* report) {
   *report = ProbeReport{};
-  report->message = "cannot try " + path.string() +
+  report->message = std::string("cannot try ") + what + " " + path.string() +
                     " in a child process here: that needs a POSIX system";
   return false;
 }
 
-}  // namespace host
-
 #else
-
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <sstream>
-
-#include "host/host.h"
-
-namespace host {
-namespace {
 
 // The child's side: one line per step ("stage ..."), then "ok" or
 // "error ..." (a refusal by the host core).
@@ -42,29 +48,15 @@ void Say(int fd, const std::string& line) {
   }
 }
 
-[[noreturn]] void RunChild(int fd, const std::filesystem::path& path, const std::string& gauge) {
+[[noreturn]] void RunChild(int fd, const Trial& trial) {
   // A crash ends the child by its signal, for the parent to name, whatever
   // handlers the parent had installed.
   for (int deadly : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP}) signal(deadly, SIG_DFL);
-  {
-    Host host;
-    std::string error;
-    Say(fd, "stage loading the module");
-    Module* module = host.LoadModule(path, gauge, &error);
-    if (module == nullptr) {
-      Say(fd, "error " + error);
-      _exit(1);
-    }
-    Say(fd, "stage creating a gauge");
-    Gauge* created = host.CreateGauge(*module);
-    Say(fd, "stage updating");
-    created->Update();
-    Say(fd, "stage drawing");
-    created->Draw();
-    Say(fd, "stage killing the gauge");
-    host.DestroyGauge(created);
-    Say(fd, "stage unloading");
-    host.UnloadModule(module);
+  const std::string error =
+      trial([fd](const char* stage) { Say(fd, std::string("stage ") + stage); });
+  if (!error.empty()) {
+    Say(fd, "error " + error);
+    _exit(1);
   }
   Say(fd, "ok");
   _exit(0);
@@ -78,12 +70,14 @@ std::string SignalName(int signal) {
          (description != nullptr ? std::string(" (") + description + ")" : "");
 }
 
-}  // namespace
-
-bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
-                 const ProbeOptions& options) {
+// Runs `trial` in a forked child and reports how it ended: finished, refused
+// by the host core, ended by a signal, or killed at the deadline. `what`
+// ("gauge module") and `path` name the file in the messages.
+bool TryInChild(const char* what, const std::filesystem::path& path,
+                std::chrono::milliseconds deadline_after, const Trial& trial,
+                ProbeReport* report) {
   *report = ProbeReport{};
-  const std::string where = "gauge module " + path.string();
+  const std::string where = std::string(what) + " " + path.string();
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) {
     report->message = "cannot try " + where + ": no pipe (" + std::strerror(errno) + ")";
@@ -98,13 +92,13 @@ bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
   }
   if (child == 0) {
     close(fds[0]);
-    RunChild(fds[1], path, options.gauge);
+    RunChild(fds[1], trial);
   }
   close(fds[1]);
 
   // Read the child's lines until it closes its end or the deadline passes,
   // then collect it (killed if still running at the deadline).
-  const auto deadline = std::chrono::steady_clock::now() + options.deadline;
+  const auto deadline = std::chrono::steady_clock::now() + deadline_after;
   auto remaining_ms = [&] {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -151,12 +145,12 @@ bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
   const std::string during = report->stage.empty() ? "" : " while " + report->stage;
   if (report->timed_out) {
     report->message = where + " did not finish a trial run" + during + " within " +
-                      std::to_string(options.deadline.count()) + " ms; it was stopped";
+                      std::to_string(deadline_after.count()) + " ms; it was stopped";
   } else if (WIFSIGNALED(status)) {
     report->signal = WTERMSIG(status);
     report->message = where + " crashed with " + SignalName(report->signal) + during +
                       " in a trial run in a child process: the file is damaged or not a "
-                      "working gauge module";
+                      "working " + what;
   } else if (!error.empty()) {
     report->message = error;
   } else if (!finished || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -168,6 +162,46 @@ bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
   return report->ok;
 }
 
-}  // namespace host
-
 #endif
+
+}  // namespace
+
+bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
+                 const ProbeOptions& options) {
+  return TryInChild("gauge module", path, options.deadline, [&](const Stage& stage) {
+    Host host;
+    std::string error;
+    stage("loading the module");
+    Module* module = host.LoadModule(path, options.gauge, &error);
+    if (module == nullptr) return error;
+    stage("creating a gauge");
+    Gauge* created = host.CreateGauge(*module);
+    stage("updating");
+    created->Update();
+    stage("drawing");
+    created->Draw();
+    stage("killing the gauge");
+    host.DestroyGauge(created);
+    stage("unloading");
+    host.UnloadModule(module);
+    return std::string();
+  }, report);
+}
+
+bool ProbeSoundLibrary(const std::filesystem::path& path, const std::filesystem::path& sound_root,
+                       ProbeReport* report, std::chrono::milliseconds deadline) {
+  return TryInChild("sound library", path, deadline, [&](const Stage& stage) {
+    std::string error;
+    {
+      Host host;
+      stage("loading the library");
+      if (!host.LoadSoundLibrary(path, &error)) return error;
+      stage("setting its sound folder");
+      host.SetSoundRoot(sound_root);
+      stage("unloading");  // the host's end gives the library back
+    }
+    return std::string();
+  }, report);
+}
+
+}  // namespace host

@@ -1,12 +1,12 @@
-// A trial run of a gauge module in a child process. The checks before
-// loading (host/elf_check.h) catch a file cut short or a damaged header, but
-// a module that passes them is still native code: its relocations, its
-// initialisers and its gauge callbacks can crash or hang the process that
-// loads it. A program that loads module files it did not build (the bench
-// with --gauges DIR, a checking tool) first tries each one here: a child
-// loads it through the host core, creates a gauge, updates and draws it,
-// kills it and unloads the module. A crash or a hang then becomes a report
-// instead of a dead program.
+// Trial runs in a child process. The checks before loading
+// (host/elf_check.h) catch a file cut short or a damaged header, but a
+// library that passes them is still native code: its relocations, its
+// initialisers and, for a gauge module, its gauge callbacks can crash or
+// hang the process that loads it. A program that loads a module or a sound
+// library it did not build (the bench with --gauges DIR or --sound-library
+// FILE, a checking tool) first tries it here: a child does with it what the
+// program will do, step by step, and ends. A crash or a hang then becomes a
+// report instead of a dead program.
 #pragma once
 
 #include <chrono>
@@ -15,18 +15,30 @@
 
 namespace host {
 
+// False where there is no child process to try a file in (Windows); the
+// trials below then refuse every file, saying so.
+#if defined(_WIN32)
+inline constexpr bool kTrialsInChild = false;
+#else
+inline constexpr bool kTrialsInChild = true;
+#endif
+
+// How long a trial may take before its child is killed and reported as
+// hung. Generous: a loaded machine or a sanitizer build is slow.
+inline constexpr std::chrono::milliseconds kTrialDeadline{30000};
+
 struct ProbeOptions {
   // The gauge the module must hold (empty: whichever it holds).
   std::string gauge;
-  // A child that has not finished by then is killed and reported as hung.
-  // Generous: a loaded machine or a sanitizer build is slow.
-  std::chrono::milliseconds deadline{30000};
+  std::chrono::milliseconds deadline = kTrialDeadline;
 };
 
 struct ProbeReport {
   bool ok = false;
   // The last step the child began: "loading the module", "creating a
-  // gauge", "updating", "drawing", "killing the gauge", "unloading".
+  // gauge", "updating", "drawing", "killing the gauge", "unloading" (a
+  // module); "loading the library", "setting its sound folder", "unloading"
+  // (a sound library).
   std::string stage;
   // On failure, one line: the host core's refusal, the signal that ended the
   // child (with the stage), or the deadline it missed.
@@ -35,10 +47,18 @@ struct ProbeReport {
   bool timed_out = false;  // killed at the deadline
 };
 
-// Tries the module at `path` in a child process; true if every step
-// finished. Elsewhere than on POSIX systems there is no child to use: false,
-// with the message saying so.
+// Tries the gauge module at `path` in a child process: the child loads it
+// through the host core, creates a gauge, updates and draws it, kills it and
+// unloads the module. True if every step finished.
 bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
                  const ProbeOptions& options = {});
+
+// Tries the sound library at `path` in a child process: the child loads it
+// through the host core (Host::LoadSoundLibrary: its checks, the system's
+// loader and its initialisers, its entry points), gives it `sound_root` as
+// Host::SetSoundRoot does, and unloads it. True if every step finished.
+bool ProbeSoundLibrary(const std::filesystem::path& path, const std::filesystem::path& sound_root,
+                       ProbeReport* report,
+                       std::chrono::milliseconds deadline = kTrialDeadline);
 
 }  // namespace host
