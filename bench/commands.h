@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "bench/gauge_names.h"
 #include "host/host.h"
@@ -14,7 +15,9 @@ struct Options {
   std::filesystem::path sound_library;
 };
 
-int Show(const Options& options);
+// False, with the reason, if the gauges or the sound library cannot be
+// loaded.
+bool Show(const Options& options, std::string* error);
 
 // One gauge's frame as text, one numbered line per element in chain order
 // (the numbers scripts use to name elements).

@@ -1,9 +1,9 @@
 // panel-bench: runs the gauge modules in our host core, without the simulator.
 //
 // Exit codes: 0 done (every scenario passed); 1 a scenario's expectation
-// failed (run), or show could not load the gauges; 2 the command line is
-// wrong; 3 the work could not be done (a file is missing or unreadable, a
-// script has errors, a picture cannot be drawn or written).
+// failed (run); 2 the command line is wrong; 3 the work could not be done (a
+// file is missing, unreadable or refused, a script has errors, a picture
+// cannot be drawn or written).
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -708,7 +708,10 @@ int Command(const Arguments& args) {
     bench::Options options{host::DefaultGaugeDir(), host::DefaultSoundLibrary()};
     if (!args.gauges.empty()) options.gauge_dir = args.gauges;
     if (!args.sound_library.empty()) options.sound_library = args.sound_library;
-    return bench::Show(options);
+    std::string error;
+    if (bench::Show(options, &error)) return kExitOk;
+    Complain(error);
+    return kExitCannot;
   }
 #if GAUGES_FULL_BENCH
   if (args.command == "render") return Render(args);

@@ -3,8 +3,6 @@
 #include <system_error>
 #include <utility>
 
-#include "host/probe.h"
-
 namespace bench {
 
 PanelOptions DefaultPanelOptions() {
@@ -28,21 +26,6 @@ bool CheckGaugeName(const std::string& name, std::string* error) {
     for (const char* known : kGaugeNames) *error += std::string(" ") + known;
   }
   return false;
-}
-
-host::Module* LoadGauge(host::Host& host, const std::filesystem::path& dir,
-                        const std::string& name, std::string* error) {
-  const std::filesystem::path file = host::GaugeFile(dir, name);
-  std::error_code ec;
-  const bool built_here = std::filesystem::equivalent(dir, host::DefaultGaugeDir(), ec);
-  if (!built_here && std::filesystem::exists(file, ec)) {
-    host::ProbeReport report;
-    if (!host::ProbeModule(file, &report, {.gauge = name})) {
-      if (error != nullptr) *error = report.message;
-      return nullptr;
-    }
-  }
-  return host.LoadModule(file, name, error);
 }
 
 Panel::Panel() {
@@ -76,23 +59,14 @@ bool Panel::Open(const PanelOptions& options, const std::vector<std::string>& ga
   options_ = options;
   if (!options.sound_library.empty()) {
     std::string why;
-    if (!host_.LoadSoundLibrary(options.sound_library, &why)) {
-      return fail(why + " (option --sound-library FILE)");
+    if (!LoadSoundLibrary(host_, options.sound_library, options.sound_root, &why)) {
+      return fail(why);
     }
-    host_.SetSoundRoot(options.sound_root);
   }
   for (const std::string& name : names) {
     std::string why;
     host::Module* module = LoadGauge(host_, options.gauge_dir, name, &why);
-    if (module == nullptr) {
-      std::error_code ec;
-      if (std::filesystem::exists(host::GaugeFile(options.gauge_dir, name), ec)) {
-        return fail(why + " (copy the module again, or build it with tools/build.sh "
-                          "build/native; the modules' folder is given with --gauges DIR)");
-      }
-      return fail(why + " (build the native tree with tools/build.sh build/native, or give the "
-                        "modules' folder with --gauges DIR)");
-    }
+    if (module == nullptr) return fail(why);
     auto slot = std::make_unique<Slot>();
     slot->module = module;
     slots_.push_back(std::move(slot));

@@ -11,6 +11,7 @@
 
 #include "bench/aircraft.h"
 #include "bench/gauge_names.h"
+#include "bench/loading.h"
 #include "bench/render.h"
 #include "host/host.h"
 
@@ -33,14 +34,6 @@ PanelOptions DefaultPanelOptions();
 // True if `name` is one of the four gauges; else says which they are.
 bool CheckGaugeName(const std::string& name, std::string* error);
 
-// Loads the module of gauge `name` from `dir` into `host`, refusing a file
-// that holds another gauge. Modules from anywhere but the build's own
-// folder (host::DefaultGaugeDir) are first tried in a child process
-// (host/probe.h), so a damaged one is refused with a reason instead of
-// crashing the bench. [lives until the host unloads it or ends]
-host::Module* LoadGauge(host::Host& host, const std::filesystem::path& dir,
-                        const std::string& name, std::string* error);
-
 class Panel {
  public:
   // The host and the aircraft (in its reset state, partners registered);
@@ -52,7 +45,8 @@ class Panel {
   Panel& operator=(const Panel&) = delete;
 
   // Loads the sound library, then the named gauges (all four if `gauges` is
-  // empty) and creates them (event 4). False with a reason (what, where,
+  // empty), each through the bench's one way (bench/loading.h), and creates
+  // them (event 4). False with a reason (what, where,
   // what to do) if anything is missing; once only.
   bool Open(const PanelOptions& options, const std::vector<std::string>& gauges,
             std::string* error);

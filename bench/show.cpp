@@ -11,6 +11,7 @@
 
 #include "bench/aircraft.h"
 #include "bench/commands.h"
+#include "bench/loading.h"
 #include "host/host.h"
 
 namespace bench {
@@ -92,23 +93,15 @@ void PrintFrame(FILE* out, const host::Frame& frame) {
   }
 }
 
-int Show(const Options& options) {
+bool Show(const Options& options, std::string* error) {
   host::Host host;
-  std::string error;
-  if (!host.LoadSoundLibrary(options.sound_library, &error)) {
-    std::fprintf(stderr, "panel-bench: %s\n", error.c_str());
-    return 1;
-  }
+  if (!LoadSoundLibrary(host, options.sound_library, {}, error)) return false;
   ExampleAircraft(host.vars());
 
   std::vector<host::Gauge*> gauges;
   for (const char* name : kGaugeNames) {
-    host::Module* module =
-        host.LoadModule(host::GaugeFile(options.gauge_dir, name), name, &error);
-    if (module == nullptr) {
-      std::fprintf(stderr, "panel-bench: %s\n", error.c_str());
-      return 1;
-    }
+    host::Module* module = LoadGauge(host, options.gauge_dir, name, error);
+    if (module == nullptr) return false;
     gauges.push_back(host.CreateGauge(*module));
   }
   // The first draw resets each panel; then a few seconds of updates.
@@ -156,7 +149,7 @@ int Show(const Options& options) {
   }
   std::printf("\n");
   for (const std::string& note : host.notes()) std::printf("host: %s\n", note.c_str());
-  return 0;
+  return true;
 }
 
 }  // namespace bench
