@@ -22,10 +22,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "bench/render.h"
 #include "bench/text.h"
+#include "host/file_read.h"
 
 namespace bench {
 namespace {
@@ -45,6 +48,8 @@ constexpr Family kFamilies[] = {
 };
 constexpr int kFamilyCount = 2;
 constexpr const char* kPackage = "fonts-liberation";
+// Far past any font file of these families (under 1 MB each).
+constexpr uint64_t kLargestFont = 32u << 20;
 
 int FamilyIndex(std::string_view font_name) {
   for (int i = 0; i < kFamilyCount; ++i) {
@@ -92,6 +97,7 @@ struct Fonts::Impl {
   FT_Library library = nullptr;
   // [family][bold]
   std::string files[kFamilyCount][2];
+  std::vector<uint8_t> bytes[kFamilyCount][2];  // each face reads from its file's bytes
   FT_Face faces[kFamilyCount][2] = {};
   double face_size[kFamilyCount][2] = {};
 
@@ -156,7 +162,14 @@ bool Fonts::Init(std::string* error) {
   for (int family = 0; family < kFamilyCount; ++family) {
     for (int bold = 0; bold < 2; ++bold) {
       const std::string& file = files[family][bold];
-      if (FT_New_Face(impl->library, file.c_str(), 0, &impl->faces[family][bold]) != 0) {
+      std::vector<uint8_t>& bytes = impl->bytes[family][bold];
+      host::FileReadError not_read;
+      if (!host::ReadRegularFile(file, kLargestFont, "font file", &bytes, &not_read)) {
+        return fail("cannot read the font file " + file + " (" + kFamilies[family].resolved +
+                    "): " + not_read.message + "; reinstall the package " + kPackage);
+      }
+      if (FT_New_Memory_Face(impl->library, bytes.data(), static_cast<FT_Long>(bytes.size()), 0,
+                             &impl->faces[family][bold]) != 0) {
         impl->faces[family][bold] = nullptr;
         return fail("FreeType cannot read the font file " + file + " (" +
                     kFamilies[family].resolved + "); reinstall the package " + kPackage);
