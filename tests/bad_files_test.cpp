@@ -1,9 +1,9 @@
 // What a careless or hostile user may hand the host core and the bench in
 // place of a gauge file: copies under another gauge's name, files cut short,
-// damaged headers and tables, crafted resources, folders, and modules that
-// crash or hang. Each is refused with a reason naming the file and what is
-// wrong; nothing takes the test program down. The damaged files are made
-// here from the built ones.
+// damaged headers and tables, crafted resources, folders and pipes, and
+// modules and sound libraries that crash or hang. Each is refused with a
+// reason naming the file and what is wrong; nothing takes the test program
+// down. The damaged files are made here from the built ones.
 #include <elf.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -99,6 +99,9 @@ enum class Surface {
   kBenchLoad,   // bench::LoadGauge from the file's folder, as with --gauges DIR
   kProbe,       // host::ProbeModule
   kPictures,    // the bench's pictures from a .gau
+  kHostSound,   // host::Host::LoadSoundLibrary(file)
+  kBenchSound,  // bench::LoadSoundLibrary(file), as with --sound-library FILE
+  kSoundProbe,  // host::ProbeSoundLibrary
 };
 
 TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
@@ -109,6 +112,7 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
   const fs::path native = host::DefaultGaugeDir();
   const fs::path win32 = WIN32_GAUGES_DIR;
   const Bytes hyd_so = ReadAll(native / "orlahyd.so");
+  const Bytes sound_so = ReadAll(host::DefaultSoundLibrary());
   const Bytes audio_gau = ReadAll(win32 / "orlaaudio.gau");
   ASSERT_GT(hyd_so.size(), 8192u) << "build the native tree first";
   ASSERT_FALSE(audio_gau.empty()) << "build the Windows tree first: tools/build-win32.sh";
@@ -186,6 +190,33 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
       {"a module whose gauge never returns from an update", kProbe, MISBEHAVING, "",
        "did not finish a trial run while updating within 1000 ms",
        std::chrono::milliseconds(1000), "hang"},
+      {"a module whose initialiser crashes, in --gauges DIR", kBenchLoad, MISBEHAVING,
+       "misbehaving", "crashed with SIGSEGV (Segmentation fault) while loading the module",
+       std::chrono::milliseconds(30000), "load-crash"},
+      // The sound library is native code from outside as well.
+      {"libGaugeSound.so as built, from another folder", kBenchSound,
+       patched(sound_so, "sound/libGaugeSound.so"), "", ""},
+      {"libGaugeSound.so cut at 4096 bytes", kHostSound,
+       patched(sound_so, "sound/cut4096.so", cut(4096)), "", "cut short"},
+      {"libGaugeSound.so cut at 4096 bytes, as --sound-library", kBenchSound,
+       patched(sound_so, "sound/cut4096.so", cut(4096)), "", "cut short"},
+      {"a sound library whose initialiser crashes", kBenchSound, MISBEHAVING, "",
+       "sound library " MISBEHAVING " crashed with SIGSEGV (Segmentation fault) while loading "
+       "the library",
+       std::chrono::milliseconds(30000), "load-crash"},
+      {"a sound library whose initialiser never returns", kSoundProbe, MISBEHAVING, "",
+       "did not finish a trial run while loading the library within 1000 ms",
+       std::chrono::milliseconds(1000), "load-hang"},
+      {"a gauge module as the sound library", kBenchSound, native / "orlahyd.so", "",
+       "not the bench's sound library: it has no GaugeSoundSetReporter"},
+      {"a folder named libGaugeSound.so", kBenchSound, [&] {
+         fs::create_directories(dir / "folder" / "libGaugeSound.so");
+         return dir / "folder" / "libGaugeSound.so";
+       }(), "", "a folder, not a sound library"},
+      {"a pipe named libGaugeSound.so", kHostSound, [&] {
+         mkfifo((dir / "sound" / "pipe.so").c_str(), 0600);
+         return dir / "sound" / "pipe.so";
+       }(), "", "a pipe (FIFO), not a regular file"},
       {"orlaaudio.gau as built", kPictures, patched(audio_gau, "good.gau"), "", ""},
       {"PE with resource entries all sharing one block", kPictures,
        patched(audio_gau, "shared.gau",
@@ -239,6 +270,8 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     std::string error;
+    // Any trial's child inherits it.
+    if (*row.misbehaviour != '\0') setenv("GAUGE_MISBEHAVE", row.misbehaviour, 1);
     switch (row.surface) {
       case kHostLoad: {
         host::Host host;
@@ -254,9 +287,7 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
       }
       case kProbe: {
         host::ProbeReport report;
-        setenv("GAUGE_MISBEHAVE", row.misbehaviour, 1);  // the trial's child inherits it
         host::ProbeModule(row.file, &report, {.gauge = row.gauge, .deadline = row.deadline});
-        unsetenv("GAUGE_MISBEHAVE");
         error = report.message;
         break;
       }
@@ -265,7 +296,24 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
         if (pictures.LoadFile(row.file, &error)) error.clear();
         break;
       }
+      case kHostSound: {
+        host::Host host;
+        if (host.LoadSoundLibrary(row.file, &error)) error.clear();
+        break;
+      }
+      case kBenchSound: {
+        host::Host host;
+        if (bench::LoadSoundLibrary(host, row.file, dir, &error)) error.clear();
+        break;
+      }
+      case kSoundProbe: {
+        host::ProbeReport report;
+        host::ProbeSoundLibrary(row.file, dir, &report, row.deadline);
+        error = report.message;
+        break;
+      }
     }
+    unsetenv("GAUGE_MISBEHAVE");
     if (row.expected.empty()) {
       EXPECT_EQ(error, "") << "refused";
     } else {

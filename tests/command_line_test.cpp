@@ -1,6 +1,7 @@
 // panel-bench's command line, run as a program: each row an argument list,
 // the exit code it must give and a part of what it must print.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,7 @@ struct Row {
   int code;
   std::string says;            // part of the output
   const char* never = nullptr; // and what it must not say
+  const char* misbehave = "";  // GAUGE_MISBEHAVE for tests/misbehaving_gauge.cpp
 };
 
 TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
@@ -55,6 +57,21 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
   std::ofstream(dir / "nul.scn") << std::string("load orlahyd\nfly\0away\n", 23);
   const std::string gauges = std::string(SOURCE_DIR) + "/build/native/gauges/";
   const std::string d = dir.string();
+  // Native code from outside: a partial copy of the sound library, a pipe and
+  // a folder in its place, and a module that dies while it is loaded.
+  {
+    std::ifstream library(std::filesystem::path(PANEL_BENCH).parent_path().parent_path() / "lib" /
+                          "libGaugeSound.so", std::ios::binary);
+    std::string start(4096, '\0');
+    library.read(start.data(), static_cast<std::streamsize>(start.size()));
+    std::ofstream(dir / "partial.so", std::ios::binary) << start;
+  }
+  mkfifo((dir / "pipe.so").c_str(), 0600);
+  std::filesystem::create_directories(dir / "library.so");
+  std::filesystem::create_directories(dir / "crashing");
+  std::filesystem::copy_file(MISBEHAVING, dir / "crashing" / "VORN_Kestrel_FMC.so");
+  std::filesystem::create_directories(dir / "pictures");
+  mkfifo((dir / "pictures" / "orlahyd.gau").c_str(), 0600);
 
   const Row rows[] = {
       // help and usage
@@ -95,12 +112,34 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
       // output that cannot be made, and libraries that are not ours
       {{"render", "orlahyd", "--out", "/proc"}, 3, "cannot write /proc/orlahyd-day.png: ",
        "cannot write /proc/orlahyd-day.png: cannot write"},
-      {{"show", "--sound-library", gauges + "orlahyd.so"}, 1, "is not the bench's sound library"},
+      {{"show", "--sound-library", gauges + "orlahyd.so"}, 3, "is not the bench's sound library"},
+      {{"show", "--sound-library", MISBEHAVING}, 3,
+       "sound library " MISBEHAVING " crashed with SIGSEGV (Segmentation fault) while loading the "
+       "library in a trial run",
+       nullptr, "load-crash"},
+      {{"run", d + "/bom.scn", "--sound-library", MISBEHAVING}, 3, "crashed with SIGSEGV", "PASS",
+       "load-crash"},
+      {{"render", "orlahyd", "--sound-library", d + "/partial.so"}, 3,
+       "partial.so: segment 1 (bytes 4096 to "},
+      {{"areas", "orlahyd", "--sound-library", d + "/pipe.so"}, 3,
+       "pipe.so: a pipe (FIFO), not a regular file"},
+      {{"click", "orlaaudio", "area", "1", "--sound-library", d + "/library.so"}, 3,
+       "library.so: a folder, not a sound library"},
+      {{"show", "--gauges", d + "/crashing"}, 3,
+       "crashing/VORN_Kestrel_FMC.so crashed with SIGSEGV (Segmentation fault) while loading the "
+       "module in a trial run",
+       nullptr, "load-crash"},
+      {{"render", "orlahyd", "--pictures", d + "/pictures", "--out", d + "/out"}, 3,
+       "pictures/orlahyd.gau: a pipe (FIFO), not a regular file"},
+      {{"render", "orlahyd", "--sound-root", d + "/bom.scn", "--out", d + "/out"}, 3,
+       "bom.scn is not a folder"},
   };
   for (const Row& row : rows) {
     std::string line = "panel-bench";
     for (const std::string& arg : row.args) line += " " + arg;
+    if (*row.misbehave != '\0') setenv("GAUGE_MISBEHAVE", row.misbehave, 1);
     const Outcome outcome = RunBench(row.args);
+    unsetenv("GAUGE_MISBEHAVE");
     EXPECT_EQ(outcome.code, row.code) << line << "\nprinted:\n" << outcome.output;
     EXPECT_NE(outcome.output.find(row.says), std::string::npos)
         << line << "\nexpected it to say: " << row.says << "\nprinted:\n" << outcome.output;

@@ -5,7 +5,9 @@
 // sets an image_flags bit of the host's, "records" changes a record field,
 // "fp" leaves the SSE rounding mode changed, "crash" dies on a draw, "leak"
 // keeps the sound library loaded after its kill, "create-crash" dies when the
-// gauge is created, "hang" never returns from an update. Anything else: it
+// gauge is created, "hang" never returns from an update, "load-crash" dies
+// and "load-hang" never returns in its initialiser, while the system's loader
+// loads it (as a module or in place of the sound library). Anything else: it
 // behaves.
 #include <cstdint>
 #include <cstdlib>
@@ -68,6 +70,21 @@ void GAUGE_CALL Callback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
     // sanitizers would report before the crash).
     volatile uintptr_t nowhere = 16;
     *reinterpret_cast<volatile int*>(nowhere) = 1;
+  }
+}
+
+// The one initialiser, run by the system's loader before anything of the
+// host sees the file.
+[[gnu::constructor]] void WhileLoaded() {
+  const char* chosen = std::getenv("GAUGE_MISBEHAVE");
+  if (chosen == nullptr) return;
+  if (std::strcmp(chosen, "load-crash") == 0) {
+    volatile uintptr_t nowhere = 16;  // a wild write, as in create-crash
+    *reinterpret_cast<volatile int*>(nowhere) = 1;
+  }
+  if (std::strcmp(chosen, "load-hang") == 0) {
+    for (volatile bool forever = true; forever;) {
+    }
   }
 }
 
