@@ -5,11 +5,14 @@
 // sets an image_flags bit of the host's, "records" changes a record field,
 // "fp" leaves the SSE rounding mode changed, "crash" dies on a draw, "leak"
 // keeps the sound library loaded after its kill, "create-crash" dies when the
-// gauge is created, "hang" never returns from an update. Anything else: it
-// behaves.
+// gauge is created, "hang" never returns from an update, "loud" prints to
+// standard output and error while it loads and creates the file that
+// GAUGE_MARKER names. Anything else: it behaves.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include <cstdio>
 
 #include <dlfcn.h>
 #include <xmmintrin.h>
@@ -68,6 +71,18 @@ void GAUGE_CALL Callback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
     // sanitizers would report before the crash).
     volatile uintptr_t nowhere = 16;
     *reinterpret_cast<volatile int*>(nowhere) = 1;
+  }
+}
+
+// Runs when the library is loaded, before the host sees any record.
+__attribute__((constructor)) void Loaded() {
+  const char* chosen = std::getenv("GAUGE_MISBEHAVE");
+  if (chosen == nullptr || std::strcmp(chosen, "loud") != 0) return;
+  std::printf("a module talking on standard output\n");
+  std::fprintf(stderr, "a module talking on standard error\n");
+  std::fflush(nullptr);
+  if (const char* marker = std::getenv("GAUGE_MARKER")) {
+    if (FILE* file = std::fopen(marker, "w")) std::fclose(file);
   }
 }
 
