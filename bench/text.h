@@ -3,10 +3,11 @@
 #pragma once
 
 #include <charconv>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <system_error>
+
+#include "host/text_format.h"
 
 namespace bench {
 
@@ -32,23 +33,6 @@ inline bool SameIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Text with every control byte written out as \xNN (so a NUL or an escape
-// in a script shows in a message); with `keep_layout`, line breaks and tabs
-// stay as they are.
-inline std::string Visible(std::string_view text, bool keep_layout = false) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte < 0x20 || byte == 0x7F) && !(keep_layout && (c == '\n' || c == '\t'))) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+using host::Visible;
 
 }  // namespace bench

@@ -29,4 +29,18 @@ std::string Hex(uint64_t value) { return Format("0x%" PRIX64, value); }
 
 std::string Number(double value, int significant) { return Format("%.*g", significant, value); }
 
+std::string Visible(std::string_view text, bool keep_layout) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 || byte == 0x7F) && !(keep_layout && (c == '\n' || c == '\t'))) {
+      out += Format("\\x%02X", byte);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace host

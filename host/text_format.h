@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The compiler checks each format against its arguments. MinGW's C++ library
 // formats as the C standard says (not as the system's msvcrt), hence
@@ -25,5 +26,10 @@ std::string Format(const char* format, ...) HOST_PRINTF_FORMAT(1, 2);
 
 std::string Hex(uint64_t value);                          // 0x2F1
 std::string Number(double value, int significant = 10);  // %g with that many digits
+
+// Text with every control byte written out as \xNN, so that a NUL, a line
+// break or a terminal escape in a file name or a script shows in a message
+// instead of acting; with `keep_layout`, line breaks and tabs stay as they are.
+std::string Visible(std::string_view text, bool keep_layout = false);
 
 }  // namespace host

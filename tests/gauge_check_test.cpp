@@ -1,10 +1,15 @@
 // gauge-check on the files we ship, and on copies of them broken in one way
 // each: every check passes on ours and fails, with its own id, on its break.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -140,12 +145,17 @@ struct Break {
   const char* gauge;
   std::function<void(GauFile&)> patch;
   Status status = Status::kFail;
+  const char* says = "";  // a part of that line
 };
 
 TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
   constexpr uint32_t kExecutable = 0x20000000;
   const std::vector<Break> breaks = {
       {"pe-format", "orlahyd", [](GauFile& f) { f.bytes[f.Coff() + 20] = 0x0B, f.bytes[f.Coff() + 21] = 0x02; }},
+      {"pe-format", "orlahyd", [](GauFile& f) {  // .rdata's raw data moved onto .data's
+         const uint64_t table = f.Coff() + 20 + (f.bytes[f.Coff() + 16] | f.bytes[f.Coff() + 17] << 8);
+         f.PutAt(table + 40 * 2 + 20, f.Get32At(table + 40 * 1 + 20));
+       }, Status::kFail, "share the bytes of the file"},
       {"pe-machine", "orlahyd", [](GauFile& f) { f.bytes[f.Coff()] = 0x64, f.bytes[f.Coff() + 1] = 0x86; }},
       {"pe-dll", "orlahyd", [](GauFile& f) { f.bytes[f.Coff() + 19] &= ~0x20; }},
       {"export-name", "orlahyd", [](GauFile& f) { f.bytes[f.Find("orlahyd.gau")] = 'O'; }},
@@ -167,10 +177,13 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
          f.PutAt(f.Coff() + 20 + 96 + 5 * 8, 0);
          f.PutAt(f.Coff() + 20 + 100 + 5 * 8, 0);
        }},
+      {"reloc-table", "orlahyd", [](GauFile& f) { f.PutAt(f.Coff() + 20 + 100 + 5 * 8, 0x100000); },
+       Status::kFail, "does not lie inside one section's data"},
       {"reloc-missing", "orlahyd", [](GauFile& f) {
          const uint32_t field = static_cast<uint32_t>(f.facts.linkage + 24 - f.layout.image_base);
          uint64_t entry = 0;
-         ASSERT_TRUE(f.layout.FileOffset(f.layout.relocated.at(field), &entry));
+         const uint32_t relocation = f.layout.RelocationEntries(f.bytes, {field}).at(0);
+         ASSERT_TRUE(relocation != 0 && f.layout.FileOffset(relocation, &entry));
          f.bytes[entry + 1] &= 0x0F;  // type 0: padding
        }},
       {"pointer-target", "orlahyd", [](GauFile& f) { f.Put(f.facts.header + 80, 0x7FFF0000); }},
@@ -187,7 +200,14 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
       {"element-kind", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1), 3); }},
       {"element-chain", "orlaaudio", [](GauFile& f) {
          f.Put(f.Element(2) + 40, f.Get(f.Element(0) + 40));  // back to element 1
-       }},
+       }, Status::kFail, "a cycle back to element 1"},
+      {"element-shared", "orlaaudio", [](GauFile& f) {
+         // Element 1's list ends in element 9, and runs on into element 2's list.
+         f.Put(f.Get(f.Element(1) + 40) + 4, static_cast<uint32_t>(f.Element(9)));
+       }, Status::kFail, "the entries of element 1's list"},
+      {"element-shared", "orlaaudio", [](GauFile& f) {  // element 2 listed twice
+         f.Put(f.Get(f.Element(1) + 40) + 4, static_cast<uint32_t>(f.Element(2)));
+       }, Status::kFail, "listed before"},
       {"element-owner", "orlaaudio", [](GauFile& f) {
          f.Put(f.Element(1) + 32, static_cast<uint32_t>(f.Element(1)));
        }},
@@ -262,10 +282,11 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
     gauge_check::CheckGauBytes(file.bytes, std::string(b.gauge) + ".gau", report);
     bool found = false;
     for (const gauge_check::Line& line : report.Lines()) {
-      found = found || (line.id == b.id && line.status == b.status);
+      found = found || (line.id == b.id && line.status == b.status &&
+                        (line.found + line.where).find(b.says) != std::string::npos);
     }
     EXPECT_TRUE(found) << b.gauge << " broken for " << b.id << " gave no " << StatusName(b.status)
-                       << " line of that id:" << Failures(report);
+                       << " line of that id saying \"" << b.says << "\":" << Failures(report);
   }
 }
 
@@ -313,6 +334,104 @@ TEST(GaugeCheck, EachMisbehaviourAtRunTimeFailsWithItsOwnId) {
     }
   }
   unsetenv("GAUGE_MISBEHAVE");
+}
+
+struct Outcome {
+  int code = -1;
+  std::string output;  // stdout and stderr together, or stderr alone with stdout on /dev/full
+};
+
+// The gauge-check program, with `env` added to its environment.
+Outcome RunGaugeCheck(const std::vector<std::string>& args, const std::vector<std::string>& env,
+                      bool stdout_full) {
+  Outcome outcome;
+  int fds[2];
+  if (pipe(fds) != 0) return outcome;
+  const pid_t child = fork();
+  if (child == 0) {
+    for (const std::string& variable : env) putenv(strdup(variable.c_str()));
+    dup2(open("/dev/null", O_RDONLY), 0);
+    dup2(stdout_full ? open("/dev/full", O_WRONLY) : fds[1], 1);
+    dup2(fds[1], 2);
+    close(fds[0]);
+    close(fds[1]);
+    std::vector<char*> argv{const_cast<char*>(GAUGE_CHECK)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(GAUGE_CHECK, argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  char buffer[4096];
+  for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;) {
+    outcome.output.append(buffer, static_cast<size_t>(got));
+  }
+  close(fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return outcome;
+}
+
+struct CommandRow {
+  std::vector<std::string> args;
+  int code;
+  std::string says;             // part of the output
+  const char* never = nullptr;  // and what it must not say
+  std::vector<std::string> env = {};
+  bool stdout_full = false;
+  std::string absent = {};  // a file that must not exist afterwards
+};
+
+TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("gauge_check_test_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "folder.gau");
+  const std::string d = dir.string();
+  ASSERT_EQ(mkfifo((dir / "pipe.gau").c_str(), 0600), 0);
+  fs::create_symlink("loop.gau", dir / "loop.gau");
+  const std::string forged = d + "/x\nx.gau: 36 passed, 0 failed, 0 warnings\x1B[2K.gau";
+  std::ofstream(forged) << "not a library";
+  std::ofstream(d + "/caf\xC3\xA9.gau") << "not a library";
+  const std::string module = std::string(TEST_GAUGES_DIR) + "/misbehaving.so";
+  const std::string marker = d + "/marker";
+  const std::vector<std::string> loud = {"GAUGE_MISBEHAVE=loud", "GAUGE_MARKER=" + marker};
+
+  const CommandRow rows[] = {
+      // Static runs no code of the file: its constructor would write the marker.
+      {{"--static-only", module}, 0, "pass elf-form", "run-", loud, false, marker},
+      // What the module prints while it loads and runs reaches neither stream.
+      {{"--json", module}, 0, "{\"files\": [", "talking", loud},
+      {{d + "/pipe.gau"}, 3, "a pipe (FIFO), not a regular file"},
+      {{d + "/folder.gau"}, 3, "a folder, not a gauge file"},
+      {{d + "/loop.gau"}, 3, "a loop of symbolic links"},
+      {{"/dev/zero"}, 3, "a character device, not a regular file"},
+      {{forged}, 1, "x\\x0Ax.gau: 36 passed, 0 failed, 0 warnings\\x1B[2K.gau: 0 passed, 1 failed",
+       "\nx.gau: 36 passed"},
+      {{"--json", d + "/caf\xC3\xA9.gau"}, 1, "\"file\": \"" + d + "/caf\xC3\xA9.gau\"", "\\u00"},
+      {{"--\x1B[2K"}, 2, "unknown option --\\x1B[2K"},
+      {{std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau"}, 4,
+       "the results could not be written to standard output", nullptr, {}, true},
+  };
+  for (const CommandRow& row : rows) {
+    std::string line;
+    for (const std::string& arg : row.args) line += " " + arg;
+    const Outcome outcome = RunGaugeCheck(row.args, row.env, row.stdout_full);
+    EXPECT_EQ(outcome.code, row.code) << "gauge-check" << line << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(row.says), std::string::npos)
+        << "gauge-check" << line << " did not say: " << row.says << "\n" << outcome.output;
+    if (row.never != nullptr) {
+      EXPECT_EQ(outcome.output.find(row.never), std::string::npos)
+          << "gauge-check" << line << " said: " << row.never << "\n" << outcome.output;
+    }
+    if (!row.absent.empty()) {
+      EXPECT_FALSE(fs::exists(row.absent)) << "gauge-check" << line << " ran code of the file";
+    }
+  }
+  // The marker row above proves something only if running the module writes it.
+  EXPECT_TRUE(fs::exists(marker)) << "the misbehaving module wrote no marker when it was run";
+  fs::remove_all(dir);
 }
 
 }  // namespace

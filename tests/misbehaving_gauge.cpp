@@ -7,11 +7,14 @@
 // keeps the sound library loaded after its kill, "create-crash" dies when the
 // gauge is created, "hang" never returns from an update, "load-crash" dies
 // and "load-hang" never returns in its initialiser, while the system's loader
-// loads it (as a module or in place of the sound library). Anything else: it
-// behaves.
+// loads it (as a module or in place of the sound library), "loud" prints to
+// standard output and error while it loads and creates the file that
+// GAUGE_MARKER names. Anything else: it behaves.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+
+#include <cstdio>
 
 #include <dlfcn.h>
 #include <xmmintrin.h>
@@ -84,6 +87,14 @@ void GAUGE_CALL Callback(GaugeHeader*, PanelServiceEvent event, uint32_t) {
   }
   if (std::strcmp(chosen, "load-hang") == 0) {
     for (volatile bool forever = true; forever;) {
+    }
+  }
+  if (std::strcmp(chosen, "loud") == 0) {
+    std::printf("a module talking on standard output\n");
+    std::fprintf(stderr, "a module talking on standard error\n");
+    std::fflush(nullptr);
+    if (const char* marker = std::getenv("GAUGE_MARKER")) {
+      if (FILE* file = std::fopen(marker, "w")) std::fclose(file);
     }
   }
 }

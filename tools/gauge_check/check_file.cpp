@@ -23,7 +23,11 @@ Report CheckFile(const std::string& path, const Options& options) {
   }
   const char elf[] = "\x7F" "ELF";
   if (bytes.size() >= 4 && std::equal(elf, elf + 4, bytes.begin())) {
-    CheckNativeModule(path, options, report);
+    if (options.run || !RunsHere(ModuleFormat::kNative)) {
+      CheckNativeModule(path, options, report);
+    } else {
+      CheckNativeForm(bytes, report);
+    }
     return report;
   }
   RecordFacts facts;

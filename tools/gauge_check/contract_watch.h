@@ -25,7 +25,9 @@ class LoadedMemory : public ModuleMemory {
   bool Find(const void* address, std::string* why);
   bool wide() const override { return sizeof(void*) == 8; }
   bool Read(uint64_t address, void* out, size_t size) const override;
-  bool Relocated(uint64_t) const override { return true; }
+  std::vector<bool> Relocated(const std::vector<uint64_t>& addresses) const override {
+    return std::vector<bool>(addresses.size(), true);
+  }
   bool relocatable_format() const override { return false; }
   bool loaded() const override { return true; }
 };

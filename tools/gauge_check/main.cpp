@@ -1,9 +1,12 @@
 // gauge-check FILE...: proves gauge module files against the frame's
 // contract before a simulator loads them (docs/gauge-check.md).
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "host/text_format.h"
 #include "tools/gauge_check/check_file.h"
 #include "tools/gauge_check/report.h"
 
@@ -19,10 +22,11 @@ constexpr char kUsage[] =
     "found, and where (docs/gauge-check.md lists every id).\n"
     "\n"
     "  --json         one JSON document instead of lines of text\n"
-    "  --static-only  no running checks\n"
+    "  --static-only  no running checks, and no code of the file runs at all\n"
     "\n"
     "Exit status: 0 every check passed (warnings allowed), 1 a check failed,\n"
-    "2 a wrong command line, 3 a file cannot be read at all.\n";
+    "2 a wrong command line, 3 a file cannot be read at all, 4 the results\n"
+    "could not be written.\n";
 
 }  // namespace
 
@@ -45,7 +49,8 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     } else {
-      std::fprintf(stderr, "gauge-check: unknown option %s\n\n%s", arg.c_str(), kUsage);
+      std::fprintf(stderr, "gauge-check: unknown option %s\n\n%s", host::Visible(arg).c_str(),
+                   kUsage);
       return 2;
     }
   }
@@ -57,5 +62,13 @@ int main(int argc, char** argv) {
   for (const std::string& file : files) reports.push_back(gauge_check::CheckFile(file, options));
   const std::string out = json ? gauge_check::Json(reports) : gauge_check::Text(reports);
   std::fwrite(out.data(), 1, out.size(), stdout);
+  // Results that never arrived (a full disk, a closed pipe) are no pass.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr,
+                 "gauge-check: the results could not be written to standard output (%s): check "
+                 "the disk or the command it goes to, and run it again\n",
+                 std::strerror(errno));
+    return 4;
+  }
   return gauge_check::ExitStatus(reports);
 }

@@ -1,5 +1,9 @@
 #include "tools/gauge_check/pe_layout.h"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 #include "tools/gauge_check/report.h"
 
 namespace gauge_check {
@@ -11,36 +15,71 @@ constexpr uint32_t kRelocationDirectory = 5;
 constexpr uint16_t kRelocationHighLow = 3;
 constexpr uint16_t kRelocationAbsolute = 0;  // padding
 
-void ReadRelocations(const std::vector<uint8_t>& file, uint32_t rva, uint32_t size,
-                     PeLayout* layout) {
-  uint32_t done = 0;
-  while (done + 8 <= size) {
+// Calls `entry(rva of the word fixed up, rva of its entry)` for each 32-bit
+// entry of the table; returns why the table cannot be read, or "".
+template <typename Entry>
+std::string WalkRelocations(const std::vector<uint8_t>& file, const PeLayout& layout,
+                            Entry&& entry) {
+  const uint32_t rva = layout.relocation_rva, size = layout.relocation_size;
+  // The table lies in one section's bytes in the file: read on into the
+  // zeros past them, it would cost what its header claims, not what the
+  // file holds.
+  const PeSection* s = layout.SectionOf(rva);
+  if (s == nullptr || uint64_t{rva - s->rva} + size > std::min(s->raw_size, s->span())) {
+    return Format("the base relocation table (RVA %s, %u bytes) does not lie inside one "
+                  "section's data in the file", Hex(rva).c_str(), size);
+  }
+  const uint8_t* table = file.data() + s->raw_offset + (rva - s->rva);
+  std::string error;
+  for (uint32_t done = 0; done + 8 <= size;) {
     uint32_t page = 0, block = 0;
-    if (!layout->Read(file, rva + done, &page, 4) || !layout->Read(file, rva + done + 4, &block, 4)) {
-      layout->relocation_error = "the base relocation table lies outside the file's sections";
-      return;
-    }
+    std::memcpy(&page, table + done, 4);
+    std::memcpy(&block, table + done + 4, 4);
     if (block < 8 || block > size - done || block % 2 != 0) {
-      layout->relocation_error = "a block of the base relocation table has a bad size (" +
-                                 std::to_string(block) + " bytes)";
-      return;
+      return Format("a block of the base relocation table has a bad size (%u bytes, at RVA %s)",
+                    block, Hex(uint64_t{rva} + done).c_str());
     }
-    for (uint32_t at = 8; at + 2 <= block; at += 2) {
-      uint16_t entry = 0;
-      if (!layout->Read(file, rva + done + at, &entry, 2)) {
-        layout->relocation_error = "the base relocation table lies outside the file's sections";
-        return;
-      }
-      const uint16_t type = entry >> 12;
+    for (uint32_t at = done + 8; at + 2 <= done + block; at += 2) {
+      uint16_t value = 0;
+      std::memcpy(&value, table + at, 2);
+      const uint16_t type = value >> 12;
       if (type == kRelocationHighLow) {
-        layout->relocated[page + (entry & 0xFFFu)] = rva + done + at;
-      } else if (type != kRelocationAbsolute) {
-        layout->relocation_error = "a base relocation of type " + std::to_string(type) +
-                                   ", not the 32-bit kind (3)";
+        entry(page + (value & 0xFFFu), rva + at);
+      } else if (type != kRelocationAbsolute && error.empty()) {
+        error = Format("a base relocation of type %u at RVA %s, not the 32-bit kind (3)", type,
+                       Hex(uint64_t{rva} + at).c_str());
       }
     }
     done += block;
   }
+  return error;
+}
+
+// Each byte of the file belongs to one section at most.
+bool SharedRawData(const std::vector<PeSection>& sections, std::string* why) {
+  std::vector<const PeSection*> sorted;
+  for (const PeSection& s : sections) {
+    if (s.raw_size != 0) sorted.push_back(&s);
+  }
+  std::sort(sorted.begin(), sorted.end(),
+            [](const PeSection* a, const PeSection* b) { return a->raw_offset < b->raw_offset; });
+  const PeSection* furthest = nullptr;  // of those before, the one whose data ends last
+  for (const PeSection* s : sorted) {
+    const uint64_t end = uint64_t{s->raw_offset} + s->raw_size;
+    if (furthest != nullptr && s->raw_offset < uint64_t{furthest->raw_offset} + furthest->raw_size) {
+      *why = Format("sections %s and %s share the bytes of the file from %s to %s: each byte "
+                    "belongs to one section (relink the library; a tool that rewrote it "
+                    "damaged its section table)",
+                    furthest->name.c_str(), s->name.c_str(), Hex(s->raw_offset).c_str(),
+                    Hex(std::min(end, uint64_t{furthest->raw_offset} + furthest->raw_size) - 1)
+                        .c_str());
+      return true;
+    }
+    if (furthest == nullptr || end > uint64_t{furthest->raw_offset} + furthest->raw_size) {
+      furthest = s;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -72,6 +111,21 @@ bool PeLayout::FileOffset(uint32_t rva, uint64_t* offset) const {
   if (s == nullptr || rva - s->rva >= s->raw_size) return false;
   *offset = uint64_t{s->raw_offset} + (rva - s->rva);
   return true;
+}
+
+std::vector<uint32_t> PeLayout::RelocationEntries(const std::vector<uint8_t>& file,
+                                                 const std::vector<uint32_t>& wanted) const {
+  std::vector<uint32_t> entries(wanted.size(), 0);
+  if (!has_relocation_directory) return entries;
+  std::vector<std::pair<uint32_t, size_t>> sorted;  // each wanted RVA with its index
+  sorted.reserve(wanted.size());
+  for (size_t i = 0; i < wanted.size(); ++i) sorted.emplace_back(wanted[i], i);
+  std::sort(sorted.begin(), sorted.end());
+  WalkRelocations(file, *this, [&](uint32_t word, uint32_t entry) {
+    auto it = std::lower_bound(sorted.begin(), sorted.end(), std::make_pair(word, size_t{0}));
+    for (; it != sorted.end() && it->first == word; ++it) entries[it->second] = entry;
+  });
+  return entries;
 }
 
 bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::string* error) {
@@ -117,13 +171,17 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
     layout->sections.push_back(section);
   }
   if (!h.section_table_in_file) return fail("the file ends inside its section table");
+  std::string shared;
+  if (SharedRawData(layout->sections, &shared)) return fail(shared);
   if (h.directory_count > kRelocationDirectory &&
       96 + 8 * kRelocationDirectory + 8 <= h.optional_size &&
       h.directories.size() > kRelocationDirectory) {
     const host::PeDirectory& relocations = h.directories[kRelocationDirectory];
     if (relocations.rva != 0 && relocations.size != 0) {
       layout->has_relocation_directory = true;
-      ReadRelocations(file, relocations.rva, relocations.size, layout);
+      layout->relocation_rva = relocations.rva;
+      layout->relocation_size = relocations.size;
+      layout->relocation_error = WalkRelocations(file, *layout, [](uint32_t, uint32_t) {});
     }
   }
   return true;

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -27,9 +26,11 @@ struct PeLayout {
   uint32_t image_base = 0;
   std::vector<PeSection> sections;
   bool has_relocation_directory = false;
-  // RVAs of the 32-bit words the loader fixes up, each with the RVA of its
-  // entry in the table.
-  std::map<uint32_t, uint32_t> relocated;
+  // The base relocation table, checked whole by ReadPeLayout but not kept:
+  // a table may be megabytes long, while the records ask about a few
+  // hundred words.
+  uint32_t relocation_rva = 0;
+  uint32_t relocation_size = 0;
   std::string relocation_error;  // why the table could not be read, or ""
 
   const PeSection* SectionOf(uint32_t rva) const;
@@ -38,11 +39,17 @@ struct PeLayout {
   bool Read(const std::vector<uint8_t>& file, uint32_t rva, void* out, uint32_t size) const;
   // Where the byte at `rva` is in the file; false past a section's raw data.
   bool FileOffset(uint32_t rva, uint64_t* offset) const;
+  // For each RVA in `wanted`, the RVA of the table entry that fixes up the
+  // 32-bit word there, or 0 if none does: one pass over the table, memory
+  // for `wanted` alone.
+  std::vector<uint32_t> RelocationEntries(const std::vector<uint8_t>& file,
+                                          const std::vector<uint32_t>& wanted) const;
 };
 
 // The headers and the section table (host::ReadPeHeaders) and the base
 // relocations. False, with the reason in `error`, when the file is not a
-// PE32 library at all.
+// PE32 library at all, or when two sections claim the same bytes of the file
+// (a loader would map them twice; a checker would read them once a section).
 bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::string* error);
 
 }  // namespace gauge_check

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "frame/elements.h"
 #include "frame/linkage.h"
@@ -148,17 +150,30 @@ class Walker {
     return false;
   }
 
-  // A pointer field: its value, checked for a base relocation when not null.
+  // A pointer field: its value; when not null, its base relocation is
+  // looked up with all the others once the walk is done.
   uint64_t Pointer(const std::string& record, uint64_t base, uint32_t offset,
                    const std::string& field) {
     uint64_t value = 0;
     m_.Read(base + offset, &value, o_.ptr);
-    if (value != 0 && m_.relocatable_format() && !m_.Relocated(base + offset)) {
-      report_.Fail("reloc-missing", Where(record, base, offset, field),
-                   "a base relocation for the pointer " + Hex(value),
-                   "none: it breaks when Windows loads the library at another address");
+    if (value != 0 && m_.relocatable_format()) {
+      pointers_.push_back(PointerField{record, base, offset, field, value});
     }
     return value;
+  }
+
+  void CheckRelocations() {
+    std::vector<uint64_t> addresses;
+    addresses.reserve(pointers_.size());
+    for (const PointerField& p : pointers_) addresses.push_back(p.base + p.offset);
+    const std::vector<bool> relocated = m_.Relocated(addresses);
+    for (size_t i = 0; i < pointers_.size(); ++i) {
+      if (relocated[i]) continue;
+      const PointerField& p = pointers_[i];
+      report_.Fail("reloc-missing", Where(p.record, p.base, p.offset, p.field),
+                   "a base relocation for the pointer " + Hex(p.value),
+                   "none: it breaks when Windows loads the library at another address");
+    }
   }
 
   // A callback field: not null, and pointing into code.
@@ -224,14 +239,36 @@ class Walker {
   void ImportTable(uint64_t at);
   void Header(uint64_t at);
   void Chain(uint64_t root, const std::string& from);
-  void Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>* children);
+  // Where an element's children list runs into entries another list has
+  // already given: from `entry` on, owned by element `owner`; the first of
+  // them is `child`.
+  struct SharedList {
+    bool found = false;
+    size_t entry = 0;
+    size_t owner = 0;
+    uint64_t child = 0;
+  };
+  void Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>* children,
+               SharedList* shared);
   void MouseList(uint64_t at, const std::string& from);
+
+  struct PointerField {
+    std::string record;
+    uint64_t base;
+    uint32_t offset;
+    std::string field;
+    uint64_t value;
+  };
 
   const ModuleMemory& m_;
   const Offsets& o_;
   Report& report_;
   RecordFacts& facts_;
   std::set<uint64_t> failure_lists_;
+  std::vector<PointerField> pointers_;
+  // Each children-list entry read, with the element whose list it is: every
+  // entry is read once, however many lists claim it.
+  std::unordered_map<uint64_t, size_t> list_entries_;
 };
 
 void Walker::Run(uint64_t linkage, uint64_t import_table) {
@@ -240,6 +277,7 @@ void Walker::Run(uint64_t linkage, uint64_t import_table) {
   report_.Ran("import-table", "ImportTable: entry 0 service 0x0F with a null table, then the end");
   ImportTable(import_table);
   Linkage(linkage);
+  CheckRelocations();
 }
 
 void Walker::ImportTable(uint64_t at) {
@@ -310,6 +348,7 @@ void Walker::Header(uint64_t at) {
   const uint64_t mouse = Pointer("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects");
   const uint64_t slot = Pointer("GaugeHeader", at, o_.header_element_list, "element_list");
   report_.Ran("element-chain", "the element chain ends, without a cycle");
+  report_.Ran("element-shared", "every element is listed once, in a children list of its own");
   if (Readable(slot, o_.ptr, "the slot holding the root element",
                Where("GaugeHeader", at, o_.header_element_list, "element_list"))) {
     Span("element_list slot", slot, o_.ptr);
@@ -333,28 +372,70 @@ void Walker::Chain(uint64_t root, const std::string& from) {
     report_.Fail("element-chain", from, "a root element", "a null pointer");
     return;
   }
-  // Depth first, each element before its children, as the host draws them.
-  std::vector<uint64_t> pending{root};
-  std::set<uint64_t> seen;
-  while (!pending.empty()) {
-    const uint64_t at = pending.back();
-    pending.pop_back();
-    if (!seen.insert(at).second) {
-      report_.Fail("element-chain", Format("element %zu", facts_.elements.size()),
-                   "every element once", "a cycle back to the element at " + Hex(at));
-      return;
-    }
-    if (facts_.elements.size() >= kMaxElements) {
-      report_.Fail("element-chain", "", Format("at most %zu elements", kMaxElements), "more");
-      return;
-    }
+  // Depth first, each element before its children, as the host draws them;
+  // each element once. An element met again is a cycle when it is one of
+  // those it hangs from, else an element with two parents.
+  struct Frame {
+    uint64_t at;
+    size_t index;
     std::vector<uint64_t> children;
-    Element(at, facts_.elements.size(), at == root, &children);
-    for (size_t i = children.size(); i-- > 0;) pending.push_back(children[i]);
+    size_t next = 0;
+  };
+  std::vector<Frame> path;
+  std::unordered_set<uint64_t> on_path;
+  std::unordered_map<uint64_t, size_t> seen;  // each element walked, with its index
+  const auto cycle = [&](const std::string& where, uint64_t to) {
+    report_.Fail("element-chain", where, "a chain that ends, without a cycle",
+                 Format("a cycle back to element %zu at %s", seen[to], Hex(to).c_str()));
+  };
+  const auto visit = [&](uint64_t at) {
+    if (seen.size() >= kMaxElements) {
+      report_.Fail("element-chain", "", Format("at most %zu elements", kMaxElements), "more");
+      return false;
+    }
+    const size_t index = facts_.elements.size();
+    seen.emplace(at, index);
+    on_path.insert(at);
+    Frame frame{at, index, {}};
+    SharedList shared;
+    Element(at, index, at == root, &frame.children, &shared);
+    if (shared.found) {
+      const std::string where = Format("element %zu children[%zu]", index, shared.entry);
+      if (on_path.count(shared.child) != 0) {
+        cycle(where, shared.child);
+      } else {
+        report_.Fail("element-shared", where, "a children list of its own",
+                     Format("the entries of element %zu's list, from %s on", shared.owner,
+                            Hex(shared.child).c_str()));
+      }
+    }
+    path.push_back(std::move(frame));
+    return true;
+  };
+  if (!visit(root)) return;
+  while (!path.empty()) {
+    Frame& top = path.back();
+    if (top.next == top.children.size()) {
+      on_path.erase(top.at);
+      path.pop_back();
+      continue;
+    }
+    const size_t entry = top.next++;
+    const uint64_t child = top.children[entry];
+    if (on_path.count(child) != 0) {
+      cycle(Format("element %zu children[%zu]", top.index, entry), child);
+    } else if (const auto it = seen.find(child); it != seen.end()) {
+      report_.Fail("element-shared", Format("element %zu children[%zu]", top.index, entry),
+                   "an element listed once",
+                   Format("element %zu at %s, listed before", it->second, Hex(child).c_str()));
+    } else if (!visit(child)) {
+      return;
+    }
   }
 }
 
-void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>* children) {
+void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>* children,
+                     SharedList* shared) {
   const std::string from = Format("element %zu", index);
   if (!Readable(at, o_.head_size, "an element head", from)) return;
   const uint32_t kind = U32(at, 0);
@@ -518,9 +599,16 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
   Span(record, at, size, std::move(host_owned), o_.head_image_flags);
 
   const uint64_t list = Pointer(record, at, o_.head_children, "children");
+  const std::string where =
+      list != 0 ? Where(record, at, o_.head_children, "children") : std::string();
   for (size_t i = 0; list != 0; ++i) {
-    const std::string where = Where(record, at, o_.head_children, "children");
     const char* const wanted = "a children list that ends with a null pointer";
+    const auto owned = list_entries_.emplace(list + i * o_.ptr, index);
+    if (!owned.second) {
+      *shared = SharedList{true, i, owned.first->second, 0};
+      m_.Read(list + i * o_.ptr, &shared->child, o_.ptr);
+      break;
+    }
     if (i >= kMaxChildren) {
       report_.Fail("element-chain", where, wanted, "none in 4096 entries");
       break;
@@ -578,6 +666,8 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
       Zero("mouse-list-form", record, rect, 32, 4, "key_event");
       Zero("mouse-list-form", record, rect, o_.rect_data, 4, "callback_data");
       Callback(record, rect, o_.rect_callback, "mouse_callback");
+      // Against the children before it, up to the first it overlaps: one
+      // fault a child, however many it overlaps.
       for (const MouseChildFacts& other : facts_.children) {
         const int64_t left = std::max<int64_t>(child.x, other.x);
         const int64_t top = std::max<int64_t>(child.y, other.y);
@@ -592,6 +682,7 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
                               static_cast<long long>(left), static_cast<long long>(top),
                               static_cast<long long>(right - 1), static_cast<long long>(bottom - 1),
                               other.where.c_str()));
+          break;
         }
       }
       facts_.children.push_back(child);

@@ -30,9 +30,11 @@ class ModuleMemory {
   // Copies `size` bytes at `address`; false unless all lie in one region.
   virtual bool Read(uint64_t address, void* out, size_t size) const = 0;
   const Region* RegionOf(uint64_t address) const;  // null outside every region
-  // Whether a pointer stored at `address` is fixed up by the loader when it
-  // places the module elsewhere. Formats without this question give true.
-  virtual bool Relocated(uint64_t address) const = 0;
+  // For each address, whether a pointer stored there is fixed up by the
+  // loader when it places the module elsewhere: asked once, for every
+  // pointer field of the records together. Formats without this question
+  // give true.
+  virtual std::vector<bool> Relocated(const std::vector<uint64_t>& addresses) const = 0;
   virtual bool relocatable_format() const = 0;  // ask Relocated at all
   // A module already loaded by the host core, which wrote its service table
   // into ImportTable entry 0.

@@ -1,28 +1,18 @@
 #include "tools/gauge_check/report.h"
 
+#include <nlohmann/json.hpp>
+
 namespace gauge_check {
 namespace {
 
 // Faults kept per check: past these, one line says how many more there were.
 constexpr size_t kMaxFaultsPerCheck = 20;
 
+// A JSON string: valid UTF-8 as it is (a name "café" stays so), control
+// characters escaped, and each byte that is not part of a UTF-8 character
+// U+FFFD, as panel-bench's reports do.
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20 || c >= 0x7F) {
-          out += Format("\\u%04x", static_cast<unsigned>(c));
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string Describe(const Line& line) {
@@ -110,21 +100,27 @@ void Report::Merge(const Report& other) {
 }
 
 std::string Text(const std::vector<Report>& reports) {
+  // A file name or a text read from a module may hold a line break or a
+  // terminal escape: written out, it cannot forge a line of its own.
+  using host::Visible;
   std::string out;
   int passed = 0, failed = 0, warned = 0;
   for (const Report& report : reports) {
     if (!report.unreadable().empty()) {
-      out += report.file() + ": cannot be read: " + report.unreadable() + "\n";
+      out += Visible(report.file() + ": cannot be read: " + report.unreadable()) + "\n";
       ++failed;
       continue;
     }
     for (const Line& line : report.Lines()) {
-      out += report.file() + ": " + StatusName(line.status) + " " + Describe(line) + "\n";
+      out += Visible(report.file() + ": " + StatusName(line.status) + " " + Describe(line)) + "\n";
     }
-    for (const std::string& note : report.notes()) out += report.file() + ": note: " + note + "\n";
+    for (const std::string& note : report.notes()) {
+      out += Visible(report.file() + ": note: " + note) + "\n";
+    }
     const int p = report.Count(Status::kPass), f = report.Count(Status::kFail),
               w = report.Count(Status::kWarn);
-    out += Format("%s: %d passed, %d failed, %d warnings\n", report.file().c_str(), p, f, w);
+    out += Format("%s: %d passed, %d failed, %d warnings\n", Visible(report.file()).c_str(), p,
+                  f, w);
     passed += p;
     failed += f;
     warned += w;

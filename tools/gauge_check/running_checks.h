@@ -7,7 +7,9 @@
 // down.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/gauge_check/records.h"
 #include "tools/gauge_check/report.h"
@@ -20,9 +22,17 @@ enum class ModuleFormat { kNative, kWindows32 };
 bool RunsHere(ModuleFormat format);
 
 // A native module (.so): loaded through the host core, its records checked
-// in memory, then (with `run`) driven. All in a child process.
+// in memory, then (with `run`) driven. All in a child process, whose
+// standard output and error go to /dev/null: what the module prints never
+// mixes with the report.
 struct Options;
 void CheckNativeModule(const std::string& path, const Options& options, Report& report);
+
+// What can be known of a native module without running any of its code
+// (loading it runs its initialisers): the checks the host core makes on the
+// file before the system's loader maps it. The records are read only from a
+// loaded module, so a note says they were left out.
+void CheckNativeForm(const std::vector<uint8_t>& bytes, Report& report);
 
 // The running checks of a module whose records were read from its file
 // (`facts`, at the addresses of `linkage_at`; they are moved to where the

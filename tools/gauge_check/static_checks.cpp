@@ -26,8 +26,14 @@ class PeMemory : public ModuleMemory {
     if (address < layout_.image_base || rva > UINT32_MAX || size > UINT32_MAX) return false;
     return layout_.Read(file_, static_cast<uint32_t>(rva), out, static_cast<uint32_t>(size));
   }
-  bool Relocated(uint64_t address) const override {
-    return layout_.relocated.count(static_cast<uint32_t>(address - layout_.image_base)) != 0;
+  std::vector<bool> Relocated(const std::vector<uint64_t>& addresses) const override {
+    std::vector<uint32_t> rvas;
+    rvas.reserve(addresses.size());
+    for (uint64_t address : addresses) rvas.push_back(static_cast<uint32_t>(address - layout_.image_base));
+    const std::vector<uint32_t> entries = layout_.RelocationEntries(file_, rvas);
+    std::vector<bool> relocated(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) relocated[i] = entries[i] != 0;
+    return relocated;
   }
   bool relocatable_format() const override { return true; }
 
