@@ -62,23 +62,23 @@ const host::DrawnElement* FindElement(const host::Frame& frame, const ElementRef
 
 }  // namespace
 
-void Runner::Run(const std::vector<Command>& commands) {
-  for (const Command& command : commands) {
-    if (!command.verb->run(*this, command)) return;
-  }
+void Runner::Finish() {
+  if (result_->more_failures() != 0) Print("%s\n", result_->MoreFailures().c_str());
 }
 
 bool Runner::Error(const Command& c, const std::string& said) {
   const std::string message = Visible(said, true);
-  result_->errors.push_back({result_->file, c.line, message});
+  result_->AddError(c.line, message);
   Print("%s:%d: error: %s\n", where_.c_str(), c.line, message.c_str());
   return false;
 }
 
 void Runner::Fail(const Command& c, const std::string& said) {
-  const std::string message = Visible(said, true);
   ++result_->failed;
-  result_->failures.push_back({result_->file, c.line, message});
+  // Past the listed ones, a failure is only counted: neither kept nor printed.
+  if (result_->failures.size() >= kListedProblems) return;
+  const std::string message = Visible(said, true);
+  result_->AddFailure(c.line, message);
   Print("%s:%d: FAIL %s\n", where_.c_str(), c.line, message.c_str());
 }
 
