@@ -138,6 +138,9 @@ class Reader {
   bool Gauge(const Token& word, std::string* gauge);
   bool Element(const Token& word, ElementRef* element);
   bool KeyEvent(const Token& word, uint32_t* id);
+  // A file name under the output folder: relative, and no '..' in it (a
+  // shared script writes nowhere else).
+  bool InOutputFolder(const Token& word);
   // "within <tolerance>" at words[at], if there.
   bool Tolerance(const Words& words, size_t at, double* tolerance);
 

@@ -218,6 +218,19 @@ bool Reader::KeyEvent(const Token& word, uint32_t* id) {
                "quotes (\"COM2 swap\"; docs/aircraft.md lists them)");
 }
 
+bool Reader::InOutputFolder(const Token& word) {
+  const std::filesystem::path path(word.text);
+  bool climbs = false;
+  for (const std::filesystem::path& part : path) climbs = climbs || part == "..";
+  if (path.has_root_path() || climbs) {
+    return Error("'" + word.text + "': a snapshot goes into the output folder (run --out): " +
+                 "give a name inside it, like " + path.filename().string() +
+                 " or gauges/" + path.filename().string() + ", without " +
+                 (climbs ? "'..'" : "a leading '/'"));
+  }
+  return true;
+}
+
 bool Reader::Tolerance(const Words& words, size_t at, double* tolerance) {
   if (words.size() == at) return true;
   if (words.size() != at + 2 || words[at].text != "within") return Unexpected(words[at]);

@@ -204,9 +204,22 @@ bool Runner::Snapshot(const Command& c) {
     image = panel_.Render(*gauge, render);
   }
   if (image.empty()) return Error(c, "cannot draw the snapshot: " + panel_.render_error());
-  std::filesystem::path file = c.file;
-  if (file.is_relative()) file = options_.out_dir / file;
-  std::error_code ec;
+  // The name was checked as read; a symbolic link on the way could still
+  // lead out of the output folder.
+  std::error_code out_ec, ec;
+  const std::filesystem::path out = std::filesystem::weakly_canonical(options_.out_dir, out_ec);
+  const std::filesystem::path file = options_.out_dir / c.file;
+  const std::filesystem::path inside =
+      std::filesystem::weakly_canonical(file, ec).lexically_relative(out);
+  if (out_ec || ec) {
+    return Error(c, "cannot look up where the snapshot " + file.string() + " goes: " +
+                        (out_ec ? out_ec : ec).message());
+  }
+  if (inside.empty() || *inside.begin() == "..") {
+    return Error(c, "the snapshot " + c.file + " would be written outside the output folder " +
+                        options_.out_dir.string() +
+                        " (a symbolic link on the way leads out of it): give another name");
+  }
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
   std::string why;
   if (!WritePng(image, file, &why)) return Error(c, why);
