@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "bench/file_write.h"
+
 namespace bench {
 
 Image::Image(int width, int height, Rgba fill) {
@@ -43,24 +45,14 @@ std::vector<uint8_t> PngRows(const Image& image, png_image* png) {
 }  // namespace
 
 bool WritePng(const Image& image, const std::filesystem::path& file, std::string* error) {
-  if (image.empty()) {
-    if (error) *error = "cannot write " + file.string() + ": the picture is empty";
+  std::string png, why;
+  if (!EncodePng(image, PngSpeed::kSmall, &png, &why)) {
+    if (error) *error = "cannot write " + file.string() + ": " + why;
     return false;
   }
   std::error_code ec;
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
-
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  png.width = static_cast<png_uint_32>(image.width());
-  png.height = static_cast<png_uint_32>(image.height());
-  const std::vector<uint8_t> bytes = PngRows(image, &png);
-  if (!png_image_write_to_file(&png, file.string().c_str(), 0, bytes.data(), 0, nullptr)) {
-    if (error) *error = "cannot write " + file.string() + ": " + png.message;
-    png_image_free(&png);
-    return false;
-  }
-  return true;
+  return WriteFileReplacing(file, png, error != nullptr ? error : &why);
 }
 
 namespace {

@@ -2,11 +2,13 @@
 //
 // Exit codes: 0 done (every scenario passed); 1 a scenario's expectation
 // failed (run); 2 the command line is wrong; 3 the work could not be done (a
-// file is missing, unreadable or refused, a script has errors, a picture
-// cannot be drawn or written).
+// file is missing, unreadable or refused, a script has errors, a picture, a
+// report or the standard output cannot be written).
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <new>
 #include <optional>
@@ -22,9 +24,9 @@
 #  include <unistd.h>
 
 #  include <algorithm>
-#  include <fstream>
 #  include <system_error>
 
+#  include "bench/file_write.h"
 #  include "bench/panel.h"
 #  include "bench/render.h"
 #  include "bench/scenario.h"
@@ -200,7 +202,8 @@ int UsageError(const std::string& message, const std::string& command) {
 }
 
 // A whole number written in decimal digits (CLI11 alone would read "010"
-// as octal and let a 64-bit number saturate).
+// as octal and let a 64-bit number saturate); for --seed, whose range is
+// all 64-bit numbers.
 const CLI::Validator kDecimal(
     [](std::string& text) -> std::string {
       uint64_t value = 0;
@@ -212,10 +215,32 @@ const CLI::Validator kDecimal(
     },
     "", "decimal");
 
+// A whole number in decimal digits from `low` to `high`, the message giving
+// that range.
 template <typename T>
 CLI::Option* NumberOption(CLI::App* app, const char* name, T* value, T low, T high) {
-  return app->add_option(name, *value)->check(kDecimal)->check(CLI::Range(low, high));
+  const CLI::Validator range(
+      [low, high](std::string& text) -> std::string {
+        int64_t number = 0;
+        if (!bench::WholeWord(text, 10, &number) || text[0] == '+' || number < low ||
+            number > high) {
+          return "'" + text + "' is not a whole number from " + std::to_string(low) + " to " +
+                 std::to_string(high);
+        }
+        text = std::to_string(number);  // no leading zeros
+        return "";
+      },
+      "", "range");
+  return app->add_option(name, *value)->check(range);
 }
+
+// A file or folder named on the command line: an empty name would quietly
+// mean the current folder, or no report at all.
+const CLI::Validator kName(
+    [](std::string& text) -> std::string {
+      return text.empty() ? "an empty name: give a file or folder, or leave the option out" : "";
+    },
+    "", "name");
 
 // Parses the whole line; returns -1 if fine, else the exit code.
 int Parse(int argc, char** argv, Arguments* args) {
@@ -259,14 +284,14 @@ int Parse(int argc, char** argv, Arguments* args) {
   render->add_option("--ambient", args->ambient)->check(CLI::IsMember({"day", "dusk", "night"}));
   NumberOption(render, "--scale", &args->scale, 1, 8);
   render->add_flag("--overlay", args->overlay);
-  render->add_option("--out", args->out);
+  render->add_option("--out", args->out)->check(kName);
 
   CLI::App* run = commands["run"];
   run->add_option("scripts", args->words);
-  run->add_option("--junit", args->junit);
-  run->add_option("--json", args->json);
+  run->add_option("--junit", args->junit)->check(kName);
+  run->add_option("--json", args->json)->check(kName);
   run->add_option("--seed", args->seed)->check(kDecimal);
-  run->add_option("--out", args->out);
+  run->add_option("--out", args->out)->check(kName);
   run->add_flag("--fast", args->fast);
   run->add_flag("--quiet", args->quiet);
 
@@ -421,6 +446,19 @@ int Render(const Arguments& args) {
   return kExitOk;
 }
 
+// Whether two names lead to one file: the same file on disk (through a
+// link, or another spelling), or, for a file not made yet, the same place.
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  const std::filesystem::path first =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(a, ec), ec);
+  if (ec) return false;
+  const std::filesystem::path second =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(b, ec), ec);
+  return !ec && first == second;
+}
+
 int Run(const Arguments& args) {
   if (args.words.empty()) {
     return UsageError("run needs scenario files or folders, e.g. panel-bench run scenarios",
@@ -456,6 +494,25 @@ int Run(const Arguments& args) {
     }
   }
 
+  // A report never takes the place of a script, or of the other report.
+  const std::pair<const char*, const std::string*> reports[] = {{"--junit", &args.junit},
+                                                                  {"--json", &args.json}};
+  for (const auto& [option, report] : reports) {
+    if (report->empty()) continue;
+    for (const std::filesystem::path& file : files) {
+      if (SameFile(*report, file)) {
+        return UsageError(std::string(option) + " " + *report + " names the script " +
+                              file.string() + ": give the report another file name",
+                          args.command);
+      }
+    }
+  }
+  if (!args.junit.empty() && !args.json.empty() && SameFile(args.junit, args.json)) {
+    return UsageError("--junit and --json name the same file " + args.json +
+                          ": give each report its own",
+                      args.command);
+  }
+
   std::vector<bench::ScenarioResult> results;
   int passed = 0, failed = 0, errors = 0;
   for (const std::filesystem::path& file : files) {
@@ -475,13 +532,8 @@ int Run(const Arguments& args) {
     const std::filesystem::path path(file);
     std::error_code ec;
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-    std::ofstream stream(path, std::ios::binary);
-    stream << text;
-    stream.close();
-    if (!stream) {
-      return Complain("cannot write " + file + " (" + option +
-                      "): check the folder exists and is writable");
-    }
+    std::string why;
+    if (!bench::WriteFileReplacing(path, text, &why)) return Complain(std::string(option) + ": " + why);
     std::printf("results written to %s\n", bench::Visible(file).c_str());
     return true;
   };
@@ -725,9 +777,18 @@ int Command(const Arguments& args) {
   return UsageError("unknown command '" + args.command + "'", "");
 }
 
-}  // namespace
+// What a command printed must have reached its reader: output that could
+// not be written (a full disk) fails the command, whatever it did.
+int CheckOutput(int code) {
+  const bool flushed = std::fflush(stdout) == 0;
+  const int cause = errno;
+  if (flushed && std::ferror(stdout) == 0) return code;
+  std::fprintf(stderr, "panel-bench: cannot write the output%s%s: what it printed is incomplete\n",
+               flushed ? "" : ": ", flushed ? "" : std::strerror(cause));
+  return code == kExitUsage ? code : kExitCannot;
+}
 
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
   Arguments args;
   try {
     if (const int code = Parse(argc, argv, &args); code >= 0) return code;
@@ -754,3 +815,7 @@ int main(int argc, char** argv) {
     return kExitCannot;
   }
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return CheckOutput(Main(argc, argv)); }

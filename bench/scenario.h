@@ -44,6 +44,11 @@ struct ScenarioProblem {
   std::string Describe() const;  // "file:line: message"
 };
 
+// How many script errors, and how many failed expectations, a result lists;
+// the rest are only counted ("... and 2,000 more"), so a script of a million
+// bad lines costs no more to report than one of a hundred.
+inline constexpr size_t kListedProblems = 100;
+
 struct ScenarioResult {
   std::string file;  // as given
   std::string name;  // the file's name without its folder and extension
@@ -55,7 +60,21 @@ struct ScenarioResult {
   uint64_t seed = 0;
   std::vector<ScenarioProblem> errors;    // the script could not be read or run
   std::vector<ScenarioProblem> failures;  // expectations that failed
+  uint64_t more_errors = 0;               // script errors past the listed ones
   std::vector<std::string> snapshots;     // PNG files written
+
+  // Each lists the problem while fewer than kListedProblems of its kind are
+  // listed, else only counts it.
+  void AddError(int line, std::string_view message);
+  void AddFailure(int line, std::string_view message);
+  uint64_t error_count() const { return errors.size() + more_errors; }
+  uint64_t more_failures() const {  // `failed` counts every one
+    return static_cast<uint64_t>(failed) > failures.size() ? static_cast<uint64_t>(failed) - failures.size()
+                                                          : 0;
+  }
+  // "file: ... and 2400 more script errors (not listed)"; "" if none.
+  std::string MoreErrors() const;
+  std::string MoreFailures() const;
 
   bool passed() const { return errors.empty() && failed == 0; }
   const char* status() const { return !errors.empty() ? "ERROR" : failed != 0 ? "FAIL" : "PASS"; }
@@ -64,13 +83,17 @@ struct ScenarioResult {
 };
 
 // Reads and runs one script; `file` names it in messages. Every line is
-// read before anything runs, so a script with errors runs nothing.
+// read before anything runs, so a script with errors runs nothing. The
+// result's seconds cover the reading (of the file, too) and the run.
 ScenarioResult RunScenarioText(const std::string& text, const std::string& file,
                                const ScenarioOptions& options);
 ScenarioResult RunScenarioFile(const std::filesystem::path& file, const ScenarioOptions& options);
 
-// Only reads a script: its errors, none if it would run.
-std::vector<ScenarioProblem> CheckScenarioText(const std::string& text, const std::string& file);
+// Only reads a script: its listed errors (at most kListedProblems; `more`,
+// if given, gets the count of the rest), none if it would run.
+std::vector<ScenarioProblem> CheckScenarioText(const std::string& text, const std::string& file,
+                                               uint64_t* more = nullptr);
+
 
 // Machine-readable reports of a run.
 std::string JunitReport(const std::vector<ScenarioResult>& results);

@@ -64,12 +64,14 @@ std::string JunitReport(const std::vector<ScenarioResult>& results) {
     if (!result.errors.empty()) {
       std::string detail;
       for (const ScenarioProblem& error : result.errors) detail += error.Describe() + "\n";
+      if (result.more_errors != 0) detail += result.MoreErrors() + "\n";
       body += "      <error type=\"script\" message=\"" + XmlEscape(result.errors.front().Describe()) +
               "\">" + XmlEscape(detail) + "</error>\n";
     }
     if (!result.failures.empty()) {
       std::string detail;
       for (const ScenarioProblem& failure : result.failures) detail += failure.Describe() + "\n";
+      if (result.more_failures() != 0) detail += result.MoreFailures() + "\n";
       body += "      <failure type=\"expectation\" message=\"" +
               XmlEscape(std::to_string(result.failed) + " of " + std::to_string(result.expectations) +
                         " expectations failed") +
@@ -108,7 +110,9 @@ std::string JsonReport(const std::vector<ScenarioResult>& results) {
         {"seconds", std::isfinite(r.seconds) ? std::round(r.seconds * 1000.0) / 1000.0 : 0.0},
         {"seed", r.random ? Json(r.seed) : Json(nullptr)},
         {"errors", problems(r.errors)},
+        {"more_errors", r.more_errors},  // past the listed ones: counted only
         {"failures", problems(r.failures)},
+        {"more_failures", r.more_failures()},
         {"snapshots", r.snapshots},
     });
   }

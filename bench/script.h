@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <span>
 #include <string>
@@ -108,14 +109,16 @@ struct Verb {
 std::span<const Verb> Verbs();
 std::span<const Verb> Expectations();
 
-// Reads lines into commands. Each word reader returns false once it has
-// reported what is wrong with the word and what to write instead.
+// Reads lines into commands, its errors into the result. Each word reader
+// returns false once it has reported what is wrong with the word and what
+// to write instead.
 class Reader {
  public:
-  Reader(std::string file, std::vector<ScenarioProblem>* errors)
-      : file_(std::move(file)), errors_(errors) {}
+  explicit Reader(ScenarioResult* result) : result_(result) {}
 
-  void Read(std::string_view text, std::vector<Command>* commands);
+  // Every line; each command read goes to `each` (if given) as soon as it
+  // is read, and reading stops when `each` returns false.
+  void Read(std::string_view text, const std::function<bool(const Command&)>& each = {});
 
   bool Error(const std::string& message) { return Error(line_, message); }
   // From `low` to `high` words after the verb.
@@ -135,6 +138,9 @@ class Reader {
   bool Gauge(const Token& word, std::string* gauge);
   bool Element(const Token& word, ElementRef* element);
   bool KeyEvent(const Token& word, uint32_t* id);
+  // A file name under the output folder: relative, and no '..' in it (a
+  // shared script writes nowhere else).
+  bool InOutputFolder(const Token& word);
   // "within <tolerance>" at words[at], if there.
   bool Tolerance(const Words& words, size_t at, double* tolerance);
 
@@ -149,9 +155,9 @@ class Reader {
   bool Error(int line, const std::string& message);
   bool Whole(const Token& word, int64_t low, int64_t high, int64_t* value, const char* what);
 
-  std::string file_;
-  std::vector<ScenarioProblem>* errors_;
+  ScenarioResult* result_;
   int line_ = 0;
+  uint64_t commands_ = 0;
   // What messages about the words of this line name: the verb (or "expect
   // <kind>") and how to write it.
   std::string label_;
@@ -161,15 +167,18 @@ class Reader {
   std::vector<std::string> loaded_;
 };
 
-// Runs commands that were read without errors on a panel of its own, into
-// a result: the counts, failed expectations, and the error that stopped
-// the script, if any.
+// Runs the commands of a script that was read without errors, one by one,
+// on a panel of its own, into a result: the counts, failed expectations, and
+// the error that stopped the script, if any.
 class Runner {
  public:
   Runner(const ScenarioOptions& options, ScenarioResult* result)
       : options_(options), result_(result), where_(Visible(result->file)) {}
 
-  void Run(const std::vector<Command>& commands);
+  // False: the script stops here.
+  bool Step(const Command& command) { return command.verb->run(*this, command); }
+  // After the last step: what was not listed.
+  void Finish();
 
   // A script error: the scenario stops.
   bool Error(const Command& c, const std::string& said);

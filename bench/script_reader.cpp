@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <sstream>
+#include <cstring>
 
 #include "bench/aircraft.h"
 #include "bench/gauge_names.h"
@@ -54,14 +54,15 @@ bool Reader::IsHex(const std::string& word) {
   return word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
 }
 
-void Reader::Read(std::string_view text, std::vector<Command>* commands) {
+void Reader::Read(std::string_view text, const std::function<bool(const Command&)>& each) {
   // A byte-order mark, as some editors write at the start of UTF-8 text.
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
-  std::istringstream lines{std::string(text)};
-  std::string line;
   int number = 0;
-  while (std::getline(lines, line)) {
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     ++number;
     Words words;
     std::string why;
@@ -76,7 +77,7 @@ void Reader::Read(std::string_view text, std::vector<Command>* commands) {
     if (verb == nullptr) {
       std::string message = "unknown command '" + name + "'";
       for (const Verb& known : Verbs()) {
-        if (EditDistance(name, known.name) <= 2) {
+        if (name.size() <= std::strlen(known.name) + 2 && EditDistance(name, known.name) <= 2) {
           message += " (did you mean '" + std::string(known.name) + "'?)";
           break;
         }
@@ -89,16 +90,18 @@ void Reader::Read(std::string_view text, std::vector<Command>* commands) {
     Command command;
     command.line = number;
     command.verb = verb;
-    if (verb->read(*this, words, &command)) commands->push_back(std::move(command));
+    if (!verb->read(*this, words, &command)) continue;
+    ++commands_;
+    if (each && !each(command)) return;
   }
-  if (commands->empty() && errors_->empty()) {
+  if (commands_ == 0 && result_->errors.empty()) {
     Error(0, "the script has no commands (it is empty, or holds only comments): "
              "docs/scenarios.md lists the commands");
   }
 }
 
 bool Reader::Error(int line, const std::string& message) {
-  errors_->push_back({file_, line, Visible(message)});
+  result_->AddError(line, Visible(message));
   return false;
 }
 
@@ -215,6 +218,19 @@ bool Reader::KeyEvent(const Token& word, uint32_t* id) {
                "quotes (\"COM2 swap\"; docs/aircraft.md lists them)");
 }
 
+bool Reader::InOutputFolder(const Token& word) {
+  const std::filesystem::path path(word.text);
+  bool climbs = false;
+  for (const std::filesystem::path& part : path) climbs = climbs || part == "..";
+  if (path.has_root_path() || climbs) {
+    return Error("'" + word.text + "': a snapshot goes into the output folder (run --out): " +
+                 "give a name inside it, like " + path.filename().string() +
+                 " or gauges/" + path.filename().string() + ", without " +
+                 (climbs ? "'..'" : "a leading '/'"));
+  }
+  return true;
+}
+
 bool Reader::Tolerance(const Words& words, size_t at, double* tolerance) {
   if (words.size() == at) return true;
   if (words.size() != at + 2 || words[at].text != "within") return Unexpected(words[at]);
@@ -263,11 +279,13 @@ bool Reader::Expectation(const Words& words, Command* c) {
 
 namespace bench {
 
-std::vector<ScenarioProblem> CheckScenarioText(const std::string& text, const std::string& file) {
-  std::vector<ScenarioProblem> errors;
-  std::vector<script::Command> commands;
-  script::Reader(file, &errors).Read(text, &commands);
-  return errors;
+std::vector<ScenarioProblem> CheckScenarioText(const std::string& text, const std::string& file,
+                                               uint64_t* more) {
+  ScenarioResult result;
+  result.file = file;
+  script::Reader(&result).Read(text);
+  if (more != nullptr) *more = result.more_errors;
+  return std::move(result.errors);
 }
 
 bool ReadoutVariable(const std::string& name, uint32_t* var_id) {

@@ -62,23 +62,23 @@ const host::DrawnElement* FindElement(const host::Frame& frame, const ElementRef
 
 }  // namespace
 
-void Runner::Run(const std::vector<Command>& commands) {
-  for (const Command& command : commands) {
-    if (!command.verb->run(*this, command)) return;
-  }
+void Runner::Finish() {
+  if (result_->more_failures() != 0) Print("%s\n", result_->MoreFailures().c_str());
 }
 
 bool Runner::Error(const Command& c, const std::string& said) {
   const std::string message = Visible(said, true);
-  result_->errors.push_back({result_->file, c.line, message});
+  result_->AddError(c.line, message);
   Print("%s:%d: error: %s\n", where_.c_str(), c.line, message.c_str());
   return false;
 }
 
 void Runner::Fail(const Command& c, const std::string& said) {
-  const std::string message = Visible(said, true);
   ++result_->failed;
-  result_->failures.push_back({result_->file, c.line, message});
+  // Past the listed ones, a failure is only counted: neither kept nor printed.
+  if (result_->failures.size() >= kListedProblems) return;
+  const std::string message = Visible(said, true);
+  result_->AddFailure(c.line, message);
   Print("%s:%d: FAIL %s\n", where_.c_str(), c.line, message.c_str());
 }
 
@@ -204,9 +204,22 @@ bool Runner::Snapshot(const Command& c) {
     image = panel_.Render(*gauge, render);
   }
   if (image.empty()) return Error(c, "cannot draw the snapshot: " + panel_.render_error());
-  std::filesystem::path file = c.file;
-  if (file.is_relative()) file = options_.out_dir / file;
-  std::error_code ec;
+  // The name was checked as read; a symbolic link on the way could still
+  // lead out of the output folder.
+  std::error_code out_ec, ec;
+  const std::filesystem::path out = std::filesystem::weakly_canonical(options_.out_dir, out_ec);
+  const std::filesystem::path file = options_.out_dir / c.file;
+  const std::filesystem::path inside =
+      std::filesystem::weakly_canonical(file, ec).lexically_relative(out);
+  if (out_ec || ec) {
+    return Error(c, "cannot look up where the snapshot " + file.string() + " goes: " +
+                        (out_ec ? out_ec : ec).message());
+  }
+  if (inside.empty() || *inside.begin() == "..") {
+    return Error(c, "the snapshot " + c.file + " would be written outside the output folder " +
+                        options_.out_dir.string() +
+                        " (a symbolic link on the way leads out of it): give another name");
+  }
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
   std::string why;
   if (!WritePng(image, file, &why)) return Error(c, why);

@@ -212,6 +212,7 @@ constexpr Verb kVerbs[] = {
        if (c->file.size() < 5 || Lower(c->file.substr(c->file.size() - 4)) != ".png") {
          return r.Error("'" + c->file + "': a snapshot is a PNG file, name it <something>.png");
        }
+       if (!r.InOutputFolder(t[1])) return false;
        if (!r.loaded()) {
          return r.Error("nothing to take a snapshot of yet: add a 'load' line before this one");
        }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,14 @@ std::string ShellQuoted(const std::string& word) {
   return quoted + "'";
 }
 
-Outcome RunBench(const std::vector<std::string>& args) {
-  std::string command = ShellQuoted(PANEL_BENCH);
+// `before`: shell words run first (limits); `output`: where stdout goes
+// instead of the pipe (stderr is read either way).
+Outcome RunBench(const std::vector<std::string>& args, const std::string& before = "",
+                 const char* output = nullptr) {
+  std::string command = before + ShellQuoted(PANEL_BENCH);
   for (const std::string& arg : args) command += " " + ShellQuoted(arg);
   command += " </dev/null 2>&1";
+  if (output != nullptr) command += std::string(" >") + output;
   Outcome outcome;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return outcome;
@@ -45,6 +50,7 @@ struct Row {
   std::string says;            // part of the output
   const char* never = nullptr; // and what it must not say
   const char* misbehave = "";  // GAUGE_MISBEHAVE for tests/misbehaving_gauge.cpp
+  const char* output = nullptr;  // where standard output goes, if not to the test
 };
 
 TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
@@ -55,6 +61,10 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
   std::ofstream(dir / "empty.scn").close();
   std::ofstream(dir / "bom.scn") << "\xEF\xBB\xBFload orlahyd\nupdate\nexpect needle orlahyd 0\n";
   std::ofstream(dir / "nul.scn") << std::string("load orlahyd\nfly\0away\n", 23);
+  {
+    std::ofstream many(dir / "many.scn");
+    for (int i = 0; i < 150; ++i) many << "clik\n";
+  }
   const std::string gauges = std::string(SOURCE_DIR) + "/build/native/gauges/";
   const std::string d = dir.string();
   // Native code from outside: a partial copy of the sound library, a pipe and
@@ -100,6 +110,17 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
       {{"run", "--seed", "-4", d + "/bom.scn"}, 2, "--seed"},
       {{"run", "--seed", "99999999999999999999", d + "/bom.scn"}, 2, "--seed"},
       {{"serve", "--port", "65536"}, 2, "--port"},
+      // each number's own range, not that of the type it is read into
+      {{"render", "--scale", "-1"}, 2, "--scale: '-1' is not a whole number from 1 to 8",
+       "18446744073709551615"},
+      {{"render", "--updates", "-1"}, 2, "'-1' is not a whole number from 0 to 1000000",
+       "18446744073709551615"},
+      {{"serve", "--port", "-1"}, 2, "--port: '-1' is not a whole number from 0 to 65535",
+       "18446744073709551615"},
+      // an empty name is no folder or file
+      {{"render", "--out", ""}, 2, "--out: an empty name"},
+      {{"run", "--out", "", d + "/bom.scn"}, 2, "--out: an empty name", "PASS"},
+      {{"run", "--json", "", d + "/bom.scn"}, 2, "--json: an empty name", "PASS"},
       // what is not a script is an error, never a pass
       {{"run"}, 2, "run needs scenario files or folders"},
       {{"run", "/dev/zero"}, 3, "/dev/zero: a character device, not a regular file"},
@@ -109,6 +130,9 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
       // invisible bytes in scripts
       {{"run", "--seed", "007", d + "/bom.scn"}, 0, "PASS   " + d + "/bom.scn"},
       {{"run", d + "/nul.scn"}, 3, "nul.scn:2: unknown command 'fly\\x00away'"},
+      // a hundred errors are listed, the rest counted
+      {{"run", d + "/many.scn"}, 3, "many.scn: ... and 50 more script errors (not listed)\nERROR"},
+      {{"run", d + "/many.scn"}, 3, "150 script errors (first: line 1)", "many.scn:101:"},
       // output that cannot be made, and libraries that are not ours
       {{"render", "orlahyd", "--out", "/proc"}, 3, "cannot write /proc/orlahyd-day.png: ",
        "cannot write /proc/orlahyd-day.png: cannot write"},
@@ -133,12 +157,20 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
        "pictures/orlahyd.gau: a pipe (FIFO), not a regular file"},
       {{"render", "orlahyd", "--sound-root", d + "/bom.scn", "--out", d + "/out"}, 3,
        "bom.scn is not a folder"},
+      {{"show", "--gauges", d + "/folder"}, 3, "no such file"},
+      // output that cannot be written fails, whatever the command did
+      {{"show"}, 3, "panel-bench: cannot write the output: No space left on device", nullptr, "",
+       "/dev/full"},
+      {{"run", "--fast", d + "/bom.scn"}, 3, "cannot write the output: No space left on device",
+       nullptr, "", "/dev/full"},
+      {{"--help"}, 3, "cannot write the output", nullptr, "", "/dev/full"},
   };
   for (const Row& row : rows) {
     std::string line = "panel-bench";
     for (const std::string& arg : row.args) line += " " + arg;
+    if (row.output != nullptr) line += std::string(" >") + row.output;
     if (*row.misbehave != '\0') setenv("GAUGE_MISBEHAVE", row.misbehave, 1);
-    const Outcome outcome = RunBench(row.args);
+    const Outcome outcome = RunBench(row.args, "", row.output);
     unsetenv("GAUGE_MISBEHAVE");
     EXPECT_EQ(outcome.code, row.code) << line << "\nprinted:\n" << outcome.output;
     EXPECT_NE(outcome.output.find(row.says), std::string::npos)
@@ -146,6 +178,66 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
     if (row.never != nullptr) {
       EXPECT_EQ(outcome.output.find(row.never), std::string::npos)
           << line << "\nexpected it never to say: " << row.never << "\nprinted:\n" << outcome.output;
+    }
+  }
+  std::filesystem::remove_all(dir);
+}
+
+std::string Contents(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A report is written whole or not at all, and never over a script: each row
+// names the file that must come out as it went in.
+TEST(CommandLine, ReportsNeverLoseAFile) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("report_test_" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "scripts");
+  const std::string d = dir.string();
+  const std::string script = "load orlahyd\nupdate\nexpect needle orlahyd 0\n";
+  std::ofstream(dir / "scripts" / "ok.scn") << script;
+  std::filesystem::create_symlink("scripts/ok.scn", dir / "link.scn");
+  {
+    std::ofstream many(dir / "many.scn");
+    for (int i = 0; i < 150; ++i) many << "clik\n";
+  }
+  const struct {
+    std::string before;  // shell words before the command
+    std::vector<std::string> args;
+    int code;
+    std::string says;
+    std::string kept;  // the file that must keep what it held
+  } rows[] = {
+      // the write fails part-way (the file size limit stands in for a full disk)
+      {"trap '' XFSZ; ulimit -f 2; ", {"run", "--json", d + "/old.json", d + "/many.scn"}, 3,
+       "--json: cannot write " + d + "/old.json: File too large (" + d + "/old.json is left as it was)",
+       d + "/old.json"},
+      {"trap '' XFSZ; ulimit -f 2; ", {"run", "--junit", d + "/old.json", d + "/many.scn"}, 3,
+       "File too large", d + "/old.json"},
+      // a report naming a script, as given or by another way to it
+      {"", {"run", "--json", d + "/scripts/ok.scn", d + "/scripts/ok.scn"}, 2,
+       "--json " + d + "/scripts/ok.scn names the script", d + "/scripts/ok.scn"},
+      {"", {"run", "--junit", d + "/scripts/../link.scn", d + "/scripts"}, 2, "names the script",
+       d + "/scripts/ok.scn"},
+      {"", {"run", "--fast", "--json", d + "/old.json", "--junit", d + "/./old.json", d + "/scripts"}, 2,
+       "--junit and --json name the same file", d + "/old.json"},
+      {"", {"run", "--fast", "--json", d + "/scripts", d + "/scripts"}, 3,
+       "--json: cannot write " + d + "/scripts: it is a folder", d + "/scripts/ok.scn"},
+  };
+  for (const auto& row : rows) {
+    std::ofstream(dir / "old.json") << "the old report";
+    const std::string before = Contents(row.kept);
+    std::string line = row.before + "panel-bench";
+    for (const std::string& arg : row.args) line += " " + arg;
+    const Outcome outcome = RunBench(row.args, row.before);
+    EXPECT_EQ(outcome.code, row.code) << line << "\nprinted:\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(row.says), std::string::npos)
+        << line << "\nexpected it to say: " << row.says << "\nprinted:\n" << outcome.output;
+    EXPECT_EQ(Contents(row.kept), before) << line << "\nchanged " << row.kept;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      EXPECT_NE(entry.path().extension(), ".tmp") << line << "\nleft " << entry.path();
     }
   }
   std::filesystem::remove_all(dir);

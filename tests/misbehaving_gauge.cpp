@@ -11,10 +11,9 @@
 // standard output and error while it loads and creates the file that
 // GAUGE_MARKER names. Anything else: it behaves.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include <cstdio>
 
 #include <dlfcn.h>
 #include <xmmintrin.h>

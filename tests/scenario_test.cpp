@@ -106,6 +106,9 @@ const BadLine kBadLines[] = {
     {"expect baro 1e300", "'1e300' is not an altimeter setting"},
     {"fly\0away \x1b[2J"sv, "unknown command 'fly\\x00away'"},
     {"echo \"a\x01", "the quoted text \"a\\x01 has no closing quote"},
+    {"snapshot ../../tests/golden/x.png", "'../../tests/golden/x.png': a snapshot goes into the output folder"},
+    {"snapshot /tmp/x.png", "give a name inside it, like x.png or gauges/x.png, without a leading '/'"},
+    {"snapshot a/../a.png", "without '..'"},
 };
 
 TEST(ScenarioReading, EachKindOfBadLineIsReportedWithItsFileLineAndWhatToWrite) {
@@ -170,6 +173,23 @@ TEST(ScenarioReading, EveryBadLineOfAScriptIsReportedAndNothingRuns) {
   EXPECT_STREQ(result.status(), "ERROR");
   EXPECT_NE(result.Summary().find("2 script errors (first: line 4)"), std::string::npos)
       << result.Summary();
+
+  // Past the first hundred, errors and failed expectations are only counted.
+  std::string bad = "load orlahyd\n", failing = "load orlahyd\n";
+  for (int i = 0; i < 250; ++i) {
+    bad += "updat\n";
+    failing += "expect var 0x2f1 99\n";
+  }
+  const ScenarioResult many = RunScript(bad);
+  EXPECT_EQ(many.errors.size(), bench::kListedProblems);
+  EXPECT_EQ(many.error_count(), 250u);
+  EXPECT_NE(many.Summary().find("250 script errors (first: line 2)"), std::string::npos)
+      << many.Summary();
+  EXPECT_EQ(many.MoreErrors(), "t.scn: ... and 150 more script errors (not listed)");
+  const ScenarioResult failed = RunScript(failing);
+  EXPECT_EQ(failed.failed, 250);
+  EXPECT_EQ(failed.failures.size(), bench::kListedProblems);
+  EXPECT_EQ(failed.MoreFailures(), "t.scn: ... and 150 more failed expectations (not listed)");
 }
 
 TEST(ScenarioReading, CommentsQuotesAndBlankLinesAreUnderstood) {
@@ -366,6 +386,19 @@ TEST(ScenarioRunning, SnapshotsAreWrittenWhereTheOptionsSay) {
   ASSERT_TRUE(bench::ReadPng(options.out_dir / "deep" / "hyd.png", &image, &why)) << why;
   EXPECT_EQ(image.width(), 287 * 2);
   EXPECT_EQ(image.height(), 112 * 2);
+
+  // A symbolic link inside the output folder does not lead a snapshot out of it.
+  const std::filesystem::path outside = options.out_dir.string() + "-outside";
+  std::filesystem::create_directories(outside);
+  std::filesystem::create_directory_symlink(outside, options.out_dir / "out");
+  const ScenarioResult out = bench::RunScenarioText(
+      "load orlahyd\nupdate\nsnapshot out/hyd.png orlahyd\n", "s.scn", options);
+  ASSERT_EQ(out.errors.size(), 1u) << Join(out.errors);
+  EXPECT_NE(out.errors[0].message.find("would be written outside the output folder"),
+            std::string::npos)
+      << out.errors[0].message;
+  EXPECT_FALSE(std::filesystem::exists(outside / "hyd.png"));
+  std::filesystem::remove_all(outside);
 }
 
 // ---- reports -------------------------------------------------------------------
@@ -385,6 +418,7 @@ TEST(ScenarioReports, JunitAndJsonCarryEachResultWithItsTextEscaped) {
   error.file = "e.scn";
   error.name = "e";
   error.errors.push_back({error.file, 2, "unknown command 'x\\y'"});
+  error.more_errors = 3;
   error.random = true;
   error.seed = 42;
   ScenarioResult odd;  // bytes a script may hold: not UTF-8, control bytes
@@ -405,6 +439,8 @@ TEST(ScenarioReports, JunitAndJsonCarryEachResultWithItsTextEscaped) {
       << xml;
   EXPECT_NE(xml.find("<error type=\"script\" message=\"e.scn:2: unknown command &apos;x\\y&apos;\">"),
             std::string::npos)
+      << xml;
+  EXPECT_NE(xml.find("e.scn: ... and 3 more script errors (not listed)\n</error>"), std::string::npos)
       << xml;
   EXPECT_EQ(xml.find("<x>"), std::string::npos) << "nothing unescaped";
 
@@ -433,6 +469,8 @@ TEST(ScenarioReports, JunitAndJsonCarryEachResultWithItsTextEscaped) {
   EXPECT_EQ(json["scenarios"][2]["result"], "error");
   EXPECT_EQ(json["scenarios"][2]["seed"], 42);
   EXPECT_EQ(json["scenarios"][2]["errors"][0]["message"], "unknown command 'x\\y'");
+  EXPECT_EQ(json["scenarios"][2]["more_errors"], 3);
+  EXPECT_EQ(json["scenarios"][1]["more_failures"], 0);
   EXPECT_EQ(json["scenarios"][3]["file"], "odd\xEF\xBF\xBD\x01.scn");
   EXPECT_EQ(json["scenarios"][3]["errors"][0]["message"], "unknown command '\xEF\xBF\xBD(\x1b'");
   EXPECT_EQ(nlohmann::json::parse(bench::JsonReport({})),
