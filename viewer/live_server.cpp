@@ -87,7 +87,7 @@ class Connection final : public httplib::Stream {
         return -1;
       }
       if (!Await(sock_, POLLIN, std::min<Clock::duration>(kReadTimeout, deadline_ - now))) {
-        if (Clock::now() >= deadline_) cut_ = Cut::kTimeout;
+        cut_ = Cut::kTimeout;
         return -1;
       }
       const ssize_t got = recv(sock_, buffer_, sizeof buffer_, 0);
@@ -174,8 +174,11 @@ thread_local bool end_connection = false;
 void SendCut(int sock, Connection::Cut cut) {
   const bool timeout = cut == Connection::Cut::kTimeout;
   const std::string body =
-      nlohmann::json{{"error", timeout ? "the request did not arrive within " +
-                                             std::to_string(kRequestTimeout.count()) + " s"
+      nlohmann::json{{"error", timeout ? "the request arrived too slowly (the whole of it must "
+                                             "arrive within " +
+                                             std::to_string(kRequestTimeout.count()) +
+                                             " s, with no pause over " +
+                                             std::to_string(kReadTimeout.count()) + " s)"
                                        : "the request's line and headers are larger than " +
                                              std::to_string(kLargestHead / 1024) + " KiB"}}
           .dump();
