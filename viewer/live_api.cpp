@@ -494,8 +494,9 @@ struct LiveApi::Impl {
     int port = 0;
     const std::string addressed = req.get_header_value("Host");
     if (!SplitAuthority(addressed, &host, &port) || port != listening.port || !ListensAs(host)) {
-      Error(res, 403, "this panel answers only as " + Address() + "; the request was addressed to '" +
-                          Clip(addressed) + "' (open the address panel-bench serve printed)");
+      Error(res, 403,
+            "this panel answers only as " + Address() + "; the request was addressed to '" +
+                Clip(addressed) + "' (open the address panel-bench serve printed)");
       return false;
     }
     if (req.has_header("Origin")) {
@@ -514,8 +515,9 @@ struct LiveApi::Impl {
       std::string media = Lower(type.substr(0, type.find(';')));
       while (!media.empty() && (media.back() == ' ' || media.back() == '\t')) media.pop_back();
       if (media != "application/json") {
-        Error(res, 415, "a POST's body must be sent as Content-Type application/json (this one was '" +
-                            Clip(type) + "')");
+        Error(res, 415,
+              "a POST's body must be sent as Content-Type application/json (this one was '" +
+                  Clip(type) + "')");
         return false;
       }
     }

@@ -301,7 +301,8 @@ struct LiveServer::Impl {
     http.set_payload_max_length(kLargestBody);
     http.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     // Connection serves these; httplib only names them in its answers.
-    http.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(kKeepAlive).count());
+    http.set_keep_alive_timeout(
+        std::chrono::duration_cast<std::chrono::seconds>(kKeepAlive).count());
     http.set_keep_alive_max_count(kKeepAliveRequests);
     // SO_REUSEADDR only: a second server on the same port must fail, not
     // share it (httplib's default also sets SO_REUSEPORT).
