@@ -598,10 +598,10 @@ Readings Capture(bench::Panel& panel) {
   return state;
 }
 
-void PrintSent(const std::vector<host::LogEntry>& log, size_t from) {
+void PrintSent(const host::Log& log, uint64_t from) {
   bool any = false;
-  for (size_t i = from; i < log.size(); ++i) {
-    const host::LogEntry& entry = log[i];
+  for (auto sent = log.From(from); sent != log.end(); ++sent) {
+    const host::LogEntry& entry = *sent;
     if (entry.kind == host::LogKind::kKeyEvent) {
       const std::string name = bench::Aircraft::KeyEventName(entry.id);
       std::printf("  %-34s %s\n", entry.Describe().c_str(),
@@ -666,7 +666,7 @@ int Click(const Arguments& args) {
                 CursorName(rect.cursor));
   }
   const Readings before = Capture(panel);
-  const size_t logged = panel.host().log().size();
+  const uint64_t logged = panel.host().log().next();
   panel.Press(gauge, x, y, args.hold);
   std::printf("sent:\n");
   PrintSent(panel.host().log(), logged);

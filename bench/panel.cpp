@@ -79,12 +79,12 @@ bool Panel::Open(const PanelOptions& options, const std::vector<std::string>& ga
 
 void Panel::Create(size_t index) {
   Slot& slot = *slots_[index];
-  const size_t logged = host_.log().size();
+  const uint64_t logged = host_.log().next();
   host::Gauge* gauge = host_.CreateGauge(*slot.module);
   slot.binds.clear();
-  const std::vector<host::LogEntry>& log = host_.log();
-  for (size_t i = logged; i < log.size(); ++i) {
-    if (log[i].kind == host::LogKind::kNamedBind) slot.binds.insert(log[i].name);
+  const host::Log& log = host_.log();
+  for (auto entry = log.From(logged); entry != log.end(); ++entry) {
+    if (entry->kind == host::LogKind::kNamedBind) slot.binds.insert(entry->name);
   }
   slot.drawn = false;
   gauges_[index] = gauge;

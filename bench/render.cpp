@@ -329,9 +329,9 @@ std::vector<std::string> ProbeMouseAreas(host::Gauge& gauge, size_t count) {
 AreaPress PressArea(host::Host& host, host::Gauge& gauge, const MouseRect& area) {
   AreaPress press;
   press.before = ReadPartners(host.vars());
-  const size_t logged = host.log().size();
+  const uint64_t logged = host.log().next();
   gauge.CallMouse(area, kMousePress);
-  press.sent.assign(host.log().begin() + static_cast<std::ptrdiff_t>(logged), host.log().end());
+  press.sent.assign(host.log().From(logged), host.log().end());
   press.after = ReadPartners(host.vars());
   return press;
 }

@@ -227,7 +227,7 @@ class Runner {
   std::string where_;  // the file as messages name it
   Panel panel_;
   Ambient ambient_ = Ambient::kDay;
-  size_t click_start_ = 0;
+  uint64_t click_start_ = 0;  // the log's sequence number
   bool clicked_ = false;
   size_t keys_taken_ = 0;
   size_t sounds_taken_ = 0;

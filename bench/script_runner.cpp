@@ -123,7 +123,7 @@ void Runner::Updates(const Command& c) {
 }
 
 void Runner::StartClick(const std::string& what) {
-  click_start_ = panel_.host().log().size();
+  click_start_ = panel_.host().log().next();
   keys_taken_ = 0;
   sounds_taken_ = 0;
   clicked_ = true;
@@ -229,9 +229,9 @@ bool Runner::Snapshot(const Command& c) {
 
 const host::LogEntry* Runner::Pending(host::LogKind kind, bool* any) {
   std::vector<const host::LogEntry*> sent;
-  const std::vector<host::LogEntry>& log = panel_.host().log();
-  for (size_t i = click_start_; clicked_ && i < log.size(); ++i) {
-    if (log[i].kind == kind) sent.push_back(&log[i]);
+  const host::Log& log = panel_.host().log();
+  for (auto entry = log.From(click_start_); clicked_ && entry != log.end(); ++entry) {
+    if (entry->kind == kind) sent.push_back(&*entry);
   }
   if (any != nullptr) *any = !sent.empty();
   const size_t taken = kind == host::LogKind::kKeyEvent ? keys_taken_ : sounds_taken_;

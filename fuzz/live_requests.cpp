@@ -1,9 +1,9 @@
 // The live panel's request handler fed requests made from the input, without
 // sockets: the first line is the method and the target ("GET
-// /api/gauge/orlahyd.png?scale=2"; "TICK" runs one update instead), the
-// second an If-None-Match value, the rest the body. Every answer must be
-// one the interface names, with a reason for each refusal; an event stream
-// must give its first message.
+// /api/gauge/orlahyd.png?scale=2"; "TICK" runs one update instead), then
+// headers ("Host: 127.0.0.1:8018", as the API listens there) up to an empty
+// line, then the body. Every answer must be one the interface names, with a
+// reason for each refusal; an event stream must give its first message.
 #include <httplib.h>
 
 #include <cstdio>
@@ -27,7 +27,8 @@ viewer::LiveApi& Api() {
     return opened;
   }();
   static auto* const api =
-      new viewer::LiveApi(*panel, std::filesystem::path(SOURCE_DIR) / "viewer" / "web", 18.0);
+      new viewer::LiveApi(*panel, std::filesystem::path(SOURCE_DIR) / "viewer" / "web", 18.0,
+                          viewer::Listening{"127.0.0.1", 8018});
   return *api;
 }
 
@@ -72,8 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       query.remove_prefix(amp == std::string_view::npos ? query.size() : amp + 1);
     }
   }
-  const std::string_view etag = Line(&rest);
-  if (!etag.empty()) req.headers.emplace("If-None-Match", std::string(etag));
+  for (std::string_view header = Line(&rest); !header.empty(); header = Line(&rest)) {
+    const size_t colon = header.find(':');
+    std::string_view value =
+        colon == std::string_view::npos ? std::string_view() : header.substr(colon + 1);
+    while (value.starts_with(' ')) value.remove_prefix(1);
+    req.headers.emplace(std::string(header.substr(0, colon)), std::string(value));
+  }
   req.body = std::string(rest);
 
   httplib::Response res;
@@ -83,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 304:
       break;
     case 400:
+    case 403:
     case 404:
+    case 415:
     case 503:
       if (res.body.find("\"error\"") == std::string::npos) Fail(req, res, "a refusal without a reason");
       break;

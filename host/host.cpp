@@ -32,6 +32,15 @@ std::string LogEntry::Describe() const {
   return "?";
 }
 
+void Log::Append(LogEntry entry) {
+  if (entries_.size() == kCapacity) {
+    entries_.pop_front();
+    ++dropped_;
+  }
+  entries_.push_back(std::move(entry));
+  ++next_;
+}
+
 void Variables::Set(uint32_t id, double value) { values_[id] = Value{false, value, 0}; }
 
 void Variables::SetInteger(uint32_t id, uint32_t value) {
@@ -125,7 +134,7 @@ struct ServiceCalls {
   static void Append(LogEntry entry) {
     if (serving.host == nullptr) return;
     if (serving.gauge != nullptr) entry.gauge = serving.gauge->name();
-    serving.host->log_.push_back(std::move(entry));
+    serving.host->log_.Append(std::move(entry));
   }
 
   static void FpStateChanged(const FpState& now) {

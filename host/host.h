@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -52,6 +53,48 @@ struct LogEntry {
   int32_t flags = 0;     // GaugePlaySound's third argument
 
   std::string Describe() const;  // one line, e.g. "key 0x1038C value 0"
+};
+
+// The log: the most recent kCapacity entries, each known by its sequence
+// number (how many entries were logged before it), and a count of the
+// older ones dropped to keep to that bound. A gauge clicked for ever (a
+// script's click-random, a flood of the live panel's clicks) thus holds
+// bounded memory, while what anyone checks, what the last few calls sent,
+// is far inside the bound: one click or update sends a handful.
+class Log {
+ public:
+  static constexpr size_t kCapacity = 4096;
+  using const_iterator = std::deque<LogEntry>::const_iterator;
+
+  size_t size() const { return entries_.size(); }  // entries kept
+  bool empty() const { return entries_.empty(); }
+  const_iterator begin() const { return entries_.begin(); }
+  const_iterator end() const { return entries_.end(); }
+  const LogEntry& front() const { return entries_.front(); }
+  const LogEntry& back() const { return entries_.back(); }
+
+  // The sequence number of the oldest entry kept, and the one the next
+  // entry will get. Keep next() to find later what was sent after it.
+  uint64_t first() const { return next_ - entries_.size(); }
+  uint64_t next() const { return next_; }
+  // Entries dropped from the front to keep the bound (not those cleared).
+  uint64_t dropped() const { return dropped_; }
+  // The kept entries from sequence number `seq` on (all that are kept when
+  // `seq` was dropped or cleared).
+  const_iterator From(uint64_t seq) const {
+    if (seq <= first()) return begin();
+    if (seq >= next_) return end();
+    return begin() + static_cast<std::ptrdiff_t>(seq - first());
+  }
+
+  void Append(LogEntry entry);
+  // Forgets the kept entries; sequence numbers go on from where they were.
+  void Clear() { entries_.clear(); }
+
+ private:
+  std::deque<LogEntry> entries_;
+  uint64_t next_ = 0;
+  uint64_t dropped_ = 0;
 };
 
 // ---- variables ----------------------------------------------------------------
@@ -221,9 +264,9 @@ class Host {
 
   Variables& vars() { return vars_; }
 
-  // What the modules sent out, in order.
-  const std::vector<LogEntry>& log() const { return log_; }
-  void ClearLog() { log_.clear(); }
+  // What the modules sent out, in order (the most recent Log::kCapacity).
+  const Log& log() const { return log_; }
+  void ClearLog() { log_.Clear(); }
   // How many calls into a module left the floating-point control state
   // changed since this host was made (each is also in the log).
   size_t fp_state_changes() const { return fp_state_changes_; }
@@ -280,7 +323,7 @@ class Host {
   friend struct ServiceCalls;
   bool NotedUnknown(uint32_t var_id);
   Variables vars_;
-  std::vector<LogEntry> log_;
+  Log log_;
   std::vector<std::string> notes_;
   std::vector<uint32_t> unknown_vars_;  // noted once each
   bool trace_lookups_ = false;

@@ -139,6 +139,48 @@ TEST(ServiceTable, EveryOtherSlotIsATrapThatSaysWhichSlot) {
   EXPECT_TRUE(host.log().empty());
 }
 
+// A gauge clicked for ever keeps the most recent entries only, each still
+// known by its sequence number, and says how many it dropped.
+TEST(ServiceTable, TheLogKeepsTheMostRecentEntriesAndCountsTheRest) {
+  host::Host host;
+  host::Module* module = LoadGauge(host, "orlaaudio");
+  ASSERT_NE(module, nullptr);
+  host::Gauge* gauge = host.CreateGauge(*module);
+  host.ClearLog();  // what loading sent is cleared, not dropped
+  const uint64_t start = host.log().next();
+  ASSERT_TRUE(gauge->Click(60, 75));
+  const uint64_t per_click = host.log().next() - start;
+  ASSERT_GT(per_click, 0u);
+  auto sent_from = [&](uint64_t seq) {
+    std::vector<std::string> sent;
+    for (auto entry = host.log().From(seq); entry != host.log().end(); ++entry) {
+      sent.push_back(entry->Describe());
+    }
+    return sent;
+  };
+  const std::vector<std::string> first_click = sent_from(start);
+  uint64_t last_click = start;
+  while (host.log().next() - start < 3 * host::Log::kCapacity) {
+    last_click = host.log().next();
+    ASSERT_TRUE(gauge->Click(60, 75));
+  }
+  const host::Log& log = host.log();
+  const uint64_t logged = log.next() - start;
+  EXPECT_EQ(logged % per_click, 0u) << "each click sends the same";
+  EXPECT_EQ(log.size(), host::Log::kCapacity);
+  EXPECT_EQ(log.dropped(), logged - host::Log::kCapacity);
+  EXPECT_EQ(log.first(), log.next() - host::Log::kCapacity);
+  // Asked from before what was dropped: what is left; from the last click
+  // on: what it sent, as the first click sent it.
+  EXPECT_EQ(log.From(start), log.begin());
+  EXPECT_EQ(sent_from(last_click), first_click);
+  EXPECT_EQ(log.From(log.next()), log.end());
+  host.ClearLog();
+  EXPECT_TRUE(host.log().empty());
+  EXPECT_EQ(host.log().dropped(), logged - host::Log::kCapacity) << "clearing is not dropping";
+  EXPECT_EQ(host.log().first(), host.log().next()) << "sequence numbers go on";
+}
+
 TEST(Variables, ReadBackAsTheModulesSeeThem) {
   host::Variables vars;
   vars.Set(0x2f1, 28.5);

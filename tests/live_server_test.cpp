@@ -9,7 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -36,23 +38,41 @@ class RawClient {
   }
   ~RawClient() { close(sock_); }
   bool connected() const { return connected_; }
-  // Reads until `what` arrives or 10 s pass.
-  bool Await(const std::string& what) {
-    timeval wait{10, 0};
+  // Reads until `what` arrives or `seconds` pass; what was read is kept.
+  bool Await(const std::string& what, int seconds = 10) {
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    timeval wait{1, 0};
     setsockopt(sock_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    std::string seen;
     char buffer[4096];
-    while (seen.find(what) == std::string::npos) {
+    while (seen_.find(what) == std::string::npos) {
+      if (Clock::now() > end) return false;
       const ssize_t got = recv(sock_, buffer, sizeof buffer, 0);
-      if (got <= 0) return false;
-      seen.append(buffer, static_cast<size_t>(got));
+      if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+      if (got > 0) seen_.append(buffer, static_cast<size_t>(got));
     }
     return true;
   }
+  // Sends `text` two bytes a second for as long as the server takes it; the
+  // answer it got, or "" if none came within `seconds`.
+  std::string Trickle(const std::string& text, int seconds) {
+    const auto end = Clock::now() + std::chrono::seconds(seconds);
+    timeval wait{0, 500000};
+    setsockopt(sock_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char buffer[4096];
+    for (size_t i = 0; Clock::now() < end; ++i) {
+      if (i < text.size()) send(sock_, &text[i], 1, MSG_NOSIGNAL);
+      const ssize_t got = recv(sock_, buffer, sizeof buffer, 0);
+      if (got > 0) return std::string(buffer, static_cast<size_t>(got));
+      if (got == 0) return "closed without an answer";
+    }
+    return "";
+  }
+  const std::string& seen() const { return seen_; }
 
  private:
   int sock_;
   bool connected_ = false;
+  std::string seen_;
 };
 
 class LiveServerTest : public ::testing::Test {
@@ -74,8 +94,10 @@ class LiveServerTest : public ::testing::Test {
     if (thread_.joinable()) thread_.join();
   }
 
-  httplib::Result Post(const std::string& path, const std::string& body) {
-    return client_->Post(path, body, "application/json");
+  httplib::Result Post(const std::string& path, const std::string& body,
+                       const httplib::Headers& headers = {},
+                       const char* type = "application/json") {
+    return client_->Post(path, headers, body, type);
   }
 
   bench::Panel panel_;
@@ -118,9 +140,18 @@ TEST_F(LiveServerTest, AnswersEveryRequestWithTheRightStatusAndReason) {
     return res ? Outcome{res->status, res->body + " " + res->get_header_value("ETag")}
                : Outcome{-1, "no answer: " + httplib::to_string(res.error())};
   };
-  auto post = [this](const std::string& path, const std::string& body) {
-    auto res = Post(path, body);
+  auto post = [this](const std::string& path, const std::string& body,
+                     const httplib::Headers& headers = {}, const char* type = "application/json") {
+    auto res = Post(path, body, headers, type);
     return res ? Outcome{res->status, res->body} : Outcome{-1, "no answer"};
+  };
+  const std::string own = "127.0.0.1:" + std::to_string(server_->port());
+  const std::string battery_on = R"({"name":"battery","value":true})";
+  // What a page of another site can send without asking first: a form's
+  // POST or a plain fetch() of text.
+  auto battery_after = [&](const Outcome& outcome) {
+    return panel_.aircraft().battery() ? Outcome{-2, "it turned the battery on: " + outcome.text}
+                                       : outcome;
   };
   auto bind = [this](const std::string& address, int port) {
     viewer::ServerOptions options = options_;
@@ -159,7 +190,61 @@ TEST_F(LiveServerTest, AnswersEveryRequestWithTheRightStatusAndReason) {
     std::string fragment;
     double deadline_seconds = 0;
   };
+  const std::string stream_request = "GET /api/events HTTP/1.1\r\nHost: " + own + "\r\n\r\n";
   const Row rows[] = {
+      {"control: text/plain from another site",
+       [&] {
+         return battery_after(post("/api/control", battery_on, {{"Origin", "http://evil.example"}},
+                                   "text/plain"));
+       },
+       403, "another site's page are refused (this one came from 'http://evil.example')"},
+      {"control: text/plain without an Origin",
+       [&] { return battery_after(post("/api/control", battery_on, {}, "text/plain")); }, 415,
+       "Content-Type application/json (this one was 'text/plain')"},
+      {"click: a form's POST",
+       [&] {
+         return post("/api/click", "gauge=orlaaudio&x=1&y=2", {},
+                     "application/x-www-form-urlencoded");
+       },
+       415, "application/json"},
+      {"control: JSON from another site's page",
+       [&] {
+         return battery_after(post("/api/control", battery_on, {{"Origin", "http://evil.example"}}));
+       },
+       403, "another site's page are refused (this one came from 'http://evil.example')"},
+      {"control: JSON from the same host on another port",
+       [&] {
+         return battery_after(post("/api/control", battery_on, {{"Origin", "http://127.0.0.1:1"}}));
+       },
+       403, "another site's page"},
+      {"control: JSON from a page opened as a file",
+       [&] { return battery_after(post("/api/control", battery_on, {{"Origin", "null"}})); }, 403,
+       "'null'"},
+      {"state: addressed to another name (DNS rebinding)",
+       [&] { return get("/api/state", {{"Host", "rebound.example:" + std::to_string(port)}}); }, 403,
+       "this panel answers only as http://127.0.0.1:" + std::to_string(port) + "/"},
+      {"state: addressed to the right name on another port",
+       [&] { return get("/api/state", {{"Host", "127.0.0.1:1"}}); }, 403, "answers only as"},
+      {"state: addressed to localhost",
+       [&] { return get("/api/state", {{"Host", "localhost:" + std::to_string(port)}}); }, 200,
+       "\"shows\""},
+      {"events: from another site's page",
+       [&] { return get("/api/events", {{"Origin", "http://evil.example"}}); }, 403,
+       "another site's page"},
+      {"control: JSON from the page itself",
+       [&] {
+         return post("/api/control", R"({"name":"ambient","value":"day"})",
+                     {{"Origin", "http://" + own}}, "application/json; charset=utf-8");
+       },
+       200, "\"ambient\":\"day\""},
+      {"a request sent two bytes a second",
+       [&] {
+         RawClient slow(port, "");
+         const std::string answer = slow.Trickle(
+             "GET /api/state HTTP/1.1\r\nHost: " + own + "\r\nX-Slow: " + std::string(200, 'a'), 60);
+         return Outcome{answer.empty() ? -1 : std::atoi(answer.substr(9, 3).c_str()), answer};
+       },
+       408, "arrived too slowly"},
       {"click: not JSON", [&] { return post("/api/click", "not json"); }, 400, "not a JSON object"},
       {"click: an array", [&] { return post("/api/click", "[1,2]"); }, 400, "not a JSON object"},
       {"click: no x, y", [&] { return post("/api/click", R"({"gauge":"orlaaudio"})"); }, 400, "needs"},
@@ -208,19 +293,53 @@ TEST_F(LiveServerTest, AnswersEveryRequestWithTheRightStatusAndReason) {
          return get(radio, {{"If-None-Match", before}});
        },
        200, "PNG"},
+      {"log: what is left of entries the log no longer holds, and how many it dropped",
+       [&] {
+         // Each press of a key sends its key event and its click.
+         const std::string press = R"({"gauge":"VORN_Kestrel_FMC","x":360,"y":66})";
+         for (size_t i = 0; i < host::Log::kCapacity / 2 + 10; ++i) {
+           if (auto res = Post("/api/click", press); !res || res->status != 200) {
+             return Outcome{-1, "click " + std::to_string(i) + " failed"};
+           }
+         }
+         auto res = client_->Get("/api/log?since=1");
+         if (!res) return Outcome{-1, "no answer"};
+         const json log = json::parse(res->body);
+         const uint64_t dropped = log["dropped"].get<uint64_t>();
+         const uint64_t first = log["entries"].empty() ? 0 : log["entries"][0]["seq"].get<uint64_t>();
+         return Outcome{res->status, dropped > 0 && first == 1 + dropped + 1
+                                         ? "dropped counted"
+                                         : "dropped " + std::to_string(dropped) + ", first entry " +
+                                               std::to_string(first)};
+       },
+       200, "dropped counted"},
       {"log: since -1", [&] { return get("/api/log?since=-1"); }, 400, "'since' must be a whole number"},
       {"log: since past 64 bits", [&] { return get("/api/log?since=18446744073709551616"); }, 400,
        "'since'"},
-      {"events: one more than allowed",
+      {"events: one more than allowed ends the oldest, which is told why",
        [&] {
          std::vector<std::unique_ptr<RawClient>> streams;
-         for (int i = 0; i < viewer::kMaxEventStreams; ++i) {
-           streams.push_back(std::make_unique<RawClient>(port, "GET /api/events HTTP/1.1\r\nHost: x\r\n\r\n"));
+         for (int i = 0; i <= viewer::kMaxEventStreams; ++i) {
+           streams.push_back(std::make_unique<RawClient>(port, stream_request));
            if (!streams.back()->Await("data: {")) return Outcome{-1, "a stream gave no first message"};
          }
-         return get("/api/events");
+         if (!streams.front()->Await("event: replaced")) return Outcome{-1, "the oldest went on"};
+         return Outcome{200, streams.front()->seen()};
        },
-       503, "too many pages"},
+       200, "another page now follows this panel"},
+      {"events: the page's stream while as many as allowed have stopped reading",
+       [&] {
+         std::vector<std::unique_ptr<RawClient>> stalled;
+         for (int i = 0; i < viewer::kMaxEventStreams; ++i) {
+           stalled.push_back(std::make_unique<RawClient>(port, stream_request));
+           // Its first message, and then it reads no more.
+           if (!stalled.back()->Await("data: {")) return Outcome{-1, "a stream gave no first message"};
+         }
+         RawClient page(port, stream_request);
+         return page.Await("\"versions\"", 60) ? Outcome{200, page.seen()}
+                                                      : Outcome{-1, page.seen()};
+       },
+       200, "200 OK"},
       {"bind: the same port again", [&] { return bind("127.0.0.1", port); }, 0, in_use},
       {"bind: an address that is not one",
        [&] { return bind("999.1.1.1", 0); }, 0, "cannot resolve the address '999.1.1.1'"},

@@ -583,12 +583,12 @@ TEST(RadioDisplayKeys, EachAreaClickedInItsMiddleChangesThePageAtTheNextUpdate) 
     const MouseRect& area = *areas[static_cast<size_t>(key.area - 1)];
     const std::map<std::string, std::string> before = Page(panel);
 
-    const size_t logged = panel.host().log().size();
+    const uint64_t logged = panel.host().log().next();
     ASSERT_TRUE(panel.Click(gauge, area.x + area.width / 2, area.y + area.height / 2))
         << "no area took a click in the middle of area " << key.area;
     std::vector<std::string> keys;
-    for (size_t i = logged; i < panel.host().log().size(); ++i) {
-      const host::LogEntry& entry = panel.host().log()[i];
+    for (auto sent = panel.host().log().From(logged); sent != panel.host().log().end(); ++sent) {
+      const host::LogEntry& entry = *sent;
       if (entry.kind == host::LogKind::kKeyEvent) {
         keys.push_back(bench::Aircraft::KeyEventName(entry.id));
       }
@@ -625,12 +625,12 @@ TEST(PanelPartners, ChangingARegistrationRecreatesOnlyTheGaugesThatBindIt) {
   host::Gauge& pfd = *panel.Find("orlapfdset");
   panel.Update();
   // The TEMP button: with no PFD the press clicks and writes nothing.
-  const size_t logged = panel.host().log().size();
+  const uint64_t logged = panel.host().log().next();
   ASSERT_TRUE(panel.Click(pfd, 30, 91));
   EXPECT_EQ(panel.host().vars().Named("temp"), nullptr);
   bool clicked = false;
-  for (size_t i = logged; i < panel.host().log().size(); ++i) {
-    clicked = clicked || panel.host().log()[i].kind == host::LogKind::kPlaySound;
+  for (auto sent = panel.host().log().From(logged); sent != panel.host().log().end(); ++sent) {
+    clicked = clicked || sent->kind == host::LogKind::kPlaySound;
   }
   EXPECT_TRUE(clicked);
 

@@ -1,5 +1,6 @@
 #include "viewer/live_api.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <iterator>
+#include <list>
 #include <map>
 #include <mutex>
 #include <new>
@@ -126,8 +128,65 @@ bool BodyInteger(const json& body, const char* name, int64_t low, int64_t high, 
 struct Cursor {
   bool started = false;
   uint64_t changes = 0;
-  size_t log = 0;
+  uint64_t log = 0;       // the log's sequence number
+  bool replaced = false;  // a newer stream took its place
+  bool ended = false;     // and its page was told
 };
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower;
+}
+
+// What a request sent, shortened for an error message.
+std::string Clip(const std::string& text) { return text.substr(0, 80); }
+
+// The bytes of an IP address written out ("127.0.0.1", "::1"); empty if
+// `text` is not one.
+std::string IpBytes(const std::string& text) {
+  unsigned char bytes[16];
+  if (inet_pton(AF_INET, text.c_str(), bytes) == 1) return {reinterpret_cast<char*>(bytes), 4};
+  if (inet_pton(AF_INET6, text.c_str(), bytes) == 1) return {reinterpret_cast<char*>(bytes), 16};
+  return {};
+}
+
+bool IsLoopback(const std::string& ip) {
+  return (ip.size() == 4 && ip[0] == 127) || ip == std::string(15, '\0') + '\1';
+}
+
+// The host (lower case; an IPv6 address without its brackets) and port of
+// a Host header or of an origin after its "http://": "name:port",
+// "[v6]:port", port 80 when left out. False if it is neither.
+bool SplitAuthority(std::string_view text, std::string* host, int* port) {
+  std::string_view name, rest;
+  if (text.starts_with('[')) {
+    const size_t close = text.find(']');
+    if (close == std::string_view::npos) return false;
+    name = text.substr(1, close - 1);
+    if (IpBytes(std::string(name)).size() != 16) return false;
+    rest = text.substr(close + 1);
+  } else {
+    const size_t colon = text.find(':');
+    name = text.substr(0, colon);
+    if (colon != std::string_view::npos) rest = text.substr(colon);
+  }
+  if (name.empty()) return false;
+  *port = 80;
+  if (!rest.empty()) {
+    if (rest.front() != ':') return false;
+    rest.remove_prefix(1);
+    unsigned number = 0;
+    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), number);
+    if (rest.empty() || ec != std::errc() || end != rest.data() + rest.size() || number == 0 ||
+        number > 65535) {
+      return false;
+    }
+    *port = static_cast<int>(number);
+  }
+  *host = Lower(name);
+  return true;
+}
 
 }  // namespace
 
@@ -157,6 +216,14 @@ struct LiveApi::Impl {
   bench::Panel& panel;
   const std::filesystem::path web_dir;
   const double updates_per_second;
+  const Listening listening;
+  const std::string listening_ip;  // the address's bytes, if it is an IP address
+  // Bound to every address of the machine (0.0.0.0, ::): any of them may be
+  // in a request's Host, so any IP address is taken, and of the names only
+  // "localhost". (A name is what a page of another site would have to use
+  // to reach the panel through the browser, by pointing it at this machine.)
+  const bool everywhere;
+  const bool loopback;
   // Set apart this server's picture versions from an earlier one's that a
   // browser may still hold.
   const std::string instance;
@@ -171,15 +238,22 @@ struct LiveApi::Impl {
   uint64_t updates = 0;
   std::vector<Slot> slots;  // one per gauge, the panel's order
   std::string last_state;   // the state at the last look, less the update count
-  size_t last_log = 0;
+  uint64_t last_log = 0;  // the log's next() at the last look
   uint64_t changes = 0;
   bool closing = false;
-  std::atomic<int> streams{0};
+  // The open event streams, oldest first.
+  std::list<std::shared_ptr<Cursor>> following;
 
-  Impl(bench::Panel& p, std::filesystem::path web, double rate)
+  Impl(bench::Panel& p, std::filesystem::path web, double rate, Listening where)
       : panel(p),
         web_dir(std::move(web)),
         updates_per_second(rate),
+        listening(std::move(where)),
+        listening_ip(IpBytes(listening.address)),
+        everywhere(listening.address.empty() ||
+                   (!listening_ip.empty() &&
+                    listening_ip.find_first_not_of('\0') == std::string::npos)),
+        loopback(Lower(listening.address) == "localhost" || IsLoopback(listening_ip)),
         instance(std::to_string(
             std::chrono::system_clock::now().time_since_epoch().count() % 1000000007)),
         slots(p.gauges().size()) {}
@@ -209,8 +283,8 @@ struct LiveApi::Impl {
       last_state = std::move(dumped);
       moved = true;
     }
-    if (panel.host().log().size() != last_log) {
-      last_log = panel.host().log().size();
+    if (panel.host().log().next() != last_log) {
+      last_log = panel.host().log().next();
       moved = true;
     }
     if (moved) {
@@ -332,15 +406,19 @@ struct LiveApi::Impl {
     return {{"gauges", gauges}, {"updates_per_second", updates_per_second}};
   }
 
-  // What the gauges sent after entry `since`, at most kLogEntriesPerAnswer
-  // of it; "next" is where to go on from.
-  json Log(size_t since) {
+  // What the gauges sent after entry `since` (entries count from 1, for the
+  // whole life of the server), at most kLogEntriesPerAnswer of it; "next"
+  // is where to go on from, "dropped" how many entries after `since` the
+  // log, which keeps only the most recent, no longer holds.
+  json Log(uint64_t since) {
     json entries = json::array();
-    const auto& log = panel.host().log();
-    size_t end = log.size();
-    if (since < end && end - since > kLogEntriesPerAnswer) end = since + kLogEntriesPerAnswer;
-    for (size_t i = since; i < end; ++i) {
-      const host::LogEntry& entry = log[i];
+    const host::Log& log = panel.host().log();
+    const uint64_t from = std::max(since, log.first());
+    uint64_t end = log.next();
+    if (from < end && end - from > kLogEntriesPerAnswer) end = from + kLogEntriesPerAnswer;
+    auto kept = log.From(from);
+    for (uint64_t i = from; i < end; ++i, ++kept) {
+      const host::LogEntry& entry = *kept;
       if (entry.kind == host::LogKind::kNamedBind || entry.kind == host::LogKind::kLookup) continue;
       json item = {{"seq", i + 1}, {"gauge", entry.gauge}, {"kind", KindName(entry.kind)},
                    {"text", entry.Describe()}};
@@ -354,7 +432,7 @@ struct LiveApi::Impl {
       }
       entries.push_back(item);
     }
-    return {{"entries", entries}, {"next", end}};
+    return {{"entries", entries}, {"next", end}, {"dropped", from - since}};
   }
 
   bool SetControl(const std::string& name, const json& value, std::string* error) {
@@ -387,7 +465,67 @@ struct LiveApi::Impl {
 
   // ---- the requests ----------------------------------------------------------
 
+  bool ListensAs(const std::string& host) const {
+    const std::string ip = IpBytes(host);
+    if (everywhere) return !ip.empty() || host == "localhost";
+    if (!ip.empty()) return ip == listening_ip || (loopback && IsLoopback(ip));
+    return host == "localhost" ? loopback : host == Lower(listening.address);
+  }
+
+  // Where the panel's page is, for a refusal to point at.
+  std::string Address() const {
+    const std::string port = std::to_string(listening.port);
+    if (everywhere) return "http://localhost:" + port + "/ (or any address of this machine)";
+    const bool v6 = listening_ip.size() == 16;
+    return "http://" + (v6 ? "[" + listening.address + "]" : listening.address) + ":" + port + "/";
+  }
+
+  // Answers (and refuses) a request not addressed to the server as it
+  // listens, one from another site's page, and a POST that is not JSON.
+  // A POST without an Origin is taken: a browser sends one with every
+  // POST, so only a program that is not a page (curl, a test) leaves it
+  // out, and such a program on this machine could reach the panel anyway.
+  bool Admit(const httplib::Request& req, httplib::Response& res) {
+    if (!req.has_header("Host")) {
+      Error(res, 400, "the request has no Host header (HTTP/1.1 needs one)");
+      return false;
+    }
+    std::string host;
+    int port = 0;
+    const std::string addressed = req.get_header_value("Host");
+    if (!SplitAuthority(addressed, &host, &port) || port != listening.port || !ListensAs(host)) {
+      Error(res, 403,
+            "this panel answers only as " + Address() + "; the request was addressed to '" +
+                Clip(addressed) + "' (open the address panel-bench serve printed)");
+      return false;
+    }
+    if (req.has_header("Origin")) {
+      const std::string origin = req.get_header_value("Origin");
+      constexpr std::string_view kScheme = "http://";
+      if (!Lower(origin).starts_with(kScheme) ||
+          !SplitAuthority(std::string_view(origin).substr(kScheme.size()), &host, &port) ||
+          port != listening.port || !ListensAs(host)) {
+        Error(res, 403, "requests from another site's page are refused (this one came from '" +
+                            Clip(origin) + "'); the panel's own page is " + Address());
+        return false;
+      }
+    }
+    if (req.method == "POST") {
+      const std::string type = req.get_header_value("Content-Type");
+      std::string media = Lower(type.substr(0, type.find(';')));
+      while (!media.empty() && (media.back() == ' ' || media.back() == '\t')) media.pop_back();
+      if (media != "application/json") {
+        Error(res, 415,
+              "a POST's body must be sent as Content-Type application/json (this one was '" +
+                  Clip(type) + "')");
+        return false;
+      }
+    }
+    return true;
+  }
+
   void Route(const httplib::Request& req, httplib::Response& res) {
+    if (!Admit(req, res)) return;
     const std::string& path = req.path;
     if (req.method == "GET" || req.method == "HEAD") {
       if (path == "/") return Asset("index.html", "text/html; charset=utf-8", res);
@@ -435,7 +573,7 @@ struct LiveApi::Impl {
     std::string error;
     if (!QueryNumber(req, "since", 0, UINT64_MAX, &since, &error)) return Error(res, 400, error);
     std::lock_guard lock(mutex);
-    res.set_content(Dump(Log(static_cast<size_t>(since))), "application/json");
+    res.set_content(Dump(Log(since)), "application/json");
   }
 
   void Picture(const std::string& name, const httplib::Request& req, httplib::Response& res) {
@@ -496,16 +634,24 @@ struct LiveApi::Impl {
   }
 
   void Events(httplib::Response& res) {
+    auto cursor = std::make_shared<Cursor>();
     {
       std::lock_guard lock(mutex);
       if (closing) return Error(res, 503, "the panel is stopping");
+      // The oldest stream gives way (its page may be frozen, or its client
+      // have stopped reading, which nothing on this side can tell from a
+      // slow reader before its buffers fill, minutes later).
+      if (following.size() >= static_cast<size_t>(kMaxEventStreams)) {
+        following.front()->replaced = true;
+        following.pop_front();
+        changed.notify_all();
+      }
+      following.push_back(cursor);
     }
-    auto cursor = std::make_shared<Cursor>();
-    if (streams.fetch_add(1) >= kMaxEventStreams) {
-      streams.fetch_sub(1);
-      return Error(res, 503, "too many pages are following this panel (" +
-                                 std::to_string(kMaxEventStreams) + "); close one and reload");
-    }
+    auto forget = [this, cursor] {
+      std::lock_guard lock(mutex);
+      following.remove(cursor);
+    };
     try {
       res.set_header("Cache-Control", "no-store");
       res.set_chunked_content_provider(
@@ -515,9 +661,9 @@ struct LiveApi::Impl {
             if (!NextEvent(cursor.get(), &message)) return false;
             return sink.write(message.data(), message.size());
           },
-          [this](bool) { streams.fetch_sub(1); });
+          [forget](bool) { forget(); });
     } catch (...) {
-      streams.fetch_sub(1);
+      forget();
       throw;
     }
   }
@@ -528,13 +674,23 @@ struct LiveApi::Impl {
   bool NextEvent(Cursor* cursor, std::string* message) {
     std::unique_lock lock(mutex);
     if (cursor->started) {
-      changed.wait_for(lock, kHeartbeat,
-                       [&] { return closing || changes != cursor->changes; });
+      changed.wait_for(lock, kHeartbeat, [&] {
+        return closing || cursor->replaced || changes != cursor->changes;
+      });
     }
-    if (closing) return false;
-    const size_t log_size = panel.host().log().size();
+    if (closing || cursor->ended) return false;
+    if (cursor->replaced) {
+      cursor->ended = true;
+      message->append("event: replaced\ndata: " +
+                      Dump(json{{"error", "another page now follows this panel (at most " +
+                                              std::to_string(kMaxEventStreams) +
+                                              " at once); reload to follow it here again"}}) +
+                      "\n\n");
+      return true;
+    }
+    const uint64_t log_next = panel.host().log().next();
     if (!cursor->started) {
-      cursor->log = log_size > kFirstLogEntries ? log_size - kFirstLogEntries : 0;
+      cursor->log = log_next > kFirstLogEntries ? log_next - kFirstLogEntries : 0;
       message->append("retry: 1000\n");
     }
     cursor->started = true;
@@ -542,7 +698,8 @@ struct LiveApi::Impl {
     json event = {{"versions", Versions()}, {"state", State()}};
     json log = Log(cursor->log);
     event["entries"] = std::move(log["entries"]);
-    cursor->log = log["next"].get<size_t>();
+    event["dropped"] = log["dropped"];
+    cursor->log = log["next"].get<uint64_t>();
     lock.unlock();
     message->append("data: " + Dump(event) + "\n\n");
     return true;
@@ -571,7 +728,7 @@ struct LiveApi::Impl {
     std::lock_guard lock(mutex);  // applied between updates
     host::Gauge* gauge = panel.Find(name);
     if (gauge == nullptr) return Error(res, 404, "no gauge named '" + name.substr(0, 40) + "'");
-    const size_t before = panel.host().log().size();
+    const uint64_t before = panel.host().log().next();
     const bool hit = panel.Click(*gauge, static_cast<int>(x), static_cast<int>(y), event);
     json reply = Log(before);
     reply["hit"] = hit;
@@ -595,8 +752,10 @@ struct LiveApi::Impl {
   }
 };
 
-LiveApi::LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double updates_per_second)
-    : impl_(std::make_unique<Impl>(panel, std::move(web_dir), updates_per_second)) {
+LiveApi::LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double updates_per_second,
+                 Listening listening)
+    : impl_(std::make_unique<Impl>(panel, std::move(web_dir), updates_per_second,
+                                   std::move(listening))) {
   std::lock_guard lock(impl_->mutex);
   impl_->Refresh();
 }

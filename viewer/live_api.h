@@ -10,14 +10,20 @@
 //                                   state and new log entries, on each change
 //   GET  /api/gauge/<name>.png      the gauge now (?scale=1..4, ?overlay=1);
 //                                   ETag, 304 to a matching If-None-Match
-//   GET  /api/log?since=N           what the gauges sent after entry N
+//   GET  /api/log?since=N           what the gauges sent after entry N (and
+//                                   how many of those the log no longer holds)
 //   POST /api/click                 {"gauge","x","y","event":"press"|"repeat"}
 //   POST /api/control               {"name","value"}
-// Anything else gets a 4xx answer with a JSON {"error": "..."} body.
+// Anything else gets a 4xx answer with a JSON {"error": "..."} body: so does
+// a request addressed to another host than the server listens as (a page
+// of another site that had its name point here), one from another site's
+// page (its Origin), and a POST whose body is not application/json (which a
+// page of any site could send without asking).
 #pragma once
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "bench/panel.h"
 
@@ -28,13 +34,22 @@ struct Response;
 
 namespace viewer {
 
-// Event streams open at once; one more is refused (each holds a thread of
-// the server for as long as it is open).
+// Event streams open at once (each holds a thread of the server for as long
+// as it is open). One more ends the oldest, which tells its page so: a page
+// left frozen, or a client that stopped reading, never keeps a new page out.
 inline constexpr int kMaxEventStreams = 4;
+
+// What the server listens as: the address it was bound to and its port.
+// Requests are answered only when addressed to a name it listens as.
+struct Listening {
+  std::string address;
+  int port = 0;
+};
 
 class LiveApi {
  public:
-  LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double updates_per_second);
+  LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double updates_per_second,
+          Listening listening);
   ~LiveApi();
 
   // Answers one request as the server parsed it (method, path, query

@@ -1,7 +1,8 @@
 // The live panel's server: the LiveApi on a socket of this machine, with the
 // bench's panel updated at the simulator's 18 a second. What one client can
-// hold is bounded (a second's patience for a request, a few event streams),
-// so idle or slow clients never keep the page's own requests waiting.
+// hold is bounded (5 s for a whole request and a second for each part of
+// it, 2 s for a write that cannot go on, a few event streams), so idle, slow
+// or stalled clients never keep the page's own requests waiting.
 #pragma once
 
 #include <atomic>

@@ -195,6 +195,13 @@ function describe(name, shows) {
 
 function showSent(reply) {
   const log = document.getElementById("log");
+  // The server keeps only its most recent entries: say what was missed.
+  if (reply.dropped) {
+    const item = document.createElement("li");
+    item.className = "dropped";
+    item.textContent = `(${reply.dropped} entries sent too fast to show)`;
+    log.append(item);
+  }
   for (const entry of reply.entries) {
     if (entry.seq <= logNext) continue;
     const item = document.createElement("li");
@@ -232,6 +239,12 @@ function follow() {
     showSent(event);
   };
   events.onerror = () => setStatus("disconnected: reconnecting…");
+  // Another page took this one's place on the server: stop, and say so,
+  // rather than take it back and push that page out in turn.
+  events.addEventListener("replaced", (message) => {
+    events.close();
+    setStatus(JSON.parse(message.data).error);
+  });
 }
 
 function wireControls() {
