@@ -58,6 +58,8 @@ Var SoundOurs    ; 1: we created the sound folder (now or before)
 Var GaugesOurs   ; 1: we created the Gauges folder (now or before)
 Var Left         ; what the uninstaller left, one line each
 Var InUse        ; the record lines of files left because they are in use
+Var MadeSound    ; 1: this run made the sound folder
+Var MadeGauges   ; 1: this run made the Gauges folder
 
 ; Stops the installation with a message that says what to do; exit code 2.
 !macro FAIL text
@@ -179,7 +181,8 @@ all the same? Choose No to pick another folder." /SD IDNO IDYES +2
   ${EndIf}
 FunctionEnd
 
-; Removes what an install that stopped half-way wrote beside our files.
+; Removes what an install that stopped half-way made: the staged files and
+; the folders this run made (each only if empty: an earlier install's stay).
 Function CleanUp
   !macro CLEAN_NEW folder name sha
     Delete "$Sim\${folder}\${name}.new"
@@ -187,6 +190,9 @@ Function CleanUp
   !insertmacro OUR_FILES CLEAN_NEW
   Delete "$Sim\GaugeSound.dll.new"
   Delete "$Sim\${OURS}\installed.txt.new"
+  RMDir "$Sim\${OURS}"
+  ${IfThen} $MadeSound = 1 ${|} RMDir "$Sim\sound" ${|}
+  ${IfThen} $MadeGauges = 1 ${|} RMDir "$Sim\Gauges" ${|}
 FunctionEnd
 
 ; Reads the record of an earlier install: whether GaugeSound.dll (still
@@ -264,6 +270,8 @@ run the installer again. Nothing was installed."
 
 Section "install"
   StrCpy $Sim $INSTDIR
+  StrCpy $MadeSound 0
+  StrCpy $MadeGauges 0
   ${IfNot} ${FileExists} "$Sim\Gauges\*.*"
     ${If} ${Silent}
       !insertmacro FAIL "$Sim has no Gauges folder: it is not the simulator folder. Give the \
@@ -272,31 +280,41 @@ folder that holds the simulator's program with /D=."
   ${EndIf}
   Call ReadOldRecord
   ${IfNot} ${FileExists} "$Sim\Gauges\*.*"
+    ; The user chose this folder all the same.
+    !insertmacro WRITABLE "$Sim"
     CreateDirectory "$Sim\Gauges"
     StrCpy $GaugesOurs 1
+    StrCpy $MadeGauges 1
   ${EndIf}
-  ${IfNot} ${FileExists} "$Sim\sound\*.*"
-    ClearErrors
-    CreateDirectory "$Sim\sound"
-    StrCpy $SoundOurs 1
-  ${EndIf}
-  CreateDirectory "$Sim\${OURS}"
 
-  ; Everything checked before anything is replaced.
+  ; Everything checked before anything is made or replaced.
+  !insertmacro WRITABLE "$Sim"
   !insertmacro WRITABLE "$Sim\Gauges"
-  !insertmacro WRITABLE "$Sim\sound"
-  !insertmacro WRITABLE "$Sim\${OURS}"
-  !macro CHECK folder name sha
+  ${If} ${FileExists} "$Sim\sound\*.*"
+    !insertmacro WRITABLE "$Sim\sound"
+  ${EndIf}
+  ${If} ${FileExists} "$Sim\${OURS}\*.*"
+    !insertmacro WRITABLE "$Sim\${OURS}"
+  ${EndIf}
+  !macro CHECK_FILE folder name sha
     !insertmacro REPLACEABLE "$Sim\${folder}\${name}"
   !macroend
-  !insertmacro OUR_FILES CHECK
+  !insertmacro OUR_FILES CHECK_FILE
+  !insertmacro REPLACEABLE "$Sim\${OURS}\installed.txt"
+  !insertmacro REPLACEABLE "$Sim\${OURS}\uninstall.exe"
   ${IfNot} ${FileExists} "$Sim\GaugeSound.dll"
     StrCpy $DllOurs 1
   ${EndIf}
   ${If} $DllOurs = 1
-    !insertmacro WRITABLE "$Sim"
     !insertmacro REPLACEABLE "$Sim\GaugeSound.dll"
   ${EndIf}
+
+  ${IfNot} ${FileExists} "$Sim\sound\*.*"
+    CreateDirectory "$Sim\sound"
+    StrCpy $SoundOurs 1
+    StrCpy $MadeSound 1
+  ${EndIf}
+  CreateDirectory "$Sim\${OURS}"
 
   InitPluginsDir
   SetOutPath "$PLUGINSDIR\payload"

@@ -8,7 +8,7 @@
 # The version is the project's (CMakeLists.txt). The same commit gives the
 # same bytes in any folder: every time stamp is the commit's
 # (SOURCE_DATE_EPOCH, which the caller may set), every order and mode fixed.
-# Needs the Windows tree (built here, as in tools/main.sh), zip and makensis.
+# Builds the Windows files it ships; needs zip and makensis (tools/setup.sh main).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
@@ -24,7 +24,9 @@ for tool in zip makensis; do
     { echo "release: $tool is missing: run tools/setup.sh main (as root)" >&2; exit 1; }
 done
 
-"$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
+# The Windows files the release ships (the whole tree: tools/build-win32.sh).
+BUILD_TARGETS="VORN_Kestrel_FMC orlaaudio orlapfdset orlahyd GaugeSound" \
+  "$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
 "$root/tools/dist.sh"
 # shellcheck source=/dev/null
 . "$root/build/win32/release.env"
@@ -45,20 +47,8 @@ mkdir -p "$work/out"
 (cd "$tree" && find . -type f -printf '%P\n' | sort |
   zip -X -D -q -9 "$work/out/$name.zip" -@)
 
-# The installer: the files it puts in place, with their hashes, as an include.
-files=$work/files.nsh
-{
-  echo "; Made by tools/release.sh; the files the installer puts in place."
-  echo "!macro OUR_FILES DO"
-  (cd "$tree" && sha256sum Gauges/* sound/*) | while read -r sha path; do
-    echo "  !insertmacro \${DO} \"${path%%/*}\" \"${path#*/}\" \"$sha\""
-  done
-  echo "!macroend"
-  echo "!define GAUGESOUND_SHA256 \"$(sha256sum < "$tree/GaugeSound/GaugeSound.dll" | cut -d' ' -f1)\""
-} > "$files"
-makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$GAUGES_VERSION" -DPRODUCT="$GAUGES_PRODUCT" \
-  -DPAYLOAD="$tree" -DFILES="$files" -DOUTFILE="$work/out/$name-setup.exe" \
-  "$root/installer/setup.nsi"
+# The installer.
+"$root/tools/make-installer.sh" "$tree" "$GAUGES_VERSION" "$work/out/$name-setup.exe"
 
 (cd "$work/out" && sha256sum "$name.zip" "$name-setup.exe" > SHA256SUMS)
 rm -rf "$out"
