@@ -10,6 +10,12 @@
 ; message says why and what to do).
 
 Unicode true
+; TARGET amd64-unicode: the same installer as a 64-bit program, which
+; tools/installer-test.sh runs under 64-bit Wine where 32-bit programs cannot
+; run. The release's installer is the 32-bit one.
+!ifdef TARGET
+  Target ${TARGET}
+!endif
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
 ; The installed files carry the time they were installed, and the installer
@@ -99,35 +105,37 @@ Function ${un}Sha256
   StrCpy $3 0
   StrCpy $5 0
   ; PROV_RSA_AES (24), CRYPT_VERIFYCONTEXT
-  System::Call 'advapi32::CryptAcquireContextW(*i .r1, i 0, i 0, i 24, i 0xF0000000) i .r2'
+  System::Call 'advapi32::CryptAcquireContextW(*p .r1, p 0, p 0, i 24, i 0xF0000000) i .r2'
   ${If} $2 <> 0
-    System::Call 'advapi32::CryptCreateHash(i r1, i 0x800C, i 0, i 0, *i .r3) i .r2'  ; CALG_SHA_256
+    System::Call 'advapi32::CryptCreateHash(p r1, i 0x800C, p 0, i 0, *p .r3) i .r2'  ; CALG_SHA_256
   ${EndIf}
   ; GENERIC_READ, shared with every other opener, OPEN_EXISTING
-  System::Call 'kernel32::CreateFileW(w r0, i 0x80000000, i 7, i 0, i 3, i 0, i 0) i .r4'
+  System::Call 'kernel32::CreateFileW(w r0, i 0x80000000, i 7, p 0, i 3, i 0, p 0) p .r4'
   StrCpy $0 ""
   ${If} $2 <> 0
-  ${AndIf} $4 <> -1
+  ${AndIf} $4 P<> -1
     System::Alloc 65536
     Pop $5
     ${Do}
-      System::Call 'kernel32::ReadFile(i r4, i r5, i 65536, *i 0 r6, i 0) i .r2'
+      System::Call 'kernel32::ReadFile(p r4, p r5, i 65536, *i .r6, p 0) i .r2'
       ${If} $2 = 0
         StrCpy $0 "-"
         ${ExitDo}
       ${EndIf}
-      ${IfThen} $6 = 0 ${|} ${ExitDo} ${|}
-      System::Call 'advapi32::CryptHashData(i r3, i r5, i r6, i 0) i .r2'
+      ${If} $6 = 0
+        ${ExitDo}
+      ${EndIf}
+      System::Call 'advapi32::CryptHashData(p r3, p r5, i r6, i 0) i .r2'
       ${If} $2 = 0
         StrCpy $0 "-"
         ${ExitDo}
       ${EndIf}
     ${Loop}
     ${If} $0 == ""
-      System::Call 'advapi32::CryptGetHashParam(i r3, i 2, i r5, *i 32, i 0) i .r2'  ; HP_HASHVAL
+      System::Call 'advapi32::CryptGetHashParam(p r3, i 2, p r5, *i 32, i 0) i .r2'  ; HP_HASHVAL
       ${If} $2 <> 0
         ${For} $7 0 31
-          IntOp $8 $5 + $7
+          IntPtrOp $8 $5 + $7
           System::Call '*$8(&i1 .r6)'
           IntOp $6 $6 & 0xFF
           IntFmt $6 "%02x" $6
@@ -138,14 +146,14 @@ Function ${un}Sha256
     ${IfThen} $0 == "-" ${|} StrCpy $0 "" ${|}
     System::Free $5
   ${EndIf}
-  ${If} $4 <> -1
-    System::Call 'kernel32::CloseHandle(i r4)'
+  ${If} $4 P<> -1
+    System::Call 'kernel32::CloseHandle(p r4)'
   ${EndIf}
   ${If} $3 <> 0
-    System::Call 'advapi32::CryptDestroyHash(i r3)'
+    System::Call 'advapi32::CryptDestroyHash(p r3)'
   ${EndIf}
   ${If} $1 <> 0
-    System::Call 'advapi32::CryptReleaseContext(i r1, i 0)'
+    System::Call 'advapi32::CryptReleaseContext(p r1, i 0)'
   ${EndIf}
   Pop $8
   Pop $7
@@ -207,7 +215,9 @@ Function ReadOldRecord
   ${Do}
     ClearErrors
     FileRead $1 $2
-    ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
+    ${If} ${Errors}
+      ${ExitDo}
+    ${EndIf}
     !insertmacro TRIM $2
     ${If} $2 == "folder sound"
       StrCpy $SoundOurs 1
@@ -403,7 +413,9 @@ cannot be read: nothing was removed. Remove the gauges by hand (see INSTALL.txt)
   ${Do}
     ClearErrors
     FileRead $1 $2
-    ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
+    ${If} ${Errors}
+      ${ExitDo}
+    ${EndIf}
     !insertmacro TRIM $2
     StrCpy $3 $2 5
     ${If} $3 != "file "
@@ -438,7 +450,9 @@ simulator and run the uninstaller again.$\r$\n"
   ${Do}
     ClearErrors
     FileRead $1 $2
-    ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
+    ${If} ${Errors}
+      ${ExitDo}
+    ${EndIf}
     !insertmacro TRIM $2
     StrCpy $3 $2 7
     ${If} $3 == "folder "

@@ -1,25 +1,40 @@
 #!/usr/bin/env bash
 # installer-test.sh: the release's installer (build/release, tools/release.sh)
-# under 32-bit Wine, one row per case, each in a fresh Wine prefix with a
-# fresh fake simulator folder (C:\Sim: the simulator's program and an empty
-# Gauges folder). Where this machine cannot run 32-bit programs it says so
-# and skips (exit 0): 32-bit Wine cannot start there.
+# under Wine, one row per case, each in a fresh Wine prefix with a fresh fake
+# simulator folder (C:\Sim: the simulator's program and an empty Gauges
+# folder).
 #   installer-test.sh [row...]   (default: every row)
+# The release's installer is a 32-bit program: it runs under 32-bit Wine
+# where this machine runs 32-bit programs. Elsewhere that is skipped, saying
+# so, and the rows run the same installer script built as a 64-bit program
+# under 64-bit Wine instead: the same logic, not the same file.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-if ! why=$("$root/tools/can-run-32bit.sh"); then
-  echo "SKIPPED: the installer under 32-bit Wine: $why."
-  echo "SKIPPED: the installer is built (build/release) and runs on a machine that runs 32-bit programs."
-  exit 0
-fi
 . "$root/build/win32/release.env"
 name=business-jet-gauges-$GAUGES_VERSION
 setup=$root/build/release/$name-setup.exe
 dist=$root/dist
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\business-jet-gauges'
 [ -f "$setup" ] || { echo "installer-test: $setup is missing: run tools/release.sh" >&2; exit 1; }
-[ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wineserver32 ] ||
-  { echo "installer-test: 32-bit Wine is missing: run tools/setup.sh (as root)" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work"
+
+if why=$("$root/tools/can-run-32bit.sh"); then
+  loader=/usr/lib/wine/wine server=/usr/lib/wine/wineserver32 arch=win32 package=wine32
+  echo "the release's installer ($name-setup.exe, 32-bit) under 32-bit Wine"
+else
+  echo "SKIPPED: the release's 32-bit installer under 32-bit Wine: $why."
+  loader=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver64 arch=win64 package=wine64
+  export INSTALLER_TARGET=amd64-unicode
+  setup=$work/$name-setup-64bit.exe
+  "$root/tools/make-installer.sh" "$dist" "$GAUGES_VERSION" "$setup" >/dev/null ||
+    { echo "installer-test: the 64-bit build of the installer failed" >&2; exit 1; }
+  echo "Instead: the same installer script built as a 64-bit program, under 64-bit Wine."
+fi
+[ -x "$loader" ] && [ -x "$server" ] ||
+  { echo "installer-test: $package is missing: run tools/setup.sh (as root)" >&2; exit 1; }
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
@@ -37,11 +52,10 @@ row_dir=
 sim=
 wine_run() {
   local code=0
-  env HOME="$row_dir" WINEPREFIX="$row_dir/prefix" WINEARCH=win32 WINEDEBUG=-all \
-      WINEDLLOVERRIDES=mscoree,mshtml= WINELOADER=/usr/lib/wine/wine \
-      WINESERVER=/usr/lib/wine/wineserver32 "${as_user[@]}" \
-      /usr/lib/wine/wine "$@" </dev/null 2>>"$row_dir/wine.log" || code=$?
-  env WINEPREFIX="$row_dir/prefix" "${as_user[@]}" /usr/lib/wine/wineserver32 -w
+  env HOME="$row_dir" WINEPREFIX="$row_dir/prefix" WINEARCH=$arch WINEDEBUG=-all \
+      WINEDLLOVERRIDES=mscoree,mshtml= WINELOADER=$loader WINESERVER=$server "${as_user[@]}" \
+      "$loader" "$@" </dev/null 2>>"$row_dir/wine.log" || code=$?
+  env WINEPREFIX="$row_dir/prefix" "${as_user[@]}" "$server" -w
   return "$code"
 }
 new_row() {

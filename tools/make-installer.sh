@@ -3,6 +3,7 @@
 # (installer/setup.nsi, NSIS) of a release tree laid out as dist/ is. Used by
 # tools/release.sh, and by tools/installer-test.sh for an older version to
 # install over. Its output depends only on its input (no build time).
+# INSTALLER_TARGET=amd64-unicode makes it a 64-bit program (tests only).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tree=$(cd "$1" && pwd) version=$2 out=$(realpath -m "$3")
@@ -19,5 +20,5 @@ trap 'rm -rf "$work"' EXIT
   echo "!macroend"
   echo "!define GAUGESOUND_SHA256 \"$(sha256sum < "$tree/GaugeSound/GaugeSound.dll" | cut -d' ' -f1)\""
 } > "$work/files.nsh"
-makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DPRODUCT="$GAUGES_PRODUCT" \
+makensis -V2 -INPUTCHARSET UTF8 ${INSTALLER_TARGET:+-DTARGET="$INSTALLER_TARGET"} -DVERSION="$version" -DPRODUCT="$GAUGES_PRODUCT" \
   -DPAYLOAD="$tree" -DFILES="$work/files.nsh" -DOUTFILE="$out" "$root/installer/setup.nsi"
