@@ -154,6 +154,7 @@ void Usage(FILE* out) {
 #endif
   std::fprintf(out,
                "  --help                this text; after a command, that command's help\n"
+               "  --version             this program's version\n"
                "\nexit codes: 0 done, 1 a scenario failed, 2 wrong command line, 3 the work\n"
                "could not be done (missing files, script errors, unwritable output)\n");
 }
@@ -168,6 +169,7 @@ struct Arguments {
   std::string command;              // "" when none was given
   std::vector<std::string> words;   // the command's words, in order
   bool help = false;
+  bool version = false;
   // Every command's options ("" or unset: the default).
   std::string gauges, sound_library, pictures, sound_root;
   // render, click
@@ -248,6 +250,7 @@ int Parse(int argc, char** argv, Arguments* args) {
   app.set_help_flag();  // the help texts are our own (kCommands)
   app.fallthrough();    // every command takes the options of every command
   app.add_flag("-h,--help", args->help);
+  app.add_flag("--version", args->version);
   app.add_option("--gauges", args->gauges);
   app.add_option("--sound-library", args->sound_library);
 #if GAUGES_FULL_BENCH
@@ -792,6 +795,10 @@ int Main(int argc, char** argv) {
   Arguments args;
   try {
     if (const int code = Parse(argc, argv, &args); code >= 0) return code;
+    if (args.version) {
+      std::printf("panel-bench %s\n", GAUGES_VERSION);
+      return kExitOk;
+    }
     if (args.help) {
       if (args.command.empty()) {
         Usage(stdout);

@@ -1,5 +1,6 @@
 // The gauge files' reader and the bitmaps in them: bytes that start with
-// "MZ" are read as a gauge file and every bitmap resource found is decoded;
+// "MZ" are read as a gauge file, every bitmap resource found is decoded and
+// every version resource read;
 // anything else is decoded as one bitmap resource. Either way the answer is
 // a picture or a reason, never a crash, a hang or unbounded memory.
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "bench/render.h"
 #include "host/pe_image.h"
+#include "host/version_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);
@@ -27,8 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const host::PeResource& resource : image.resources) total += resource.bytes.size();
   if (total > size) std::abort();  // never more than the file holds
   for (const host::PeResource& resource : image.resources) {
-    if (resource.type != host::kResourceTypeBitmap) continue;
     error.clear();
+    if (resource.type == host::kResourceTypeVersion) {
+      host::VersionInfo info;
+      if (!host::ParseVersionInfo(resource.bytes, &info, &error) && error.empty()) std::abort();
+    }
+    if (resource.type != host::kResourceTypeBitmap) continue;
     if (!bench::DecodeBitmap(resource.bytes, &picture, &error) && error.empty()) std::abort();
   }
   return 0;

@@ -86,6 +86,7 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
   const Row rows[] = {
       // help and usage
       {{"--help"}, 0, "usage: panel-bench [options] <command>"},
+      {{"--version"}, 0, "panel-bench " GAUGES_VERSION "\n"},
       {{"help", "run"}, 0, "usage: panel-bench run <file.scn | folder>..."},
       {{"run", "--help"}, 0, "usage: panel-bench run <file.scn | folder>..."},
       {{"click", "-h"}, 0, "usage: panel-bench click <gauge> <x> <y>"},

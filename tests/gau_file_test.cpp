@@ -1,11 +1,13 @@
 // The four files the simulator loads, read as files: 32-bit Windows
 // libraries named after their gauges, exporting only the two records as
 // data, importing only the system's own libraries, and carrying exactly their
-// bitmaps in the form the simulator draws.
+// bitmaps in the form the simulator draws and their version. Every Windows
+// file we ship carries the project's version where a pilot sees it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <cctype>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "host/pe_image.h"
+#include "host/version_info.h"
 #include "tools/gauge_check/pictures.h"
 
 namespace {
@@ -105,18 +108,22 @@ TEST_P(GauFile, ImportsOnlyTheSystemsOwnLibraries) {
   }
 }
 
-TEST_P(GauFile, CarriesExactlyItsBitmapsInU_S_English) {
+TEST_P(GauFile, CarriesExactlyItsBitmapsAndItsVersionInU_S_English) {
   EXPECT_EQ(image_.named_resources, 0);
   std::set<uint32_t> ids;
+  size_t bitmaps = 0;
   for (const host::PeResource& r : image_.resources) {
-    EXPECT_EQ(r.type, host::kResourceTypeBitmap) << "resource 0x" << std::hex << r.id;
     EXPECT_EQ(r.language, 1033u) << "resource 0x" << std::hex << r.id;
+    if (r.type == host::kResourceTypeVersion) continue;  // checked with every shipped file
+    EXPECT_EQ(r.type, host::kResourceTypeBitmap) << "resource 0x" << std::hex << r.id;
     ids.insert(r.id);
+    ++bitmaps;
   }
   std::set<uint32_t> expected;
   for (const Picture& p : GetParam().pictures) expected.insert(p.id);
   EXPECT_EQ(ids, expected);
-  EXPECT_EQ(image_.resources.size(), expected.size()) << "a bitmap is there twice";
+  EXPECT_EQ(bitmaps, expected.size()) << "a bitmap is there twice";
+  EXPECT_EQ(image_.resources.size(), bitmaps + 1) << "not exactly one version resource";
 }
 
 TEST_P(GauFile, EveryBitmapHasItsSizeAndKeepsTheBlackRule) {
@@ -149,6 +156,99 @@ TEST_P(GauFile, EveryBitmapHasItsSizeAndKeepsTheBlackRule) {
 
 INSTANTIATE_TEST_SUITE_P(Gauges, GauFile, ::testing::ValuesIn(Files()),
                          [](const auto& info) { return std::string(info.param.gauge); });
+
+// Every Windows file we ship: one version resource (id 1, U.S. English)
+// naming the project's version and product, and the file itself.
+struct ShippedFile {
+  std::string path;
+  std::string file_name;
+  uint32_t file_type;  // 1 an application, 2 a library
+  const char* build;   // what makes it
+};
+void PrintTo(const ShippedFile& file, std::ostream* out) { *out << file.path; }
+
+std::vector<ShippedFile> ShippedFiles() {
+  const std::string gauges = WIN32_GAUGES_DIR, bin = WIN32_BIN_DIR;
+  const char* windows = "tools/build-win32.sh";
+  std::vector<ShippedFile> files;
+  for (const GaugeFile& gauge : Files()) {
+    const std::string name = std::string(gauge.gauge) + ".gau";
+    files.push_back({gauges + "/" + name, name, 2, windows});
+  }
+  files.push_back({bin + "/GaugeSound.dll", "GaugeSound.dll", 2, windows});
+  files.push_back({bin + "/panel-bench.exe", "panel-bench.exe", 1, windows});
+  files.push_back({bin + "/gauge-check.exe", "gauge-check.exe", 1, windows});
+  const std::string setup = "business-jet-gauges-" GAUGES_VERSION "-setup.exe";
+  files.push_back({std::string(RELEASE_DIR) + "/" + setup, setup, 1, "tools/release.sh"});
+  return files;
+}
+
+class Shipped : public ::testing::TestWithParam<ShippedFile> {};
+
+TEST_P(Shipped, CarriesTheProjectsVersion) {
+  const ShippedFile& file = GetParam();
+  host::PeImage image;
+  std::string error;
+  ASSERT_TRUE(host::ReadPeImage(file.path, &image, &error)) << error << " (made by " << file.build << ")";
+  std::vector<const host::PeResource*> versions;
+  for (const host::PeResource& r : image.resources) {
+    if (r.type == host::kResourceTypeVersion) versions.push_back(&r);
+  }
+  ASSERT_EQ(versions.size(), 1u) << file.path << ": not exactly one version resource";
+  EXPECT_EQ(versions[0]->id, 1u);
+  EXPECT_EQ(versions[0]->language, 1033u);
+  host::VersionInfo info;
+  ASSERT_TRUE(host::ParseVersionInfo(versions[0]->bytes, &info, &error)) << file.path << ": " << error;
+  const std::string version = GAUGES_VERSION;
+  EXPECT_EQ(host::DottedVersion(info.file_version), version + ".0");
+  EXPECT_EQ(host::DottedVersion(info.product_version), version + ".0");
+  EXPECT_EQ(info.file_type, file.file_type);
+  auto text = [&](const char* key) {
+    const std::string* value = info.Text(key);
+    return value != nullptr ? *value : std::string("(none)");
+  };
+  EXPECT_EQ(text("FileVersion"), version);
+  EXPECT_EQ(text("ProductVersion"), version);
+  EXPECT_EQ(text("ProductName"), GAUGES_PRODUCT);
+  EXPECT_NE(text("FileDescription"), "(none)");
+  EXPECT_EQ(text("OriginalFilename"), file.file_name);
+  ASSERT_EQ(info.tables.size(), 1u);
+  EXPECT_EQ(Lower(info.tables[0].name), "040904b0") << "U.S. English, UTF-16";
+  EXPECT_THAT(info.translations, ::testing::ElementsAre(0x040904B0u));
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, Shipped, ::testing::ValuesIn(ShippedFiles()),
+                         [](const auto& info) {
+                           std::string name = std::filesystem::path(info.param.path).stem().string();
+                           for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
+
+// The version reader never trusts a resource: every cut and a spread of
+// damage gives an answer, never a crash.
+TEST(VersionReader, RefusesDamagedResourcesWithAReason) {
+  host::PeImage image;
+  std::string error;
+  ASSERT_TRUE(host::ReadPeImage(std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau", &image, &error))
+      << error;
+  const host::PeResource* resource = image.Find(host::kResourceTypeVersion, 1);
+  ASSERT_NE(resource, nullptr);
+  const std::vector<uint8_t>& good = resource->bytes;
+  host::VersionInfo info;
+  EXPECT_FALSE(host::ParseVersionInfo({}, &info, &error));
+  for (size_t size = 0; size < good.size(); ++size) {
+    const std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
+    error.clear();
+    // A cut one leaves the root block's length pointing past the bytes.
+    EXPECT_FALSE(host::ParseVersionInfo(cut, &info, &error)) << size;
+    EXPECT_FALSE(error.empty()) << size;
+  }
+  for (size_t at = 0; at < good.size(); ++at) {
+    std::vector<uint8_t> damaged = good;
+    damaged[at] ^= 0xFF;
+    host::ParseVersionInfo(damaged, &info, &error);
+  }
+}
 
 // The reader itself must never trust a file: damaged ones give an error.
 TEST(PeReader, RefusesDamagedFilesWithAReason) {

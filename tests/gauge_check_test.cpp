@@ -250,6 +250,25 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
          }
          ADD_FAILURE() << "no language entry";
        }},
+      {"resource-kind", "orlahyd", [](GauFile& f) {
+         // The version resource's type in the root of the resource directory,
+         // made a manifest (24).
+         for (const auto& s : f.layout.sections) {
+           if (s.name != ".rsrc") continue;
+           const uint64_t root = s.raw_offset;
+           const uint32_t entries = (f.Get32At(root + 12) & 0xFFFF) + (f.Get32At(root + 12) >> 16);
+           for (uint32_t i = 0; i < entries; ++i) {
+             if (f.Get32At(root + 16 + 8 * i) == 16) return f.PutAt(root + 16 + 8 * i, 24);
+           }
+         }
+         ADD_FAILURE() << "no version resource";
+       }},
+      {"version-resource", "orlahyd", [](GauFile& f) {
+         const uint8_t signature[] = {0xBD, 0x04, 0xEF, 0xFE};  // the fixed part's
+         const auto at = std::search(f.bytes.begin(), f.bytes.end(), signature, signature + 4);
+         ASSERT_NE(at, f.bytes.end());
+         *at = 0;
+       }},
       {"overlay-size", "orlahyd", [](GauFile& f) {
          const uint64_t overlay = f.Bitmap(287, 112, [](const auto& d) { return d.black == d.pixels; });
          f.PutAt(overlay + 8, 111);

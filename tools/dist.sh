@@ -13,14 +13,16 @@ for gauge in "${gauges[@]}"; do
     exit 1
   }
 done
+# shellcheck source=/dev/null
+. "$win/release.env"  # GAUGES_VERSION, GAUGES_PRODUCT: the project's (CMakeLists.txt)
 rm -rf "$dist"
 mkdir -p "$dist/Gauges" "$dist/sound" "$dist/GaugeSound"
 for gauge in "${gauges[@]}"; do cp "$win/gauges/$gauge.gau" "$dist/Gauges/"; done
 cp "$root/sound/orlaclick.wav" "$root/sound/vornqexclick.wav" "$dist/sound/"
 cp "$win/bin/GaugeSound.dll" "$dist/GaugeSound/"
-cat > "$dist/INSTALL.txt" <<'TEXT'
-Business-jet cockpit gauges: what goes where
-============================================
+title="$GAUGES_PRODUCT $GAUGES_VERSION: what goes where"
+{ echo "$title"; echo "${title//?/=}"; } > "$dist/INSTALL.txt"
+cat >> "$dist/INSTALL.txt" <<'TEXT'
 
 The simulator folder below is the folder that holds the simulator's program.
 
@@ -46,5 +48,11 @@ GaugeSound/GaugeSound.dll
   copy this one there. Never replace a GaugeSound.dll that is already there:
   other gauges rely on it. Without any GaugeSound.dll the gauges work, only
   silently.
+TEXT
+cat >> "$dist/INSTALL.txt" <<TEXT
+
+The installer, business-jet-gauges-$GAUGES_VERSION-setup.exe, does all of this
+for you, keeps a GaugeSound.dll that is already there, and registers an
+uninstaller that removes exactly what it installed.
 TEXT
 echo "dist: laid out $dist"

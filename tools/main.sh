@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# The main job: builds everything (the native tree and the 32-bit gauge
-# files), lays out dist/ for the simulator, draws the whole panel by day and
-# at night into PNG files, runs the demo scenarios, says where the pictures
-# and the results are, and then serves the live panel on this machine until
-# Ctrl-C (NO_SERVE=1 stops after the scenarios).
+# The main job: builds what it uses (the native tree without tests or
+# benchmarks, the 32-bit gauge files), lays out dist/ for the simulator and
+# writes the release (build/release: the archive and the installer), draws the
+# whole panel by day and at night into PNG files, runs the demo scenarios,
+# says where the release, the pictures and the results are, and then serves
+# the live panel on this machine until Ctrl-C (NO_SERVE=1 stops after the
+# scenarios). tools/test.sh builds and runs the tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/tools/setup.sh"
-"$root/tools/build.sh" build/native
-"$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
-"$root/tools/dist.sh"
+"$root/tools/setup.sh" main
+"$root/tools/build.sh" build/native -DGAUGES_TESTS=OFF -DGAUGES_BENCHMARKS=OFF
+echo "== the release: dist/, the archive and the installer"
+"$root/tools/release.sh"
 echo "== the gauge files we ship, against the frame contract"; "$root/build/native/bin/gauge-check" "$root"/dist/Gauges/*.gau
 
 bench=$root/build/native/bin/panel-bench
@@ -28,8 +30,13 @@ status=0
 (cd "$root" && "$bench" run scenarios --out "$pictures/scenarios" \
   --junit "$results/scenarios.xml" --json "$results/scenarios.json") || status=$?
 
+. "$root/build/win32/release.env"
 cat <<TEXT
 
+The release ($GAUGES_PRODUCT $GAUGES_VERSION), in $root/build/release:
+  business-jet-gauges-$GAUGES_VERSION.zip        what goes into the simulator folder, with INSTALL.txt
+  business-jet-gauges-$GAUGES_VERSION-setup.exe  the installer (Windows), with an uninstaller
+  SHA256SUMS
 Pictures of the panel:
   $pictures/panel-day.png        by day (powered, engines running)
   $pictures/panel-night.png      at night (panel lights on)

@@ -1,37 +1,53 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and tests need, if any is missing.
+# setup.sh [main|test]: installs the Debian packages that are missing.
+#   main  what tools/main.sh uses: the native build without tests, the 32-bit
+#         gauge files and the release (zip, NSIS)
+#   test  (the default) everything tools/test.sh uses besides: the test
+#         libraries, the Windows test builds and Wine, clang for the fuzz
+#         targets, Chromium for the browser test, a comma locale
 # Safe to run again; does nothing when everything is there.
 set -euo pipefail
+job=${1:-test}
+case $job in
+  main|test) ;;
+  *) echo "setup: unknown job '$job': say main or test" >&2; exit 2 ;;
+esac
 
-packages=(cmake ninja-build g++ binutils pkg-config ccache
-          libgtest-dev libgmock-dev googletest libbenchmark-dev libpng-dev
-          libfreetype-dev libfontconfig-dev fonts-liberation
+packages=(cmake ninja-build g++ binutils pkg-config ccache git
+          libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation
           libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
           # the 32-bit gauge files the simulator loads
           g++-mingw-w64-i686-win32
-          # ... and their test programs (GoogleTest needs posix threads)
-          g++-mingw-w64-i686-posix
-          # the same sources and tests as 64-bit Windows programs, under Wine
-          g++-mingw-w64-x86-64-posix wine64
-          # a C locale with a decimal comma, for the gauges' locale tests
-          locales
-          # the fuzz targets (libFuzzer)
-          clang libclang-rt-14-dev
-          # the live panel's test in a browser
-          chromium)
-# Node.js and npm come with the machine; Debian's are the fallback.
-command -v node >/dev/null || packages+=(nodejs)
-command -v npm >/dev/null || packages+=(npm)
-
-# 32-bit Wine loads the 32-bit gauge files we ship, where the kernel runs
-# 32-bit programs; elsewhere it cannot start, and the tests say so.
+          # the release: the archive and the installer
+          zip nsis)
 here=$(cd "$(dirname "$0")" && pwd)
 i386=0
-if why=$("$here/can-run-32bit.sh"); then
-  i386=1
-  packages+=(wine32:i386)
-else
-  echo "setup: not installing 32-bit Wine: $why"
+locale_wanted=0
+if [ "$job" = test ]; then
+  packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev
+             # the 32-bit test programs (GoogleTest needs posix threads)
+             g++-mingw-w64-i686-posix
+             # the same sources and tests as 64-bit Windows programs, under Wine
+             g++-mingw-w64-x86-64-posix wine64
+             # the fuzz targets (libFuzzer)
+             clang libclang-rt-14-dev
+             # the live panel's test in a browser
+             chromium
+             # a C locale with a decimal comma, for the gauges' locale tests
+             locales)
+  locale_wanted=1
+  # Node.js and npm come with the machine; Debian's are the fallback.
+  command -v node >/dev/null || packages+=(nodejs)
+  command -v npm >/dev/null || packages+=(npm)
+  # 32-bit Wine loads the 32-bit gauge files we ship and runs the installer,
+  # where the kernel runs 32-bit programs; elsewhere it cannot start, and the
+  # tests say so.
+  if why=$("$here/can-run-32bit.sh"); then
+    i386=1
+    packages+=(wine32:i386)
+  else
+    echo "setup: not installing 32-bit Wine: $why"
+  fi
 fi
 
 missing=()
@@ -40,7 +56,7 @@ for package in "${packages[@]}"; do
     missing+=("$package")
 done
 locale_missing=0
-locale -a 2>/dev/null | grep -qx 'de_DE.utf8' || locale_missing=1
+[ $locale_wanted -eq 0 ] || locale -a 2>/dev/null | grep -qx 'de_DE.utf8' || locale_missing=1
 [ ${#missing[@]} -eq 0 ] && [ $locale_missing -eq 0 ] && exit 0
 
 sudo=""

@@ -2,12 +2,13 @@
 # Builds and runs every test: natively, again with AddressSanitizer and
 # UndefinedBehaviorSanitizer (any report fails), as Windows programs under
 # Wine (the 32-bit gauge files we ship under 32-bit Wine, where the machine
-# can run it), each fuzz target for a short fixed number of runs; then one
-# short pass of the benchmarks.
+# can run it), the release (the archive, reproducible builds, the installer
+# under 32-bit Wine where the machine can run it), each fuzz target for a
+# short fixed number of runs; then one short pass of the benchmarks.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
-"$root/tools/setup.sh"
+"$root/tools/setup.sh" test
 # The browser test's driver, exactly as package-lock.json pins it.
 (cd "$root/tests/e2e" && npm ci --no-audit --no-fund --loglevel=error)
 
@@ -16,8 +17,12 @@ echo "== the 32-bit gauge files (the native tests check them as files) and their
 "$root/tools/build.sh" build/win32-tests \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32-tests.cmake" -DGAUGES_BENCHMARKS=OFF
 
+echo "== the release (the native tests check the installer's version resource)"
+"$root/tools/release.sh"
+
 echo "== native build and tests (the live panel in Chromium among them)"
-"$root/tools/build.sh" build/native -DGAUGES_E2E=ON
+# Tests and benchmarks on, whatever tools/main.sh left in the tree's settings.
+"$root/tools/build.sh" build/native -DGAUGES_TESTS=ON -DGAUGES_BENCHMARKS=ON -DGAUGES_E2E=ON
 ctest --test-dir "$root/build/native" --output-on-failure -j "$jobs"
 echo "== gauge-check on the gauge files we ship and the native modules"
 "$root/build/native/bin/gauge-check" "$root"/build/win32/gauges/*.gau "$root"/build/native/gauges/*.so
@@ -55,6 +60,11 @@ else
   echo "SKIPPED: the 32-bit suites, panel-bench.exe and gauge-check.exe under 32-bit Wine: $why."
   echo "SKIPPED: they are built (build/win32) and run on a machine that runs 32-bit programs."
 fi
+
+echo "== the release: the archive against dist/, and two builds in two folders byte-identical"
+"$root/tools/release-check.sh"
+echo "== the installer under 32-bit Wine (a fresh prefix and simulator folder for each case)"
+"$root/tools/installer-test.sh"
 
 echo "== fuzz targets (a short, fixed number of runs from each seed corpus)"
 "$root/tools/fuzz.sh" --smoke 2000

@@ -14,6 +14,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: gauge-check [--json] [--static-only] FILE...\n"
+    "       gauge-check --version\n"
     "\n"
     "Checks gauge module files against the frame's contract: 32-bit Windows\n"
     "gauge files (.gau) from the file alone, native modules (.so) through the\n"
@@ -23,6 +24,7 @@ constexpr char kUsage[] =
     "\n"
     "  --json         one JSON document instead of lines of text\n"
     "  --static-only  no running checks, and no code of the file runs at all\n"
+    "  --version      this program's version\n"
     "\n"
     "Exit status: 0 every check passed (warnings allowed), 1 a check failed,\n"
     "2 a wrong command line, 3 a file cannot be read at all, 4 the results\n"
@@ -45,6 +47,9 @@ int main(int argc, char** argv) {
       json = true;
     } else if (arg == "--static-only") {
       options.run = false;
+    } else if (arg == "--version") {
+      std::printf("gauge-check %s\n", GAUGES_VERSION);
+      return 0;
     } else if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
       return 0;

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "frame/elements.h"
+#include "host/version_info.h"
 
 namespace gauge_check {
 namespace {
@@ -144,6 +145,55 @@ void CheckPictures(const host::PeImage& image, const RecordFacts& facts, Report&
         report.Fail("picture-on-black", where, "a picture on pure black",
                     "no black pixel: it would cover the face as a rectangle");
       }
+    }
+  }
+}
+
+void CheckResources(const host::PeImage& image, Report& report) {
+  report.Ran("resource-kind", "only bitmaps and at most one version resource, all numbered");
+  report.Ran("version-resource",
+             "a version resource, where there is one: id 1, U.S. English, readable, its texts "
+             "naming the versions its numbers give");
+  if (image.named_resources > 0) {
+    report.Fail("resource-kind", "the resource directory", "numbered resources only",
+                Format("%d with a name", image.named_resources));
+  }
+  int versions = 0;
+  for (const host::PeResource& resource : image.resources) {
+    const std::string where = Format("resource type %u, id %s", resource.type, Hex(resource.id).c_str());
+    if (resource.type == host::kResourceTypeBitmap) continue;
+    if (resource.type != host::kResourceTypeVersion) {
+      report.Fail("resource-kind", where, "a bitmap (type 2) or the version resource (type 16)",
+                  Format("type %u, which the simulator does not read", resource.type));
+      continue;
+    }
+    if (++versions > 1) {
+      report.Fail("version-resource", where, "one version resource", Format("%d", versions));
+      continue;
+    }
+    if (resource.id != 1 || resource.language != kLanguageUsEnglish) {
+      report.Fail("version-resource", where, "id 1, language 1033 (U.S. English)",
+                  Format("id %u, language %u", resource.id, resource.language));
+    }
+    host::VersionInfo info;
+    std::string why;
+    if (!host::ParseVersionInfo(resource.bytes, &info, &why)) {
+      report.Fail("version-resource", where, "a readable VERSIONINFO", why);
+      continue;
+    }
+    // The texts a pilot reads must say what the numbers say ("1.0.0" for 1.0.0.0).
+    const auto names = [](const std::array<uint16_t, 4>& numbers, const std::string* text) {
+      const std::string dotted = host::DottedVersion(numbers);
+      return text != nullptr && (*text == dotted || (numbers[3] == 0 && *text + ".0" == dotted));
+    };
+    const std::string* file = info.Text("FileVersion");
+    const std::string* product = info.Text("ProductVersion");
+    if (!names(info.file_version, file) || !names(info.product_version, product)) {
+      report.Fail("version-resource", where,
+                  "FileVersion " + host::DottedVersion(info.file_version) + " and ProductVersion " +
+                      host::DottedVersion(info.product_version) + ", as the numbers say",
+                  "FileVersion " + (file ? "'" + *file + "'" : std::string("none")) +
+                      ", ProductVersion " + (product ? "'" + *product + "'" : std::string("none")));
     }
   }
 }

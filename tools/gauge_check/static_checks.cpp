@@ -153,6 +153,7 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
                 std::filesystem::path(file_name).filename().string());
   }
 
+  CheckResources(image, report);
   if (facts.complete) CheckPictures(image, facts, report);
 }
 
