@@ -145,7 +145,7 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
       {{"run", d + "/bom.scn", "--sound-library", MISBEHAVING}, 3, "crashed with SIGSEGV", "PASS",
        "load-crash"},
       {{"render", "orlahyd", "--sound-library", d + "/partial.so"}, 3,
-       "partial.so: segment 1 (bytes 4096 to "},
+       "lies past the end of the file at 4096 bytes: the file is cut short"},
       {{"areas", "orlahyd", "--sound-library", d + "/pipe.so"}, 3,
        "pipe.so: a pipe (FIFO), not a regular file"},
       {{"click", "orlaaudio", "area", "1", "--sound-library", d + "/library.so"}, 3,
