@@ -35,10 +35,6 @@ fi
 [ -x "$loader" ] && [ -x "$server" ] ||
   { echo "installer-test: $package is missing: run tools/setup.sh (as root)" >&2; exit 1; }
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"
-
 # Wine runs as an ordinary user, so that a read-only folder is read-only.
 as_user=()
 if [ "$(id -u)" -eq 0 ]; then
