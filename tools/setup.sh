@@ -34,7 +34,9 @@ if [ "$job" = test ]; then
              # the live panel's test in a browser
              chromium
              # a C locale with a decimal comma, for the gauges' locale tests
-             locales)
+             locales
+             # the release's archive, unpacked and listed against dist/
+             unzip)
   locale_wanted=1
   # Node.js and npm come with the machine; Debian's are the fallback.
   command -v node >/dev/null || packages+=(nodejs)
