@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/aircraft.h"
+#include "bench/aircraft/aircraft.h"
 #include "bench/gauge_names.h"
 #include "bench/loading.h"
-#include "bench/render.h"
+#include "bench/drawing/render.h"
 #include "host/host.h"
 
 namespace bench {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/aircraft.h"
+#include "bench/aircraft/aircraft.h"
 #include "bench/commands.h"
 #include "bench/loading.h"
 #include "host/host.h"

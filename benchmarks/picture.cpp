@@ -8,7 +8,7 @@
 #include <string>
 
 #include "bench/gauge_names.h"
-#include "bench/image.h"
+#include "bench/drawing/image.h"
 #include "bench/panel.h"
 
 namespace {

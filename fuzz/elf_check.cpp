@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/elf_check.h"
+#include "formats/elf_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly `size` bytes, so a read past the end is caught.

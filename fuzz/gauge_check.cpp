@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/gauge_check/static_checks.h"
+#include "gauge_check/static_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);

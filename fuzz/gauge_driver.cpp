@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "tools/gauge_check/contract_watch.h"
+#include "gauge_check/contract_watch.h"
 
 namespace {
 

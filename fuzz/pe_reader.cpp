@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "bench/render.h"
-#include "host/pe_image.h"
-#include "host/version_info.h"
+#include "bench/drawing/render.h"
+#include "formats/pe_image.h"
+#include "formats/version_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);

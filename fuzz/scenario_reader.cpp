@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/scenario.h"
+#include "bench/scripts/scenario.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -7,8 +7,8 @@
 
 #include "frame/sound_library.h"
 #include "gauge_sound/gauge_sound.h"
-#include "host/elf_check.h"
-#include "host/file_read.h"
+#include "formats/elf_check.h"
+#include "formats/file_read.h"
 #include "host/fp_state.h"
 #include "host/text_format.h"
 

@@ -297,7 +297,7 @@ class Host {
   // Loads a gauge module, writes the service table into its ImportTable,
   // calls module_init. On failure returns null and says why in `error`.
   // Elsewhere than on Windows the file is first checked as an ELF shared
-  // object (host/elf_check.h), so a file cut short or damaged is refused
+  // object (formats/elf_check.h), so a file cut short or damaged is refused
   // before the system's loader sees it.
   // [lives until UnloadModule(module) or the host's end]
   Module* LoadModule(const std::filesystem::path& path, std::string* error);

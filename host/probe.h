@@ -1,5 +1,5 @@
 // Trial runs in a child process. The checks before loading
-// (host/elf_check.h) catch a file cut short or a damaged header, but a
+// (formats/elf_check.h) catch a file cut short or a damaged header, but a
 // library that passes them is still native code: its relocations, its
 // initialisers and, for a gauge module, its gauge callbacks can crash or
 // hang the process that loads it. A program that loads a module or a sound

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/aircraft.h"
+#include "bench/aircraft/aircraft.h"
 #include "host/host.h"
 
 namespace {

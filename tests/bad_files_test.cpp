@@ -21,7 +21,7 @@
 
 #include "bench/panel.h"
 #include "host/host.h"
-#include "host/pe_image.h"
+#include "formats/pe_image.h"
 #include "host/probe.h"
 
 namespace {

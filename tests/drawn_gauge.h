@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "bench/render.h"
+#include "bench/drawing/render.h"
 #include "host/host.h"
 
 namespace testing_support {

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "host/pe_image.h"
-#include "host/version_info.h"
-#include "tools/gauge_check/pictures.h"
+#include "formats/pe_image.h"
+#include "formats/version_info.h"
+#include "gauge_check/pictures.h"
 
 namespace {
 

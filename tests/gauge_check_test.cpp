@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "host/file_read.h"
-#include "host/pe_image.h"
-#include "tools/gauge_check/check_file.h"
-#include "tools/gauge_check/pe_layout.h"
-#include "tools/gauge_check/pictures.h"
-#include "tools/gauge_check/static_checks.h"
+#include "formats/file_read.h"
+#include "formats/pe_image.h"
+#include "gauge_check/check_file.h"
+#include "gauge_check/pe_layout.h"
+#include "gauge_check/pictures.h"
+#include "gauge_check/static_checks.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/render.h"
+#include "bench/drawing/render.h"
 #include "host/host.h"
 #include "tests/drawn_gauge.h"
 

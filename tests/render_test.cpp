@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/render.h"
+#include "bench/drawing/render.h"
 #include "host/host.h"
 #include "host/text_format.h"
 #include "tests/drawn_gauge.h"

@@ -17,7 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bench/panel.h"
-#include "bench/scenario.h"
+#include "bench/scripts/scenario.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include <new>
 #include <nlohmann/json.hpp>
 
-#include "bench/frame_key.h"
-#include "bench/image.h"
-#include "host/file_read.h"
+#include "bench/drawing/frame_key.h"
+#include "bench/drawing/image.h"
+#include "formats/file_read.h"
 #include "host/text_format.h"
 
 namespace viewer {

@@ -1,0 +1,755 @@
+#include "gauge_check/records.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "frame/elements.h"
+#include "frame/linkage.h"
+#include "frame/mouse_rect.h"
+
+namespace gauge_check {
+namespace {
+
+// Guards against lists that loop or never end.
+constexpr size_t kMaxElements = 4096;
+constexpr size_t kMaxMouseRects = 4096;
+constexpr size_t kMaxChildren = 4096;
+constexpr size_t kMaxName = 256;
+
+// Field offsets in the 32-bit layout the simulator reads, and in the 64-bit
+// layout of a native build (the same fields, 8-byte pointers, 4-byte
+// alignment).
+struct Offsets {
+  uint32_t ptr;
+  // Linkage
+  uint32_t linkage_deinit, linkage_reserved, linkage_version, linkage_headers, linkage_size;
+  // ImportTable entry
+  uint32_t import_size;
+  // GaugeHeader
+  uint32_t header_element_list, header_reserved_pointers, header_default_size,
+      header_reserved_words, header_mouse_rects, header_callback, header_host_fields, header_size;
+  // ElementHead
+  uint32_t head_gauge_header, head_host_pointer, head_children, head_failure_list,
+      head_image_flags, head_reserved, head_size;
+  // ModuleVar
+  uint32_t var_value_ptr, var_type, var_value, var_size;
+  // StaticImageElement, IconElement
+  uint32_t static_size, icon_reserved_1, icon_mode, icon_reserved_2, icon_pictures,
+      icon_reserved_3, icon_callback, icon_reserved_4, icon_size;
+  // NeedleElement
+  uint32_t needle_reserved_1, needle_table, needle_count, needle_reserved_2, needle_callback,
+      needle_reserved_3, needle_size;
+  // StringElement
+  uint32_t string_reserved_1, string_text_buffer, string_reserved_2, string_box_width,
+      string_reserved_3, string_colours, string_reserved_4, string_font, string_weight,
+      string_charset, string_style, string_reserved_6, string_callback, string_reserved_7,
+      string_size;
+  // MouseRect
+  uint32_t rect_callback, rect_data, rect_size;
+};
+
+constexpr Offsets kNarrow = {
+    4,
+    8, 12, 20, 24, 32,
+    8,
+    8, 12, 44, 48, 80, 84, 88, 196,
+    32, 36, 40, 44, 48, 52, 60,
+    4, 8, 12, 28,
+    96, 88, 92, 96, 112, 116, 132, 136, 140,
+    88, 112, 116, 120, 224, 228, 236,
+    144, 184, 188, 192, 200, 208, 220, 248, 280, 284, 292, 296, 312, 316, 324,
+    36, 40, 44,
+};
+
+constexpr Offsets kWide = {
+    8,
+    12, 20, 28, 32, 48,
+    12,
+    12, 20, 84, 88, 120, 128, 136, 244,
+    32, 40, 48, 56, 64, 68, 76,
+    4, 12, 16, 32,
+    112, 108, 112, 116, 132, 136, 152, 160, 164,
+    108, 132, 140, 144, 248, 256, 264,
+    172, 212, 220, 224, 232, 240, 252, 280, 312, 316, 324, 328, 344, 352, 360,
+    36, 44, 48,
+};
+
+// The native build's own records must have the layout this reader uses.
+constexpr const Offsets& kNative = sizeof(void*) == 4 ? kNarrow : kWide;
+static_assert(kNative.linkage_headers == offsetof(ModuleLinkage, gauge_headers));
+static_assert(kNative.linkage_size == sizeof(ModuleLinkage));
+static_assert(kNative.import_size == sizeof(ImportEntry));
+static_assert(kNative.header_callback == offsetof(GaugeHeader, gauge_callback));
+static_assert(kNative.header_host_fields == offsetof(GaugeHeader, host_fields));
+static_assert(kNative.header_size == sizeof(GaugeHeader));
+static_assert(kNative.head_image_flags == offsetof(ElementHead, image_flags));
+static_assert(kNative.head_size == sizeof(ElementHead));
+static_assert(kNative.var_value == offsetof(ModuleVar, value));
+static_assert(kNative.var_size == sizeof(ModuleVar));
+static_assert(kNative.static_size == sizeof(StaticImageElement));
+static_assert(kNative.icon_callback == offsetof(IconElement, update_callback));
+static_assert(kNative.icon_size == sizeof(IconElement));
+static_assert(kNative.needle_table == offsetof(NeedleElement, scale_table));
+static_assert(kNative.needle_callback == offsetof(NeedleElement, update_callback));
+static_assert(kNative.needle_size == sizeof(NeedleElement));
+static_assert(kNative.string_text_buffer == offsetof(StringElement, text_buffer));
+static_assert(kNative.string_font == offsetof(StringElement, font_name));
+static_assert(kNative.string_callback == offsetof(StringElement, update_callback));
+static_assert(kNative.string_size == sizeof(StringElement));
+static_assert(kNative.rect_callback == offsetof(MouseRect, mouse_callback));
+static_assert(kNative.rect_size == sizeof(MouseRect));
+
+const char* KindName(uint32_t kind) {
+  switch (kind) {
+    case kStaticImage: return "static image";
+    case kNeedle: return "needle";
+    case kString: return "string";
+    case kIcon: return "icon";
+  }
+  return "unknown kind";
+}
+
+class Walker {
+ public:
+  Walker(const ModuleMemory& memory, Report& report, RecordFacts& facts)
+      : m_(memory), o_(memory.wide() ? kWide : kNarrow), report_(report), facts_(facts) {}
+
+  void Run(uint64_t linkage, uint64_t import_table);
+
+ private:
+  // "Linkage+24 gauge_headers[0], 0x6B8C3018 in .data"
+  std::string Where(const std::string& record, uint64_t base, uint32_t offset,
+                    const std::string& field) const {
+    const uint64_t address = base + offset;
+    const Region* region = m_.RegionOf(address);
+    return Format("%s+%u %s, %s in %s", record.c_str(), offset, field.c_str(),
+                  Hex(address).c_str(), region != nullptr ? region->name.c_str() : "no section");
+  }
+
+  uint32_t U32(uint64_t base, uint32_t offset) const {
+    uint32_t value = 0;
+    m_.Read(base + offset, &value, 4);  // the record was read whole before
+    return value;
+  }
+  int32_t I32(uint64_t base, uint32_t offset) const {
+    return static_cast<int32_t>(U32(base, offset));
+  }
+
+  // A whole record of `size` bytes at `address`, inside one section.
+  bool Readable(uint64_t address, uint32_t size, const std::string& what,
+                const std::string& from) {
+    std::vector<uint8_t> bytes(size);
+    if (address != 0 && m_.Read(address, bytes.data(), size)) return true;
+    report_.Fail("pointer-target", from,
+                 Format("%s (%u bytes) inside one section of the module", what.c_str(), size),
+                 address == 0 ? "a null pointer" : Hex(address) + ", which it does not cover");
+    return false;
+  }
+
+  // A pointer field: its value; when not null, its base relocation is
+  // looked up with all the others once the walk is done.
+  uint64_t Pointer(const std::string& record, uint64_t base, uint32_t offset,
+                   const std::string& field) {
+    uint64_t value = 0;
+    m_.Read(base + offset, &value, o_.ptr);
+    if (value != 0 && m_.relocatable_format()) {
+      pointers_.push_back(PointerField{record, base, offset, field, value});
+    }
+    return value;
+  }
+
+  void CheckRelocations() {
+    std::vector<uint64_t> addresses;
+    addresses.reserve(pointers_.size());
+    for (const PointerField& p : pointers_) addresses.push_back(p.base + p.offset);
+    const std::vector<bool> relocated = m_.Relocated(addresses);
+    for (size_t i = 0; i < pointers_.size(); ++i) {
+      if (relocated[i]) continue;
+      const PointerField& p = pointers_[i];
+      report_.Fail("reloc-missing", Where(p.record, p.base, p.offset, p.field),
+                   "a base relocation for the pointer " + Hex(p.value),
+                   "none: it breaks when Windows loads the library at another address");
+    }
+  }
+
+  // A callback field: not null, and pointing into code.
+  void Callback(const std::string& record, uint64_t base, uint32_t offset,
+                const std::string& field) {
+    const uint64_t target = Pointer(record, base, offset, field);
+    const Region* region = m_.RegionOf(target);
+    if (target == 0 || region == nullptr || !region->executable) {
+      report_.Fail("callback-in-code", Where(record, base, offset, field),
+                   "a function in an executable section",
+                   target == 0 ? "a null pointer"
+                   : region == nullptr
+                       ? Hex(target) + ", outside the module"
+                       : Hex(target) + " in " + region->name + ", which is not executable");
+    }
+  }
+
+  // Words that must be zero (the host's or reserved).
+  void Zero(const std::string& id, const std::string& record, uint64_t base, uint32_t offset,
+            uint32_t bytes, const std::string& field) {
+    for (uint32_t at = 0; at < bytes; at += 4) {
+      const uint32_t value = U32(base, offset + at);
+      if (value != 0) {
+        report_.Fail(id, Where(record, base, offset + at, field), "0", Hex(value));
+        return;
+      }
+    }
+  }
+
+  void Expect(const std::string& id, const std::string& record, uint64_t base, uint32_t offset,
+              const std::string& field, uint32_t expected) {
+    const uint32_t value = U32(base, offset);
+    if (value != expected) report_.Fail(id, Where(record, base, offset, field), Hex(expected), Hex(value));
+  }
+
+  std::string CString(uint64_t address, size_t limit, bool* terminated) const {
+    std::string text;
+    *terminated = false;
+    for (size_t i = 0; i < limit; ++i) {
+      char c = 0;
+      if (!m_.Read(address + i, &c, 1)) return text;
+      if (c == 0) {
+        *terminated = true;
+        return text;
+      }
+      text.push_back(c);
+    }
+    return text;
+  }
+
+  // A ModuleVar inside an element: the host's fields zero.
+  void ModuleVarZero(const std::string& record, uint64_t base, uint32_t offset, bool var_id_zero) {
+    if (var_id_zero) Expect("element-values", record, base, offset, "source var_id", 0);
+    Zero("element-values", record, base, offset + 4, o_.var_size - 4, "ModuleVar host fields");
+  }
+
+  void Span(const std::string& name, uint64_t address, uint32_t size,
+            std::vector<std::pair<uint32_t, uint32_t>> host_owned = {}, int64_t flags = -1) {
+    facts_.spans.push_back(RecordSpan{name, address, size, std::move(host_owned), flags});
+  }
+
+  void Linkage(uint64_t at);
+  void ImportTable(uint64_t at);
+  void Header(uint64_t at);
+  void Chain(uint64_t root, const std::string& from);
+  // Where an element's children list runs into entries another list has
+  // already given: from `entry` on, owned by element `owner`; the first of
+  // them is `child`.
+  struct SharedList {
+    bool found = false;
+    size_t entry = 0;
+    size_t owner = 0;
+    uint64_t child = 0;
+  };
+  void Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>* children,
+               SharedList* shared);
+  void MouseList(uint64_t at, const std::string& from);
+
+  struct PointerField {
+    std::string record;
+    uint64_t base;
+    uint32_t offset;
+    std::string field;
+    uint64_t value;
+  };
+
+  const ModuleMemory& m_;
+  const Offsets& o_;
+  Report& report_;
+  RecordFacts& facts_;
+  std::set<uint64_t> failure_lists_;
+  std::vector<PointerField> pointers_;
+  // Each children-list entry read, with the element whose list it is: every
+  // entry is read once, however many lists claim it.
+  std::unordered_map<uint64_t, size_t> list_entries_;
+};
+
+void Walker::Run(uint64_t linkage, uint64_t import_table) {
+  report_.Ran("linkage-values", "Linkage: module_id 0x13, module_version 0x800, reserved words 0");
+  report_.Ran("linkage-gauges", "Linkage lists exactly one gauge header");
+  report_.Ran("import-table", "ImportTable: entry 0 service 0x0F with a null table, then the end");
+  ImportTable(import_table);
+  Linkage(linkage);
+  CheckRelocations();
+}
+
+void Walker::ImportTable(uint64_t at) {
+  if (!Readable(at, 2 * o_.import_size, "the two entries of ImportTable", "the export ImportTable")) {
+    return;
+  }
+  Span("ImportTable", at, 2 * o_.import_size, {{4u, o_.ptr}});
+  Expect("import-table", "ImportTable", at, 0, "entry 0 service_id", kHostServicesId);
+  if (!m_.loaded()) {
+    Zero("import-table", "ImportTable", at, 4, o_.ptr, "entry 0 service_table (the host's)");
+  }
+  Expect("import-table", "ImportTable", at, o_.import_size, "entry 1 service_id", 0);
+  Zero("import-table", "ImportTable", at, o_.import_size + 4, o_.ptr, "entry 1 service_table");
+}
+
+void Walker::Linkage(uint64_t at) {
+  if (!Readable(at, o_.linkage_size, "the Linkage record", "the export Linkage")) return;
+  Span("Linkage", at, o_.linkage_size);
+  Expect("linkage-values", "Linkage", at, 0, "module_id", kModuleId);
+  Expect("linkage-values", "Linkage", at, o_.linkage_version, "module_version", kModuleVersion);
+  Zero("linkage-values", "Linkage", at, o_.linkage_reserved, 8, "reserved words");
+  Callback("Linkage", at, 4, "module_init");
+  Callback("Linkage", at, o_.linkage_deinit, "module_deinit");
+  const uint64_t header = Pointer("Linkage", at, o_.linkage_headers, "gauge_headers[0]");
+  const uint64_t second = Pointer("Linkage", at, o_.linkage_headers + o_.ptr, "gauge_headers[1]");
+  if (header == 0 || second != 0) {
+    report_.Fail("linkage-gauges", Where("Linkage", at, o_.linkage_headers, "gauge_headers"),
+                 "one gauge header, then a null pointer",
+                 header == 0 ? "no gauge header" : "a second gauge header " + Hex(second));
+  }
+  if (header != 0) Header(header);
+}
+
+void Walker::Header(uint64_t at) {
+  const std::string from = Format("Linkage gauge_headers[0] = %s", Hex(at).c_str());
+  if (!Readable(at, o_.header_size, "a GaugeHeader", from)) return;
+  facts_.header = at;
+  Span("GaugeHeader", at, o_.header_size);
+  report_.Ran("header-values",
+              "GaugeHeader: header_version 0x320, default_size 100, reserved and host fields 0");
+  report_.Ran("header-name", "GaugeHeader gauge_name: a NUL-terminated name");
+  Expect("header-values", "GaugeHeader", at, 0, "header_version", kHeaderVersion);
+  Expect("header-values", "GaugeHeader", at, o_.header_default_size, "default_size", kDefaultSize);
+  Zero("header-values", "GaugeHeader", at, o_.header_reserved_pointers, 8 * o_.ptr,
+       "reserved pointer slots");
+  Zero("header-values", "GaugeHeader", at, o_.header_reserved_words, 32, "reserved words");
+  Zero("header-values", "GaugeHeader", at, o_.header_host_fields, o_.header_size - o_.header_host_fields,
+       "host run-time fields");
+
+  const uint64_t name = Pointer("GaugeHeader", at, 4, "gauge_name");
+  bool terminated = false;
+  facts_.gauge_name = name != 0 ? CString(name, kMaxName, &terminated) : "";
+  bool printable = true;
+  for (char c : facts_.gauge_name) printable = printable && c > 0x20 && c < 0x7F;
+  if (!terminated || facts_.gauge_name.empty() || !printable) {
+    report_.Fail("header-name", Where("GaugeHeader", at, 4, "gauge_name"),
+                 Format("a non-empty name of printable characters ending in NUL within %zu bytes",
+                        kMaxName),
+                 name == 0 ? "a null pointer"
+                 : !terminated ? "no NUL (\"" + facts_.gauge_name.substr(0, 40) + "...\")"
+                               : "\"" + facts_.gauge_name + "\"");
+    if (!terminated) facts_.gauge_name.clear();
+  } else {
+    Span("gauge name", name, static_cast<uint32_t>(facts_.gauge_name.size() + 1));
+  }
+  Callback("GaugeHeader", at, o_.header_callback, "gauge_callback");
+
+  const uint64_t mouse = Pointer("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects");
+  const uint64_t slot = Pointer("GaugeHeader", at, o_.header_element_list, "element_list");
+  report_.Ran("element-chain", "the element chain ends, without a cycle");
+  report_.Ran("element-shared", "every element is listed once, in a children list of its own");
+  if (Readable(slot, o_.ptr, "the slot holding the root element",
+               Where("GaugeHeader", at, o_.header_element_list, "element_list"))) {
+    Span("element_list slot", slot, o_.ptr);
+    const uint64_t root = Pointer("element_list slot", slot, 0, "root element");
+    Chain(root, Where("element_list slot", slot, 0, "root element"));
+  }
+  report_.Ran("mouse-list-form", "the mouse list: one parent, the children, a parent end, the end");
+  const std::string mouse_from = Where("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects");
+  if (Readable(mouse, o_.rect_size, "a MouseRect list", mouse_from)) MouseList(mouse, mouse_from);
+  facts_.complete = true;
+}
+
+void Walker::Chain(uint64_t root, const std::string& from) {
+  report_.Ran("element-kind", "every element of a known kind (root: the face, a static image "
+                              "of resource 0x100 at 0,0)");
+  report_.Ran("element-owner", "every element's gauge_header points back to its header");
+  report_.Ran("element-failure-list", "every element has its own empty failure list");
+  report_.Ran("element-flags", "every element's image_flags is 0x83");
+  report_.Ran("element-values", "fixed fields of every element as the frame gives them");
+  if (root == 0) {
+    report_.Fail("element-chain", from, "a root element", "a null pointer");
+    return;
+  }
+  // Depth first, each element before its children, as the host draws them;
+  // each element once. An element met again is a cycle when it is one of
+  // those it hangs from, else an element with two parents.
+  struct Frame {
+    uint64_t at;
+    size_t index;
+    std::vector<uint64_t> children;
+    size_t next = 0;
+  };
+  std::vector<Frame> path;
+  std::unordered_set<uint64_t> on_path;
+  std::unordered_map<uint64_t, size_t> seen;  // each element walked, with its index
+  const auto cycle = [&](const std::string& where, uint64_t to) {
+    report_.Fail("element-chain", where, "a chain that ends, without a cycle",
+                 Format("a cycle back to element %zu at %s", seen[to], Hex(to).c_str()));
+  };
+  const auto visit = [&](uint64_t at) {
+    if (seen.size() >= kMaxElements) {
+      report_.Fail("element-chain", "", Format("at most %zu elements", kMaxElements), "more");
+      return false;
+    }
+    const size_t index = facts_.elements.size();
+    seen.emplace(at, index);
+    on_path.insert(at);
+    Frame frame{at, index, {}};
+    SharedList shared;
+    Element(at, index, at == root, &frame.children, &shared);
+    if (shared.found) {
+      const std::string where = Format("element %zu children[%zu]", index, shared.entry);
+      if (on_path.count(shared.child) != 0) {
+        cycle(where, shared.child);
+      } else {
+        report_.Fail("element-shared", where, "a children list of its own",
+                     Format("the entries of element %zu's list, from %s on", shared.owner,
+                            Hex(shared.child).c_str()));
+      }
+    }
+    path.push_back(std::move(frame));
+    return true;
+  };
+  if (!visit(root)) return;
+  while (!path.empty()) {
+    Frame& top = path.back();
+    if (top.next == top.children.size()) {
+      on_path.erase(top.at);
+      path.pop_back();
+      continue;
+    }
+    const size_t entry = top.next++;
+    const uint64_t child = top.children[entry];
+    if (on_path.count(child) != 0) {
+      cycle(Format("element %zu children[%zu]", top.index, entry), child);
+    } else if (const auto it = seen.find(child); it != seen.end()) {
+      report_.Fail("element-shared", Format("element %zu children[%zu]", top.index, entry),
+                   "an element listed once",
+                   Format("element %zu at %s, listed before", it->second, Hex(child).c_str()));
+    } else if (!visit(child)) {
+      return;
+    }
+  }
+}
+
+void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>* children,
+                     SharedList* shared) {
+  const std::string from = Format("element %zu", index);
+  if (!Readable(at, o_.head_size, "an element head", from)) return;
+  const uint32_t kind = U32(at, 0);
+  const std::string record = Format("element %zu (%s)", index, KindName(kind));
+  uint32_t size = 0;
+  switch (kind) {
+    case kStaticImage: size = o_.static_size; break;
+    case kIcon: size = o_.icon_size; break;
+    case kNeedle: size = o_.needle_size; break;
+    case kString: size = o_.string_size; break;
+    default:
+      report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+                   "0 (static image), 1 (needle), 2 (string) or 4 (icon)", Hex(kind));
+      return;
+  }
+  if (!Readable(at, size, Format("a whole %s record", KindName(kind)), record)) return;
+
+  ElementFacts element{.address = at, .kind = kind, .resource_id = U32(at, 4), .x = I32(at, 8),
+                       .y = I32(at, 12), .offset_x = I32(at, 24), .offset_y = I32(at, 28),
+                       .where = Format("%s at %s", record.c_str(), Hex(at).c_str())};
+
+  std::vector<std::pair<uint32_t, uint32_t>> host_owned;
+  if (root && (kind != kStaticImage || element.resource_id != 0x100 || element.x != 0 ||
+               element.y != 0)) {
+    report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+                 "the root: a static image of resource 0x100 at 0,0",
+                 Format("kind %u resource %s at %d,%d", kind, Hex(element.resource_id).c_str(),
+                        element.x, element.y));
+  } else if (!root && kind == kStaticImage) {
+    report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+                 "a static image only at the root", "one further down the chain");
+  }
+
+  const uint64_t owner = Pointer(record, at, o_.head_gauge_header, "gauge_header");
+  if (owner != facts_.header) {
+    report_.Fail("element-owner", Where(record, at, o_.head_gauge_header, "gauge_header"),
+                 "the owning GaugeHeader " + Hex(facts_.header), Hex(owner));
+  }
+  const uint32_t flags = U32(at, o_.head_image_flags);
+  if (flags != kFlagsAtLoad) {
+    report_.Fail("element-flags", Where(record, at, o_.head_image_flags, "image_flags"), "0x83",
+                 Hex(flags));
+  }
+  Zero("element-values", record, at, 16, 8, "host words");
+  Zero("element-values", record, at, o_.head_host_pointer, o_.ptr, "host pointer");
+  Zero("element-values", record, at, o_.head_reserved, 8, "reserved words");
+  if (kind != kNeedle) {
+    Zero("element-values", record, at, 24, 8, "offset_x, offset_y (a needle's only)");
+  }
+
+  const uint64_t failures = Pointer(record, at, o_.head_failure_list, "failure_list");
+  if (Readable(failures, 12, "an empty failure list (12 bytes)",
+               Where(record, at, o_.head_failure_list, "failure_list"))) {
+    uint8_t bytes[12];
+    m_.Read(failures, bytes, 12);
+    if (std::any_of(std::begin(bytes), std::end(bytes), [](uint8_t b) { return b != 0; })) {
+      report_.Fail("element-failure-list", Where(record, at, o_.head_failure_list, "failure_list"),
+                   "a list that ends at once (12 zero bytes)", "non-zero bytes at " + Hex(failures));
+    } else if (!failure_lists_.insert(failures).second) {
+      report_.Fail("element-failure-list", Where(record, at, o_.head_failure_list, "failure_list"),
+                   "a failure list of its own", "the list of an earlier element, " + Hex(failures));
+    }
+    Span(record + " failure list", failures, 12);
+  }
+
+  switch (kind) {
+    case kStaticImage:
+      Zero("element-values", record, at, o_.head_size, o_.static_size - o_.head_size,
+           "static image words");
+      break;
+    case kIcon: {
+      element.picture_count = U32(at, o_.icon_pictures);
+      ModuleVarZero(record, at, o_.head_size, true);
+      Zero("element-values", record, at, o_.icon_reserved_1, 4, "reserved word");
+      Expect("element-values", record, at, o_.icon_mode, "icon_mode", 3);
+      Zero("element-values", record, at, o_.icon_reserved_2, 16, "reserved words");
+      if (element.picture_count < 2 || element.picture_count > 4) {
+        report_.Fail("element-values", Where(record, at, o_.icon_pictures, "picture_count"),
+                     "2, 3 or 4", std::to_string(element.picture_count));
+        element.picture_count = std::min<uint32_t>(element.picture_count, 256);
+      }
+      Zero("element-values", record, at, o_.icon_reserved_3, 16, "reserved words");
+      Callback(record, at, o_.icon_callback, "update_callback");
+      Zero("element-values", record, at, o_.icon_reserved_4, 4, "reserved word");
+      break;
+    }
+    case kNeedle: {
+      ModuleVarZero(record, at, o_.head_size, true);
+      Zero("element-values", record, at, o_.needle_reserved_1, 24, "reserved words");
+      Zero("element-values", record, at, o_.needle_reserved_2, 104, "reserved words");
+      Zero("element-values", record, at, o_.needle_reserved_3, 8, "reserved words");
+      Callback(record, at, o_.needle_callback, "update_callback");
+      report_.Ran("needle-scale", "needle scale tables: values ascending, angles 0");
+      const uint64_t table = Pointer(record, at, o_.needle_table, "scale_table");
+      const uint32_t count = U32(at, o_.needle_count);
+      const std::string where = Where(record, at, o_.needle_table, "scale_table");
+      if (count < 2 || count > 1024) {
+        report_.Fail("needle-scale", Where(record, at, o_.needle_count, "scale_point_count"),
+                     "2 to 1024 scale points", std::to_string(count));
+      } else if (Readable(table, count * 24, Format("%u NeedleScalePoint entries", count), where)) {
+        Span(record + " scale table", table, count * 24);
+        double previous = -INFINITY;
+        for (uint32_t i = 0; i < count; ++i) {
+          double value = 0, angle = 0;
+          m_.Read(table + 24ull * i + 8, &value, 8);
+          m_.Read(table + 24ull * i + 16, &angle, 8);
+          if (!(value > previous)) {
+            report_.Fail("needle-scale", Format("%s entry %u value, %s", record.c_str(), i,
+                                                Hex(table + 24ull * i + 8).c_str()),
+                         Format("a value above the one before (%g)", previous), Format("%g", value));
+          }
+          if (angle != 0.0) {
+            report_.Fail("needle-scale", Format("%s entry %u angle", record.c_str(), i),
+                         "0 (the host's)", Format("%g", angle));
+          }
+          previous = value;
+        }
+      }
+      break;
+    }
+    case kString: {
+      element.box_width = I32(at, o_.string_box_width);
+      element.box_height = I32(at, o_.string_box_width + 4);
+      host_owned.push_back({o_.head_size + o_.var_value, 16});  // the variable the host refreshes
+      host_owned.push_back({o_.string_text_buffer, o_.ptr});
+      Expect("element-values", record, at, 4, "resource_id", kNoResource);
+      ModuleVarZero(record, at, o_.head_size, false);
+      ModuleVarZero(record, at, o_.head_size + o_.var_size, true);
+      ModuleVarZero(record, at, o_.head_size + 2 * o_.var_size, true);
+      Zero("element-values", record, at, o_.string_reserved_1, 40, "reserved words");
+      Zero("element-values", record, at, o_.string_text_buffer, o_.ptr, "text_buffer (the host's)");
+      Zero("element-values", record, at, o_.string_reserved_2, 4, "reserved word");
+      Zero("element-values", record, at, o_.string_reserved_3, 8, "reserved words");
+      Zero("element-values", record, at, o_.string_colours + 4, 8,
+           "background and highlight colours");
+      Zero("element-values", record, at, o_.string_reserved_4, 28, "reserved words");
+      Expect("element-values", record, at, o_.string_charset, "font_charset", 1);
+      Zero("element-values", record, at, o_.string_charset + 4, 4, "reserved word");
+      Expect("element-values", record, at, o_.string_style, "the style word", kStringStyle);
+      Zero("element-values", record, at, o_.string_reserved_6, 16, "reserved words");
+      Zero("element-values", record, at, o_.string_reserved_7, 8, "reserved words");
+      Callback(record, at, o_.string_callback, "update_callback");
+      report_.Ran("string-font", "every string's font name ends in NUL within its 32 bytes");
+      char font[32];
+      m_.Read(at + o_.string_font, font, 32);
+      const size_t length = strnlen(font, 32);
+      if (length == 0 || length == 32) {
+        report_.Fail("string-font", Where(record, at, o_.string_font, "font_name"),
+                     "a font face name ending in NUL within 32 bytes",
+                     length == 0 ? "an empty name" : "no NUL in 32 bytes");
+      }
+      report_.Ran("string-box", "every string's box starts on the face and is no larger than it");
+      if (element.box_width <= 0 || element.box_height <= 0) {
+        report_.Fail("string-box", Where(record, at, o_.string_box_width, "box_width, box_height"),
+                     "a box wider and higher than 0",
+                     Format("%d x %d", element.box_width, element.box_height));
+      }
+      break;
+    }
+  }
+  Span(record, at, size, std::move(host_owned), o_.head_image_flags);
+
+  const uint64_t list = Pointer(record, at, o_.head_children, "children");
+  const std::string where =
+      list != 0 ? Where(record, at, o_.head_children, "children") : std::string();
+  for (size_t i = 0; list != 0; ++i) {
+    const char* const wanted = "a children list that ends with a null pointer";
+    const auto owned = list_entries_.emplace(list + i * o_.ptr, index);
+    if (!owned.second) {
+      *shared = SharedList{true, i, owned.first->second, 0};
+      m_.Read(list + i * o_.ptr, &shared->child, o_.ptr);
+      break;
+    }
+    if (i >= kMaxChildren) {
+      report_.Fail("element-chain", where, wanted, "none in 4096 entries");
+      break;
+    }
+    if (!Readable(list + i * o_.ptr, o_.ptr, wanted, where)) break;
+    const uint64_t child = Pointer(record + " children", list, static_cast<uint32_t>(i * o_.ptr),
+                                   Format("[%zu]", i));
+    if (child == 0) {
+      Span(record + " children", list, static_cast<uint32_t>((i + 1) * o_.ptr));
+      break;
+    }
+    children->push_back(child);
+  }
+  facts_.elements.push_back(element);
+}
+
+void Walker::MouseList(uint64_t at, const std::string& from) {
+  report_.Ran("mouse-cursor", "every mouse child's cursor is 1, 2 or 5 with its event mask");
+  report_.Ran("mouse-children-overlap", "no two mouse children share a pixel");
+  // Kinds in order: 1, 2..., 3, 0.
+  size_t i = 0;
+  bool ended = false;
+  int stage = 0;  // 0 before the parent, 1 children, 2 after the parent end
+  for (; i < kMaxMouseRects; ++i) {
+    const uint64_t rect = at + i * o_.rect_size;
+    if (!Readable(rect, o_.rect_size, "a whole MouseRect", Format("%s, record %zu", from.c_str(), i))) {
+      return;
+    }
+    const std::string record = Format("MouseRect %zu", i);
+    const uint32_t kind = U32(rect, 0);
+    const bool in_order = (stage == 0 && kind == kRectParent) ||
+                          (stage == 1 && (kind == kRectChild || kind == kRectParentEnd)) ||
+                          (stage == 2 && kind == kRectEnd);
+    if (!in_order) {
+      static const char* const kExpected[] = {"1 (parent)", "2 (child) or 3 (parent end)",
+                                              "0 (end of the list)"};
+      report_.Fail("mouse-list-form", Where(record, rect, 0, "rect_kind"), kExpected[stage],
+                   std::to_string(kind));
+      return;
+    }
+    stage = kind == kRectParent ? 1 : kind == kRectParentEnd ? 2 : stage;
+    if (kind == kRectChild) {
+      MouseChildFacts child{I32(rect, 4), I32(rect, 8), I32(rect, 12), I32(rect, 16), rect,
+                            Format("%s at %s", record.c_str(), Hex(rect).c_str())};
+      const uint32_t cursor = U32(rect, 20), mask = U32(rect, 28);
+      const uint32_t wanted = cursor == kCursorHand ? kMaskPush : kMaskArrow;
+      if (cursor != kCursorUp && cursor != kCursorDown && cursor != kCursorHand) {
+        report_.Fail("mouse-cursor", Where(record, rect, 20, "cursor"), "1, 2 or 5",
+                     std::to_string(cursor));
+      } else if (mask != wanted) {
+        report_.Fail("mouse-cursor", Where(record, rect, 28, "event_mask"),
+                     Format("%s with cursor %u", Hex(wanted).c_str(), cursor), Hex(mask));
+      }
+      Zero("mouse-list-form", record, rect, 24, 4, "help_id");
+      Zero("mouse-list-form", record, rect, 32, 4, "key_event");
+      Zero("mouse-list-form", record, rect, o_.rect_data, 4, "callback_data");
+      Callback(record, rect, o_.rect_callback, "mouse_callback");
+      // Against the children before it, up to the first it overlaps: one
+      // fault a child, however many it overlaps.
+      for (const MouseChildFacts& other : facts_.children) {
+        const int64_t left = std::max<int64_t>(child.x, other.x);
+        const int64_t top = std::max<int64_t>(child.y, other.y);
+        const int64_t right = std::min<int64_t>(int64_t{child.x} + child.width,
+                                                int64_t{other.x} + other.width);
+        const int64_t bottom = std::min<int64_t>(int64_t{child.y} + child.height,
+                                                 int64_t{other.y} + other.height);
+        if (left < right && top < bottom) {
+          report_.Fail("mouse-children-overlap", child.where,
+                       "no pixel shared with another child",
+                       Format("pixels from %lld,%lld to %lld,%lld shared with %s",
+                              static_cast<long long>(left), static_cast<long long>(top),
+                              static_cast<long long>(right - 1), static_cast<long long>(bottom - 1),
+                              other.where.c_str()));
+          break;
+        }
+      }
+      facts_.children.push_back(child);
+    } else {
+      Zero("mouse-list-form", record, rect, 4, 16, "box (a marker's is 0,0 0x0)");
+      Expect("mouse-list-form", record, rect, 20, "cursor", kCursorNone);
+      Zero("mouse-list-form", record, rect, 24, 16, "help_id, event_mask, key_event");
+      Zero("mouse-list-form", record, rect, o_.rect_callback, o_.ptr + 4,
+           "mouse_callback, callback_data");
+    }
+    if (kind == kRectEnd) {
+      ended = true;
+      break;
+    }
+  }
+  if (!ended) {
+    report_.Fail("mouse-list-form", from, "an end record (kind 0)",
+                 Format("none in %zu records", kMaxMouseRects));
+    return;
+  }
+  Span("MouseRect list", at, static_cast<uint32_t>((i + 1) * o_.rect_size));
+}
+
+}  // namespace
+
+const Region* ModuleMemory::RegionOf(uint64_t address) const {
+  for (const Region& r : regions_) {
+    if (address >= r.start && address - r.start < r.size) return &r;
+  }
+  return nullptr;
+}
+
+void CheckRecords(const ModuleMemory& memory, uint64_t linkage, uint64_t import_table,
+                  Report& report, RecordFacts* facts) {
+  *facts = RecordFacts{};
+  facts->linkage = linkage;
+  report.Ran("pointer-target", "every record lies whole inside one section of the module");
+  report.Ran("callback-in-code", "every callback points into an executable section");
+  if (memory.relocatable_format()) {
+    report.Ran("reloc-missing", "every pointer field of the records has a base relocation");
+  }
+  Walker(memory, report, *facts).Run(linkage, import_table);
+}
+
+void CheckInsideFace(const RecordFacts& facts, int face_width, int face_height, Report& report) {
+  // A text box starts on the face and is no larger than it; the host clips
+  // what reaches past the edge (the radio page's right column does).
+  report.Ran("string-box", "every string's box starts on the face and is no larger than it");
+  for (const ElementFacts& e : facts.elements) {
+    if (e.kind == kString && e.box_width > 0 && e.box_height > 0 &&
+        (e.x < 0 || e.y < 0 || e.x >= face_width || e.y >= face_height ||
+         e.box_width > face_width || e.box_height > face_height)) {
+      report.Fail("string-box", e.where,
+                  Format("a text box starting on the face and at most %dx%d", face_width,
+                         face_height),
+                  Format("%d,%d %dx%d", e.x, e.y, e.box_width, e.box_height));
+    }
+  }
+  report.Ran("mouse-child-outside", "every mouse child has a size and lies inside the face");
+  for (const MouseChildFacts& c : facts.children) {
+    if (c.x < 0 || c.y < 0 || c.width <= 0 || c.height <= 0 ||
+        int64_t{c.x} + c.width > face_width || int64_t{c.y} + c.height > face_height) {
+      report.Fail("mouse-child-outside", c.where,
+                  Format("a rectangle inside the face, 0,0 %dx%d", face_width, face_height),
+                  Format("%d,%d %dx%d", c.x, c.y, c.width, c.height));
+    }
+  }
+}
+
+}  // namespace gauge_check

@@ -1,0 +1,448 @@
+#include "gauge_check/running_checks.h"
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <set>
+
+#if defined(_WIN32)
+#  define WIN32_LEAN_AND_MEAN
+#  include <fcntl.h>
+#  include <io.h>
+#  include <windows.h>
+#else
+#  include <dlfcn.h>
+#  include <fcntl.h>
+#  include <poll.h>
+#  include <signal.h>
+#  include <string.h>
+#  include <sys/wait.h>
+#  include <time.h>
+#  include <unistd.h>
+#endif
+
+#if !defined(_WIN32)
+#  include "formats/elf_check.h"
+#endif
+#include "host/host.h"
+#include "gauge_check/check_file.h"
+#include "gauge_check/contract_watch.h"
+
+namespace gauge_check {
+namespace {
+
+using Step = std::function<void(const std::string&)>;
+
+// How long a child may take before it counts as hung.
+constexpr int kChildSeconds = 300;
+
+const double kValues[] = {0.0, 1.0, 10.0, 10.000001, 11.0, 1500.0, 3000.0, -1.0, -1e9,
+                          std::numeric_limits<double>::quiet_NaN(),
+                          std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(), 0.999, 1e300, 2.5, 28.0};
+const uint32_t kIntegers[] = {0x12297, 0, 0x7700, 0x11895, 0xFFFFFFFF, 0x99999, 0x1200, 0xABCDEF};
+const int32_t kNamedValues[] = {0, 1, 2, -1, std::numeric_limits<int32_t>::max(),
+                                std::numeric_limits<int32_t>::min(), 5};
+const PanelServiceEvent kOtherEvents[] = {0, 1, 2, 3, 5, 7, 8, 9, 11, 13, -1,
+                                          std::numeric_limits<int32_t>::max()};
+
+// Whether a library is still loaded in this process.
+bool StillLoaded(const std::string& path) {
+#if defined(_WIN32)
+  return GetModuleHandleA(path.c_str()) != nullptr;
+#else
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (handle != nullptr) dlclose(handle);
+  return handle != nullptr;
+#endif
+}
+
+const char* kSoundLibraryName =
+#if defined(_WIN32)
+    "GaugeSound";
+#else
+    "libGaugeSound.so";
+#endif
+
+class Drive {
+ public:
+  Drive(const std::string& path, const RecordFacts& facts, uint64_t linkage_at, int updates,
+        Report& report, Step step)
+      : path_(path), facts_(facts), linkage_at_(linkage_at), updates_(updates), report_(report),
+        step_(std::move(step)) {}
+
+  void Run() {
+    static const char* const kChecks[][2] = {
+        {"run-load", "loads through the host core, twice"},
+        {"run-trapped-slot", "calls no service slot but 36, 39 and 40"},
+        {"run-text", "every string's text ends in NUL inside the host's buffer"},
+        {"run-flags", "only bits 0x4 and 0x40000000 of image_flags change"},
+        {"run-records", "no other byte of the records changes"},
+        {"run-fp-state", "the x87 control word and MXCSR stay as they were"},
+        {"run-unload", "unloading leaves neither the module nor the sound library behind"}};
+    for (const auto& check : kChecks) report_.Ran(check[0], check[1]);
+    if (Phase(false)) Phase(true);
+  }
+
+ private:
+
+  void Check(host::Host& host, const host::Gauge* gauge, const std::string& when) {
+    for (const host::LogEntry& entry : host.log()) {
+      if (entry.kind == host::LogKind::kLookup) lookups_.insert(entry.id);
+      if (entry.kind == host::LogKind::kNamedBind) names_.insert(entry.name);
+    }
+    watch_->Check(host, gauge, when, report_);
+  }
+
+  void Vary(host::Host& host, int round) {
+    int k = 0;
+    for (uint32_t id : lookups_) {
+      const int pick = round * 7 + k++ * 3;
+      if (pick % 4 == 3) {
+        host.vars().SetInteger(id, kIntegers[pick % std::size(kIntegers)]);
+      } else {
+        host.vars().Set(id, kValues[pick % std::size(kValues)]);
+      }
+    }
+    for (const std::string& name : names_) {
+      if (int32_t* value = host.vars().Named(name)) {
+        *value = kNamedValues[(round + k++) % std::size(kNamedValues)];
+      }
+    }
+  }
+
+  // Every mouse area, with each mouse event it takes.
+  void ClickAll(host::Host& host, host::Gauge& gauge, int round) {
+    const std::vector<const MouseRect*> areas = gauge.MouseAreas();
+    for (size_t i = 0; i < areas.size(); ++i) {
+      const MouseRect& a = *areas[i];
+      for (uint32_t event : {kMousePress, kMousePress | kMouseRepeat}) {
+        if ((a.event_mask & event) != event) continue;
+        const host::Point centre = host::AreaCentre(a);
+        gauge.Click(centre.x, centre.y, event);
+        Check(host, &gauge, Format("a click (event 0x%X) on mouse child %zu, round %d", event, i,
+                                   round));
+        gauge.Draw();
+        Check(host, &gauge, Format("the draw after a click on mouse child %zu", i));
+      }
+    }
+    gauge.Click(-1, -1);
+    Check(host, &gauge, "a click outside the face");
+  }
+
+  bool Phase(bool present) {
+    const std::string phase =
+        present ? "with the sound library and named variables" : "without them";
+    std::unique_ptr<host::Host> host(new host::Host);
+    host->TraceLookups(true);
+    if (present) {
+      std::string error;
+      if (!host->LoadSoundLibrary(host::DefaultSoundLibrary(), &error)) {
+        report_.Note("the sound library could not be loaded (" + error +
+                     "): the second round ran without it");
+      }
+      for (const std::string& name : names_) host->vars().Register(name, 1);
+    }
+    step_("loading the module " + phase);
+    std::string error;
+    host::Module* first = host->LoadModule(path_, &error);
+    host::Module* second = first != nullptr ? host->LoadModule(path_, &error) : nullptr;
+    if (first == nullptr || second == nullptr) {
+      report_.Fail("run-load", path_, "a module the host core loads", error);
+      return false;
+    }
+    const int64_t delta = static_cast<int64_t>(reinterpret_cast<uintptr_t>(&first->linkage()) -
+                                               linkage_at_);
+    watch_ = std::make_unique<ContractWatch>(facts_.spans, delta);
+    watch_->Check(*host, nullptr, "module_init", report_);
+
+    const int rounds = updates_ / 2;
+    host::Gauge* gauge = nullptr;
+    for (int round = 0; round < rounds; ++round) {
+      if (gauge == nullptr || (present && round == rounds / 2)) {
+        if (gauge != nullptr) {
+          step_("killing the gauge " + phase);
+          host->DestroyGauge(gauge);
+          Check(*host, nullptr, "kill (event 12)");
+        }
+        step_("creating the gauge " + phase);
+        gauge = host->CreateGauge(round == 0 ? *first : *second);
+        Check(*host, gauge, "create (event 4) " + phase);
+      }
+      step_(Format("round %d %s", round, phase.c_str()));
+      Vary(*host, round);
+      gauge->Update();
+      Check(*host, gauge, Format("update, round %d %s", round, phase.c_str()));
+      gauge->Draw();
+      Check(*host, gauge, Format("draw, round %d %s", round, phase.c_str()));
+      if (round % 10 == 5) {
+        gauge->SendEvent(kOtherEvents[(round / 10) % std::size(kOtherEvents)]);
+        Check(*host, gauge, Format("event %d", kOtherEvents[(round / 10) % std::size(kOtherEvents)]));
+      }
+      if (round % 25 == 3 || round == rounds - 1) ClickAll(*host, *gauge, round);
+    }
+    step_("killing the gauge and unloading the module " + phase);
+    host->DestroyGauge(gauge);
+    Check(*host, nullptr, "kill (event 12) " + phase);
+    host->UnloadModule(second);
+    Check(*host, nullptr, "module_deinit of the second load " + phase);
+    host->UnloadModule(first);
+    watch_->CheckLog(*host, "module_deinit " + phase, report_);
+    if (StillLoaded(path_)) {
+      report_.Fail("run-unload", phase, "the module gone after it was unloaded twice",
+                   "it is still loaded");
+    }
+    host.reset();
+    if (StillLoaded(kSoundLibraryName)) {
+      report_.Fail("run-unload", phase,
+                   "the sound library released once its host and the module are gone",
+                   "it is still loaded: the module kept a reference");
+    }
+    return true;
+  }
+
+  const std::string& path_;
+  const RecordFacts& facts_;
+  uint64_t linkage_at_;
+  int updates_;
+  Report& report_;
+  Step step_;
+  std::unique_ptr<ContractWatch> watch_;
+  std::set<uint32_t> lookups_;
+  std::set<std::string> names_;
+};
+
+// ---- a child process for whatever may crash ---------------------------------
+
+#if !defined(_WIN32)
+std::string Clean(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
+
+std::vector<std::string> Split(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
+    fields.push_back(line.substr(start, tab - start));
+  }
+  fields.push_back(line.substr(start));
+  return fields;
+}
+
+void WriteAll(int fd, const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+// Runs `work` in a child process and merges what it reported. A child that
+// dies or hangs gives a run-crash failure naming the step it was in.
+void InChild(const std::function<void(Report&, const Step&)>& work, Report& report) {
+  report.Ran("run-crash", "the module returned from every call (no crash, no hang)");
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) {
+    report.Fail("run-crash", "", "a pipe to a child process", strerror(errno));
+    return;
+  }
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) {
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    report.Fail("run-crash", "", "a child process", strerror(errno));
+    return;
+  }
+  if (child == 0) {
+    close(pipe_fds[0]);
+    const int fd = pipe_fds[1];
+    // The report goes through the pipe alone: what the module prints, and
+    // what it reads, is /dev/null's.
+    const int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+      for (int standard = 0; standard <= 2; ++standard) dup2(null, standard);
+      if (null > 2) close(null);
+    }
+    Report mine;
+    work(mine, [fd](const std::string& step) { WriteAll(fd, "S\t" + Clean(step) + "\n"); });
+    std::string out;
+    for (const Line& line : mine.Lines()) {
+      if (line.status == Status::kPass) {
+        out += "R\t" + Clean(line.id) + "\t" + Clean(line.expected) + "\n";
+      } else {
+        out += std::string(line.status == Status::kFail ? "F" : "W") + "\t" + Clean(line.id) +
+               "\t" + Clean(line.where) + "\t" + Clean(line.expected) + "\t" +
+               Clean(line.found) + "\n";
+      }
+    }
+    for (const std::string& note : mine.notes()) out += "N\t" + Clean(note) + "\n";
+    out += "E\n";
+    WriteAll(fd, out);
+    close(fd);
+    std::fflush(nullptr);
+    _exit(0);
+  }
+  close(pipe_fds[1]);
+  std::string received;
+  const time_t deadline = time(nullptr) + kChildSeconds;
+  bool timed_out = false;
+  for (;;) {
+    const time_t now = time(nullptr);
+    if (now >= deadline) {
+      timed_out = true;
+      kill(child, SIGKILL);
+      break;
+    }
+    pollfd p{pipe_fds[0], POLLIN, 0};
+    const int ready = poll(&p, 1, static_cast<int>(deadline - now) * 1000);
+    if (ready <= 0) continue;
+    char buffer[4096];
+    const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    received.append(buffer, static_cast<size_t>(n));
+    if (received.size() > (64u << 20)) {  // a child that never stops talking
+      kill(child, SIGKILL);
+      break;
+    }
+  }
+  close(pipe_fds[0]);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+
+  Report theirs;
+  std::string step = "starting";
+  bool ended = false;
+  size_t start = 0;
+  for (size_t end; (end = received.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::vector<std::string> f = Split(received.substr(start, end - start));
+    if (f[0] == "S" && f.size() == 2) step = f[1];
+    if (f[0] == "R" && f.size() == 3) theirs.Ran(f[1], f[2]);
+    if (f[0] == "F" && f.size() == 5) theirs.Fail(f[1], f[2], f[3], f[4]);
+    if (f[0] == "W" && f.size() == 5) theirs.Warn(f[1], f[2], f[3], f[4]);
+    if (f[0] == "N" && f.size() == 2) theirs.Note(f[1]);
+    if (f[0] == "E") ended = true;
+  }
+  report.Merge(theirs);
+  if (timed_out) {
+    report.Fail("run-crash", "while " + step, "every call into the module to return",
+                Format("no end after %d seconds: the child was stopped", kChildSeconds));
+  } else if (WIFSIGNALED(status)) {
+    report.Fail("run-crash", "while " + step, "every call into the module to return",
+                Format("signal %d (%s)", WTERMSIG(status), strsignal(WTERMSIG(status))));
+  } else if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    report.Fail("run-crash", "while " + step, "every call into the module to return",
+                Format("the checking process ended early (status %d)",
+                       WIFEXITED(status) ? WEXITSTATUS(status) : -1));
+  }
+}
+#else
+void InChild(const std::function<void(Report&, const Step&)>& work, Report& report) {
+  report.Note("the running checks ran inside this process: a module that crashes ends it");
+  // No child here, but the module's output still goes to NUL, not into the
+  // report.
+  std::fflush(nullptr);
+  const int saved[2] = {_dup(1), _dup(2)};
+  const int null = _open("NUL", _O_WRONLY);
+  if (null >= 0) {
+    _dup2(null, 1);
+    _dup2(null, 2);
+    _close(null);
+  }
+  work(report, [](const std::string&) {});
+  std::fflush(nullptr);
+  for (int standard = 1; standard <= 2; ++standard) {
+    if (saved[standard - 1] >= 0) {
+      _dup2(saved[standard - 1], standard);
+      _close(saved[standard - 1]);
+    }
+  }
+}
+#endif
+
+}  // namespace
+
+bool RunsHere(ModuleFormat format) {
+#if defined(_WIN32)
+  return format == ModuleFormat::kWindows32 && sizeof(void*) == 4;
+#else
+  return format == ModuleFormat::kNative;
+#endif
+}
+
+void RunChecks(const std::string& path, const RecordFacts& facts, uint64_t linkage_at,
+               int updates, Report& report) {
+  InChild(
+      [&](Report& mine, const Step& step) {
+        Drive(path, facts, linkage_at, updates, mine, step).Run();
+      },
+      report);
+}
+
+void CheckNativeForm(const std::vector<uint8_t>& bytes, Report& report) {
+  report.Ran("elf-form", "a shared object for this machine, its tables inside the file");
+  std::string why;
+#if defined(_WIN32)
+  // The host core of a Windows build has no ELF checks (nor does CheckFile
+  // come here there).
+  (void)bytes;
+  why = "a native (ELF) module, which only the native build of gauge-check checks";
+  const bool mappable = false;
+#else
+  const bool mappable = host::CheckElfImage(bytes.data(), bytes.size(), &why);
+#endif
+  if (!mappable) {
+    report.Fail("elf-form", "the file's headers and tables",
+                "a shared object the system's loader can map", why);
+  }
+  report.Note("record and running checks skipped: a native module's records are read from it "
+              "loaded, and loading runs its code, which --static-only never does");
+}
+
+void CheckNativeModule(const std::string& path, const Options& options, Report& report) {
+  if (!RunsHere(ModuleFormat::kNative)) {
+    report.Ran("run-load", "loads through the host core");
+    report.Fail("run-load", path, "a module this build can load",
+                "a native (ELF) module, which only the native build of gauge-check loads");
+    return;
+  }
+  InChild(
+      [&](Report& mine, const Step& step) {
+        mine.Ran("run-load", "loads through the host core, twice");
+        step("loading the module");
+        RecordFacts facts;
+        uint64_t linkage_at = 0;
+        {
+          host::Host host;
+          std::string error;
+          host::Module* module = host.LoadModule(path, &error);
+          if (module == nullptr) {
+            mine.Fail("run-load", path, "a gauge module the host core loads", error);
+            return;
+          }
+          LoadedMemory memory;
+          if (!memory.Find(&module->linkage(), &error)) {
+            mine.Fail("run-load", path, "the module's loaded segments", error);
+            return;
+          }
+          step("reading the records");
+          linkage_at = reinterpret_cast<uintptr_t>(&module->linkage());
+          CheckRecords(memory, linkage_at, reinterpret_cast<uintptr_t>(module->import_table()),
+                       mine, &facts);
+        }
+        if (!options.run) return;
+        if (!facts.complete) {
+          mine.Note("running checks skipped: the records could not be read whole");
+          return;
+        }
+        Drive(path, facts, linkage_at, options.updates, mine, step).Run();
+      },
+      report);
+}
+
+}  // namespace gauge_check
