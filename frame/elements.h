@@ -30,7 +30,7 @@ using ElementUpdateCallback = double(GAUGE_CALL*)(ElementHead* element);
 struct FailureRecord {
   uint32_t words[3];                // 0
 };
-static_assert(sizeof(FailureRecord) == 12);
+GAUGE_ASSERT_LAYOUT(FailureRecord);
 
 // The first 60 bytes of every element.
 struct ElementHead {
@@ -48,26 +48,14 @@ struct ElementHead {
   uint32_t image_flags;             // module 0x83; callbacks set 0x4, 0x40000000
   uint32_t reserved[2];             // 0
 };
-GAUGE_LAYOUT(ElementHead, element_kind, 0, 0);
-GAUGE_LAYOUT(ElementHead, resource_id, 4, 4);
-GAUGE_LAYOUT(ElementHead, position_x, 8, 8);
-GAUGE_LAYOUT(ElementHead, position_y, 12, 12);
-GAUGE_LAYOUT(ElementHead, offset_x, 24, 24);
-GAUGE_LAYOUT(ElementHead, offset_y, 28, 28);
-GAUGE_LAYOUT(ElementHead, gauge_header, 32, 32);
-GAUGE_LAYOUT(ElementHead, host_pointer, 36, 40);
-GAUGE_LAYOUT(ElementHead, children, 40, 48);
-GAUGE_LAYOUT(ElementHead, failure_list, 44, 56);
-GAUGE_LAYOUT(ElementHead, image_flags, 48, 64);
-GAUGE_LAYOUT(ElementHead, reserved, 52, 68);
-GAUGE_SIZE(ElementHead, 60, 76);
+GAUGE_ASSERT_LAYOUT(ElementHead);
 
 // The gauge face; only the root is a static image.
 struct StaticImageElement {
   ElementHead head;
   uint32_t reserved[9];             // 0
 };
-GAUGE_SIZE(StaticImageElement, 96, 112);
+GAUGE_ASSERT_LAYOUT(StaticImageElement);
 
 // A picture chosen from a run of bitmaps by the update callback's result.
 struct IconElement {
@@ -81,11 +69,7 @@ struct IconElement {
   ElementUpdateCallback update_callback;  // module: [draw]
   uint32_t reserved_4;              // 0
 };
-GAUGE_LAYOUT(IconElement, source_var, 60, 76);
-GAUGE_LAYOUT(IconElement, icon_mode, 92, 112);
-GAUGE_LAYOUT(IconElement, picture_count, 112, 132);
-GAUGE_LAYOUT(IconElement, update_callback, 132, 152);
-GAUGE_SIZE(IconElement, 140, 164);
+GAUGE_ASSERT_LAYOUT(IconElement);
 
 // One calibration point of a needle: at `value` it points at (x, y).
 struct NeedleScalePoint {
@@ -94,7 +78,7 @@ struct NeedleScalePoint {
   double value;                     // module: ascending through the table
   double angle;                     // host's; 0 in the record
 };
-GAUGE_SIZE(NeedleScalePoint, 24, 24);
+GAUGE_ASSERT_LAYOUT(NeedleScalePoint);
 
 // A bitmap turned about a pivot; drawn pointing right (+x) in its bitmap.
 struct NeedleElement {
@@ -107,11 +91,7 @@ struct NeedleElement {
   ElementUpdateCallback update_callback;  // module: [draw]
   uint32_t reserved_3[2];           // 0
 };
-GAUGE_LAYOUT(NeedleElement, source_var, 60, 76);
-GAUGE_LAYOUT(NeedleElement, scale_table, 112, 132);
-GAUGE_LAYOUT(NeedleElement, scale_point_count, 116, 140);
-GAUGE_LAYOUT(NeedleElement, update_callback, 224, 248);
-GAUGE_SIZE(NeedleElement, 236, 264);
+GAUGE_ASSERT_LAYOUT(NeedleElement);
 
 // A line of text in a box. The host supplies `text_buffer` of at least
 // kStringTextCapacity bytes; the update callback writes the text into it.
@@ -140,19 +120,7 @@ struct StringElement {
   ElementUpdateCallback update_callback;  // module: [draw]
   uint32_t reserved_7[2];           // 0
 };
-GAUGE_LAYOUT(StringElement, source_vars, 60, 76);
-GAUGE_LAYOUT(StringElement, text_buffer, 184, 212);
-GAUGE_LAYOUT(StringElement, box_width, 192, 224);
-GAUGE_LAYOUT(StringElement, box_height, 196, 228);
-GAUGE_LAYOUT(StringElement, text_colour, 208, 240);
-GAUGE_LAYOUT(StringElement, background_colour, 212, 244);
-GAUGE_LAYOUT(StringElement, highlight_colour, 216, 248);
-GAUGE_LAYOUT(StringElement, font_name, 248, 280);
-GAUGE_LAYOUT(StringElement, font_weight, 280, 312);
-GAUGE_LAYOUT(StringElement, font_charset, 284, 316);
-GAUGE_LAYOUT(StringElement, string_style, 292, 324);
-GAUGE_LAYOUT(StringElement, update_callback, 312, 344);
-GAUGE_SIZE(StringElement, 324, 360);
+GAUGE_ASSERT_LAYOUT(StringElement);
 
 #pragma pack(pop)
 

@@ -30,10 +30,7 @@ struct HostServices {
   InitializeVarByNameFn initialize_var_by_name; // slot 39
   LookupVarFn lookup_var;                       // slot 40
 };
-GAUGE_LAYOUT(HostServices, trigger_key_event, 144, 288);
-GAUGE_LAYOUT(HostServices, initialize_var_by_name, 156, 312);
-GAUGE_LAYOUT(HostServices, lookup_var, 160, 320);
-GAUGE_SIZE(HostServices, 164, 328);
+GAUGE_ASSERT_LAYOUT(HostServices);
 static_assert(offsetof(HostServices, trigger_key_event) == kTriggerKeyEventSlot * sizeof(void*));
 static_assert(offsetof(HostServices, initialize_var_by_name) ==
               kInitializeVarByNameSlot * sizeof(void*));

@@ -44,23 +44,14 @@ struct ModuleLinkage {
   uint32_t module_version;          // module: 0x800
   GaugeHeader* gauge_headers[2];    // module: its only gauge, then null
 };
-GAUGE_LAYOUT(ModuleLinkage, module_id, 0, 0);
-GAUGE_LAYOUT(ModuleLinkage, module_init, 4, 4);
-GAUGE_LAYOUT(ModuleLinkage, module_deinit, 8, 12);
-GAUGE_LAYOUT(ModuleLinkage, reserved_1, 12, 20);
-GAUGE_LAYOUT(ModuleLinkage, reserved_2, 16, 24);
-GAUGE_LAYOUT(ModuleLinkage, module_version, 20, 28);
-GAUGE_LAYOUT(ModuleLinkage, gauge_headers, 24, 32);
-GAUGE_SIZE(ModuleLinkage, 32, 48);
+GAUGE_ASSERT_LAYOUT(ModuleLinkage);
 
 // One entry of the exported `ImportTable` (two entries).
 struct ImportEntry {
   uint32_t service_id;              // module: 0x0F in entry 0, 0 in entry 1
   HostServices* service_table;      // host writes entry 0 before any call in
 };
-GAUGE_LAYOUT(ImportEntry, service_id, 0, 0);
-GAUGE_LAYOUT(ImportEntry, service_table, 4, 4);
-GAUGE_SIZE(ImportEntry, 8, 12);
+GAUGE_ASSERT_LAYOUT(ImportEntry);
 
 // One gauge of a module. Module-owned data; the host owns `host_fields`.
 struct GaugeHeader {
@@ -74,16 +65,7 @@ struct GaugeHeader {
   GaugeCallback gauge_callback;     // module: [lifecycle]
   uint32_t host_fields[27];         // host: run-time fields, 0 at load
 };
-GAUGE_LAYOUT(GaugeHeader, header_version, 0, 0);
-GAUGE_LAYOUT(GaugeHeader, gauge_name, 4, 4);
-GAUGE_LAYOUT(GaugeHeader, element_list, 8, 12);
-GAUGE_LAYOUT(GaugeHeader, reserved_pointers, 12, 20);
-GAUGE_LAYOUT(GaugeHeader, default_size, 44, 84);
-GAUGE_LAYOUT(GaugeHeader, reserved_words, 48, 88);
-GAUGE_LAYOUT(GaugeHeader, mouse_rects, 80, 120);
-GAUGE_LAYOUT(GaugeHeader, gauge_callback, 84, 128);
-GAUGE_LAYOUT(GaugeHeader, host_fields, 88, 136);
-GAUGE_SIZE(GaugeHeader, 196, 244);
+GAUGE_ASSERT_LAYOUT(GaugeHeader);
 
 #pragma pack(pop)
 

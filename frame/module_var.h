@@ -17,12 +17,7 @@ struct ModuleVar {
                             // its first four bytes
   double previous_value;    // host's
 };
-GAUGE_LAYOUT(ModuleVar, var_id, 0, 0);
-GAUGE_LAYOUT(ModuleVar, value_ptr, 4, 4);
-GAUGE_LAYOUT(ModuleVar, var_type, 8, 12);
-GAUGE_LAYOUT(ModuleVar, value, 12, 16);
-GAUGE_LAYOUT(ModuleVar, previous_value, 20, 24);
-GAUGE_SIZE(ModuleVar, 28, 32);
+GAUGE_ASSERT_LAYOUT(ModuleVar);
 
 #pragma pack(pop)
 

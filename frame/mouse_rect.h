@@ -41,18 +41,7 @@ struct MouseRect {
   MouseCallback mouse_callback;     // module: [mouse]; null unless a child
   uint32_t callback_data;           // 0
 };
-GAUGE_LAYOUT(MouseRect, rect_kind, 0, 0);
-GAUGE_LAYOUT(MouseRect, x, 4, 4);
-GAUGE_LAYOUT(MouseRect, y, 8, 8);
-GAUGE_LAYOUT(MouseRect, width, 12, 12);
-GAUGE_LAYOUT(MouseRect, height, 16, 16);
-GAUGE_LAYOUT(MouseRect, cursor, 20, 20);
-GAUGE_LAYOUT(MouseRect, help_id, 24, 24);
-GAUGE_LAYOUT(MouseRect, event_mask, 28, 28);
-GAUGE_LAYOUT(MouseRect, key_event, 32, 32);
-GAUGE_LAYOUT(MouseRect, mouse_callback, 36, 36);
-GAUGE_LAYOUT(MouseRect, callback_data, 40, 44);
-GAUGE_SIZE(MouseRect, 44, 48);
+GAUGE_ASSERT_LAYOUT(MouseRect);
 
 #pragma pack(pop)
 
