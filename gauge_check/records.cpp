@@ -20,88 +20,10 @@ constexpr size_t kMaxMouseRects = 4096;
 constexpr size_t kMaxChildren = 4096;
 constexpr size_t kMaxName = 256;
 
-// Field offsets in the 32-bit layout the simulator reads, and in the 64-bit
-// layout of a native build (the same fields, 8-byte pointers, 4-byte
-// alignment).
-struct Offsets {
-  uint32_t ptr;
-  // Linkage
-  uint32_t linkage_deinit, linkage_reserved, linkage_version, linkage_headers, linkage_size;
-  // ImportTable entry
-  uint32_t import_size;
-  // GaugeHeader
-  uint32_t header_element_list, header_reserved_pointers, header_default_size,
-      header_reserved_words, header_mouse_rects, header_callback, header_host_fields, header_size;
-  // ElementHead
-  uint32_t head_gauge_header, head_host_pointer, head_children, head_failure_list,
-      head_image_flags, head_reserved, head_size;
-  // ModuleVar
-  uint32_t var_value_ptr, var_type, var_value, var_size;
-  // StaticImageElement, IconElement
-  uint32_t static_size, icon_reserved_1, icon_mode, icon_reserved_2, icon_pictures,
-      icon_reserved_3, icon_callback, icon_reserved_4, icon_size;
-  // NeedleElement
-  uint32_t needle_reserved_1, needle_table, needle_count, needle_reserved_2, needle_callback,
-      needle_reserved_3, needle_size;
-  // StringElement
-  uint32_t string_reserved_1, string_text_buffer, string_reserved_2, string_box_width,
-      string_reserved_3, string_colours, string_reserved_4, string_font, string_weight,
-      string_charset, string_style, string_reserved_6, string_callback, string_reserved_7,
-      string_size;
-  // MouseRect
-  uint32_t rect_callback, rect_data, rect_size;
-};
-
-constexpr Offsets kNarrow = {
-    4,
-    8, 12, 20, 24, 32,
-    8,
-    8, 12, 44, 48, 80, 84, 88, 196,
-    32, 36, 40, 44, 48, 52, 60,
-    4, 8, 12, 28,
-    96, 88, 92, 96, 112, 116, 132, 136, 140,
-    88, 112, 116, 120, 224, 228, 236,
-    144, 184, 188, 192, 200, 208, 220, 248, 280, 284, 292, 296, 312, 316, 324,
-    36, 40, 44,
-};
-
-constexpr Offsets kWide = {
-    8,
-    12, 20, 28, 32, 48,
-    12,
-    12, 20, 84, 88, 120, 128, 136, 244,
-    32, 40, 48, 56, 64, 68, 76,
-    4, 12, 16, 32,
-    112, 108, 112, 116, 132, 136, 152, 160, 164,
-    108, 132, 140, 144, 248, 256, 264,
-    172, 212, 220, 224, 232, 240, 252, 280, 312, 316, 324, 328, 344, 352, 360,
-    36, 44, 48,
-};
-
-// The native build's own records must have the layout this reader uses.
-constexpr const Offsets& kNative = sizeof(void*) == 4 ? kNarrow : kWide;
-static_assert(kNative.linkage_headers == offsetof(ModuleLinkage, gauge_headers));
-static_assert(kNative.linkage_size == sizeof(ModuleLinkage));
-static_assert(kNative.import_size == sizeof(ImportEntry));
-static_assert(kNative.header_callback == offsetof(GaugeHeader, gauge_callback));
-static_assert(kNative.header_host_fields == offsetof(GaugeHeader, host_fields));
-static_assert(kNative.header_size == sizeof(GaugeHeader));
-static_assert(kNative.head_image_flags == offsetof(ElementHead, image_flags));
-static_assert(kNative.head_size == sizeof(ElementHead));
-static_assert(kNative.var_value == offsetof(ModuleVar, value));
-static_assert(kNative.var_size == sizeof(ModuleVar));
-static_assert(kNative.static_size == sizeof(StaticImageElement));
-static_assert(kNative.icon_callback == offsetof(IconElement, update_callback));
-static_assert(kNative.icon_size == sizeof(IconElement));
-static_assert(kNative.needle_table == offsetof(NeedleElement, scale_table));
-static_assert(kNative.needle_callback == offsetof(NeedleElement, update_callback));
-static_assert(kNative.needle_size == sizeof(NeedleElement));
-static_assert(kNative.string_text_buffer == offsetof(StringElement, text_buffer));
-static_assert(kNative.string_font == offsetof(StringElement, font_name));
-static_assert(kNative.string_callback == offsetof(StringElement, update_callback));
-static_assert(kNative.string_size == sizeof(StringElement));
-static_assert(kNative.rect_callback == offsetof(MouseRect, mouse_callback));
-static_assert(kNative.rect_size == sizeof(MouseRect));
+// Offsets by name for either pointer width: the 32-bit layout the simulator
+// reads and the 64-bit layout of a native build. The frame asserts the same
+// table against its records, in both widths.
+namespace layout = record_layout;
 
 const char* KindName(uint32_t kind) {
   switch (kind) {
@@ -116,7 +38,11 @@ const char* KindName(uint32_t kind) {
 class Walker {
  public:
   Walker(const ModuleMemory& memory, Report& report, RecordFacts& facts)
-      : m_(memory), o_(memory.wide() ? kWide : kNarrow), report_(report), facts_(facts) {}
+      : m_(memory),
+        wide_(memory.wide()),
+        ptr_(layout::kPointer.In(wide_)),
+        report_(report),
+        facts_(facts) {}
 
   void Run(uint64_t linkage, uint64_t import_table);
 
@@ -129,6 +55,9 @@ class Walker {
     return Format("%s+%u %s, %s in %s", record.c_str(), offset, field.c_str(),
                   Hex(address).c_str(), region != nullptr ? region->name.c_str() : "no section");
   }
+
+  // A field's offset, or a record's size, in the module's layout.
+  uint32_t At(layout::Bytes bytes) const { return bytes.In(wide_); }
 
   uint32_t U32(uint64_t base, uint32_t offset) const {
     uint32_t value = 0;
@@ -155,7 +84,7 @@ class Walker {
   uint64_t Pointer(const std::string& record, uint64_t base, uint32_t offset,
                    const std::string& field) {
     uint64_t value = 0;
-    m_.Read(base + offset, &value, o_.ptr);
+    m_.Read(base + offset, &value, ptr_);
     if (value != 0 && m_.relocatable_format()) {
       pointers_.push_back(PointerField{record, base, offset, field, value});
     }
@@ -226,8 +155,13 @@ class Walker {
 
   // A ModuleVar inside an element: the host's fields zero.
   void ModuleVarZero(const std::string& record, uint64_t base, uint32_t offset, bool var_id_zero) {
-    if (var_id_zero) Expect("element-values", record, base, offset, "source var_id", 0);
-    Zero("element-values", record, base, offset + 4, o_.var_size - 4, "ModuleVar host fields");
+    const uint32_t host_fields = At(layout::ModuleVar::value_ptr);
+    if (var_id_zero) {
+      Expect("element-values", record, base, offset + At(layout::ModuleVar::var_id),
+             "source var_id", 0);
+    }
+    Zero("element-values", record, base, offset + host_fields,
+         At(layout::ModuleVar::size) - host_fields, "ModuleVar host fields");
   }
 
   void Span(const std::string& name, uint64_t address, uint32_t size,
@@ -261,7 +195,8 @@ class Walker {
   };
 
   const ModuleMemory& m_;
-  const Offsets& o_;
+  const bool wide_;
+  const uint32_t ptr_;  // a pointer's size in the module
   Report& report_;
   RecordFacts& facts_;
   std::set<uint64_t> failure_lists_;
@@ -281,30 +216,38 @@ void Walker::Run(uint64_t linkage, uint64_t import_table) {
 }
 
 void Walker::ImportTable(uint64_t at) {
-  if (!Readable(at, 2 * o_.import_size, "the two entries of ImportTable", "the export ImportTable")) {
+  const uint32_t entry = At(layout::ImportEntry::size);
+  const uint32_t service_id = At(layout::ImportEntry::service_id);
+  const uint32_t service_table = At(layout::ImportEntry::service_table);
+  if (!Readable(at, 2 * entry, "the two entries of ImportTable", "the export ImportTable")) {
     return;
   }
-  Span("ImportTable", at, 2 * o_.import_size, {{4u, o_.ptr}});
-  Expect("import-table", "ImportTable", at, 0, "entry 0 service_id", kHostServicesId);
+  Span("ImportTable", at, 2 * entry, {{service_table, ptr_}});
+  Expect("import-table", "ImportTable", at, service_id, "entry 0 service_id", kHostServicesId);
   if (!m_.loaded()) {
-    Zero("import-table", "ImportTable", at, 4, o_.ptr, "entry 0 service_table (the host's)");
+    Zero("import-table", "ImportTable", at, service_table, ptr_,
+         "entry 0 service_table (the host's)");
   }
-  Expect("import-table", "ImportTable", at, o_.import_size, "entry 1 service_id", 0);
-  Zero("import-table", "ImportTable", at, o_.import_size + 4, o_.ptr, "entry 1 service_table");
+  Expect("import-table", "ImportTable", at, entry + service_id, "entry 1 service_id", 0);
+  Zero("import-table", "ImportTable", at, entry + service_table, ptr_, "entry 1 service_table");
 }
 
 void Walker::Linkage(uint64_t at) {
-  if (!Readable(at, o_.linkage_size, "the Linkage record", "the export Linkage")) return;
-  Span("Linkage", at, o_.linkage_size);
-  Expect("linkage-values", "Linkage", at, 0, "module_id", kModuleId);
-  Expect("linkage-values", "Linkage", at, o_.linkage_version, "module_version", kModuleVersion);
-  Zero("linkage-values", "Linkage", at, o_.linkage_reserved, 8, "reserved words");
-  Callback("Linkage", at, 4, "module_init");
-  Callback("Linkage", at, o_.linkage_deinit, "module_deinit");
-  const uint64_t header = Pointer("Linkage", at, o_.linkage_headers, "gauge_headers[0]");
-  const uint64_t second = Pointer("Linkage", at, o_.linkage_headers + o_.ptr, "gauge_headers[1]");
+  using Fields = layout::ModuleLinkage;
+  if (!Readable(at, At(Fields::size), "the Linkage record", "the export Linkage")) return;
+  Span("Linkage", at, At(Fields::size));
+  Expect("linkage-values", "Linkage", at, At(Fields::module_id), "module_id", kModuleId);
+  Expect("linkage-values", "Linkage", at, At(Fields::module_version), "module_version",
+         kModuleVersion);
+  Zero("linkage-values", "Linkage", at, At(Fields::reserved_1),
+       sizeof ModuleLinkage::reserved_1 + sizeof ModuleLinkage::reserved_2, "reserved words");
+  Callback("Linkage", at, At(Fields::module_init), "module_init");
+  Callback("Linkage", at, At(Fields::module_deinit), "module_deinit");
+  const uint32_t headers = At(Fields::gauge_headers);
+  const uint64_t header = Pointer("Linkage", at, headers, "gauge_headers[0]");
+  const uint64_t second = Pointer("Linkage", at, headers + ptr_, "gauge_headers[1]");
   if (header == 0 || second != 0) {
-    report_.Fail("linkage-gauges", Where("Linkage", at, o_.linkage_headers, "gauge_headers"),
+    report_.Fail("linkage-gauges", Where("Linkage", at, headers, "gauge_headers"),
                  "one gauge header, then a null pointer",
                  header == 0 ? "no gauge header" : "a second gauge header " + Hex(second));
   }
@@ -313,27 +256,32 @@ void Walker::Linkage(uint64_t at) {
 
 void Walker::Header(uint64_t at) {
   const std::string from = Format("Linkage gauge_headers[0] = %s", Hex(at).c_str());
-  if (!Readable(at, o_.header_size, "a GaugeHeader", from)) return;
+  using Fields = layout::GaugeHeader;
+  const uint32_t size = At(Fields::size);
+  if (!Readable(at, size, "a GaugeHeader", from)) return;
   facts_.header = at;
-  Span("GaugeHeader", at, o_.header_size);
+  Span("GaugeHeader", at, size);
   report_.Ran("header-values",
               "GaugeHeader: header_version 0x320, default_size 100, reserved and host fields 0");
   report_.Ran("header-name", "GaugeHeader gauge_name: a NUL-terminated name");
-  Expect("header-values", "GaugeHeader", at, 0, "header_version", kHeaderVersion);
-  Expect("header-values", "GaugeHeader", at, o_.header_default_size, "default_size", kDefaultSize);
-  Zero("header-values", "GaugeHeader", at, o_.header_reserved_pointers, 8 * o_.ptr,
-       "reserved pointer slots");
-  Zero("header-values", "GaugeHeader", at, o_.header_reserved_words, 32, "reserved words");
-  Zero("header-values", "GaugeHeader", at, o_.header_host_fields, o_.header_size - o_.header_host_fields,
+  Expect("header-values", "GaugeHeader", at, At(Fields::header_version), "header_version",
+         kHeaderVersion);
+  Expect("header-values", "GaugeHeader", at, At(Fields::default_size), "default_size",
+         kDefaultSize);
+  Zero("header-values", "GaugeHeader", at, At(Fields::reserved_pointers),
+       At(Fields::default_size) - At(Fields::reserved_pointers), "reserved pointer slots");
+  Zero("header-values", "GaugeHeader", at, At(Fields::reserved_words),
+       sizeof GaugeHeader::reserved_words, "reserved words");
+  Zero("header-values", "GaugeHeader", at, At(Fields::host_fields), size - At(Fields::host_fields),
        "host run-time fields");
 
-  const uint64_t name = Pointer("GaugeHeader", at, 4, "gauge_name");
+  const uint64_t name = Pointer("GaugeHeader", at, At(Fields::gauge_name), "gauge_name");
   bool terminated = false;
   facts_.gauge_name = name != 0 ? CString(name, kMaxName, &terminated) : "";
   bool printable = true;
   for (char c : facts_.gauge_name) printable = printable && c > 0x20 && c < 0x7F;
   if (!terminated || facts_.gauge_name.empty() || !printable) {
-    report_.Fail("header-name", Where("GaugeHeader", at, 4, "gauge_name"),
+    report_.Fail("header-name", Where("GaugeHeader", at, At(Fields::gauge_name), "gauge_name"),
                  Format("a non-empty name of printable characters ending in NUL within %zu bytes",
                         kMaxName),
                  name == 0 ? "a null pointer"
@@ -343,21 +291,23 @@ void Walker::Header(uint64_t at) {
   } else {
     Span("gauge name", name, static_cast<uint32_t>(facts_.gauge_name.size() + 1));
   }
-  Callback("GaugeHeader", at, o_.header_callback, "gauge_callback");
+  Callback("GaugeHeader", at, At(Fields::gauge_callback), "gauge_callback");
 
-  const uint64_t mouse = Pointer("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects");
-  const uint64_t slot = Pointer("GaugeHeader", at, o_.header_element_list, "element_list");
+  const uint64_t mouse = Pointer("GaugeHeader", at, At(Fields::mouse_rects), "mouse_rects");
+  const uint64_t slot = Pointer("GaugeHeader", at, At(Fields::element_list), "element_list");
   report_.Ran("element-chain", "the element chain ends, without a cycle");
   report_.Ran("element-shared", "every element is listed once, in a children list of its own");
-  if (Readable(slot, o_.ptr, "the slot holding the root element",
-               Where("GaugeHeader", at, o_.header_element_list, "element_list"))) {
-    Span("element_list slot", slot, o_.ptr);
+  if (Readable(slot, ptr_, "the slot holding the root element",
+               Where("GaugeHeader", at, At(Fields::element_list), "element_list"))) {
+    Span("element_list slot", slot, ptr_);
     const uint64_t root = Pointer("element_list slot", slot, 0, "root element");
     Chain(root, Where("element_list slot", slot, 0, "root element"));
   }
   report_.Ran("mouse-list-form", "the mouse list: one parent, the children, a parent end, the end");
-  const std::string mouse_from = Where("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects");
-  if (Readable(mouse, o_.rect_size, "a MouseRect list", mouse_from)) MouseList(mouse, mouse_from);
+  const std::string mouse_from = Where("GaugeHeader", at, At(Fields::mouse_rects), "mouse_rects");
+  if (Readable(mouse, At(layout::MouseRect::size), "a MouseRect list", mouse_from)) {
+    MouseList(mouse, mouse_from);
+  }
   facts_.complete = true;
 }
 
@@ -436,115 +386,143 @@ void Walker::Chain(uint64_t root, const std::string& from) {
 
 void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>* children,
                      SharedList* shared) {
+  using Head = layout::ElementHead;
   const std::string from = Format("element %zu", index);
-  if (!Readable(at, o_.head_size, "an element head", from)) return;
-  const uint32_t kind = U32(at, 0);
+  if (!Readable(at, At(Head::size), "an element head", from)) return;
+  const uint32_t kind = U32(at, At(Head::element_kind));
   const std::string record = Format("element %zu (%s)", index, KindName(kind));
   uint32_t size = 0;
   switch (kind) {
-    case kStaticImage: size = o_.static_size; break;
-    case kIcon: size = o_.icon_size; break;
-    case kNeedle: size = o_.needle_size; break;
-    case kString: size = o_.string_size; break;
+    case kStaticImage: size = At(layout::StaticImageElement::size); break;
+    case kIcon: size = At(layout::IconElement::size); break;
+    case kNeedle: size = At(layout::NeedleElement::size); break;
+    case kString: size = At(layout::StringElement::size); break;
     default:
-      report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+      report_.Fail("element-kind", Where(record, at, At(Head::element_kind), "element_kind"),
                    "0 (static image), 1 (needle), 2 (string) or 4 (icon)", Hex(kind));
       return;
   }
   if (!Readable(at, size, Format("a whole %s record", KindName(kind)), record)) return;
 
-  ElementFacts element{.address = at, .kind = kind, .resource_id = U32(at, 4), .x = I32(at, 8),
-                       .y = I32(at, 12), .offset_x = I32(at, 24), .offset_y = I32(at, 28),
+  ElementFacts element{.address = at,
+                       .kind = kind,
+                       .resource_id = U32(at, At(Head::resource_id)),
+                       .x = I32(at, At(Head::position_x)),
+                       .y = I32(at, At(Head::position_y)),
+                       .offset_x = I32(at, At(Head::offset_x)),
+                       .offset_y = I32(at, At(Head::offset_y)),
                        .where = Format("%s at %s", record.c_str(), Hex(at).c_str())};
 
   std::vector<std::pair<uint32_t, uint32_t>> host_owned;
   if (root && (kind != kStaticImage || element.resource_id != 0x100 || element.x != 0 ||
                element.y != 0)) {
-    report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+    report_.Fail("element-kind", Where(record, at, At(Head::element_kind), "element_kind"),
                  "the root: a static image of resource 0x100 at 0,0",
                  Format("kind %u resource %s at %d,%d", kind, Hex(element.resource_id).c_str(),
                         element.x, element.y));
   } else if (!root && kind == kStaticImage) {
-    report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+    report_.Fail("element-kind", Where(record, at, At(Head::element_kind), "element_kind"),
                  "a static image only at the root", "one further down the chain");
   }
 
-  const uint64_t owner = Pointer(record, at, o_.head_gauge_header, "gauge_header");
+  const uint64_t owner = Pointer(record, at, At(Head::gauge_header), "gauge_header");
   if (owner != facts_.header) {
-    report_.Fail("element-owner", Where(record, at, o_.head_gauge_header, "gauge_header"),
+    report_.Fail("element-owner", Where(record, at, At(Head::gauge_header), "gauge_header"),
                  "the owning GaugeHeader " + Hex(facts_.header), Hex(owner));
   }
-  const uint32_t flags = U32(at, o_.head_image_flags);
+  const uint32_t flags_at = At(Head::image_flags);
+  const uint32_t flags = U32(at, flags_at);
   if (flags != kFlagsAtLoad) {
-    report_.Fail("element-flags", Where(record, at, o_.head_image_flags, "image_flags"), "0x83",
-                 Hex(flags));
+    report_.Fail("element-flags", Where(record, at, flags_at, "image_flags"), "0x83", Hex(flags));
   }
-  Zero("element-values", record, at, 16, 8, "host words");
-  Zero("element-values", record, at, o_.head_host_pointer, o_.ptr, "host pointer");
-  Zero("element-values", record, at, o_.head_reserved, 8, "reserved words");
+  Zero("element-values", record, at, At(Head::host_words), sizeof ElementHead::host_words,
+       "host words");
+  Zero("element-values", record, at, At(Head::host_pointer), ptr_, "host pointer");
+  Zero("element-values", record, at, At(Head::reserved), sizeof ElementHead::reserved,
+       "reserved words");
   if (kind != kNeedle) {
-    Zero("element-values", record, at, 24, 8, "offset_x, offset_y (a needle's only)");
+    Zero("element-values", record, at, At(Head::offset_x),
+         sizeof ElementHead::offset_x + sizeof ElementHead::offset_y,
+         "offset_x, offset_y (a needle's only)");
   }
 
-  const uint64_t failures = Pointer(record, at, o_.head_failure_list, "failure_list");
-  if (Readable(failures, 12, "an empty failure list (12 bytes)",
-               Where(record, at, o_.head_failure_list, "failure_list"))) {
-    uint8_t bytes[12];
-    m_.Read(failures, bytes, 12);
-    if (std::any_of(std::begin(bytes), std::end(bytes), [](uint8_t b) { return b != 0; })) {
-      report_.Fail("element-failure-list", Where(record, at, o_.head_failure_list, "failure_list"),
+  const uint32_t failures_at = At(Head::failure_list);
+  const uint64_t failures = Pointer(record, at, failures_at, "failure_list");
+  // No pointers in it: the native record reads either layout.
+  FailureRecord failure_list{};
+  static_assert(layout::FailureRecord::size.narrow == layout::FailureRecord::size.wide);
+  if (Readable(failures, sizeof failure_list, "an empty failure list (12 bytes)",
+               Where(record, at, failures_at, "failure_list"))) {
+    m_.Read(failures, &failure_list, sizeof failure_list);
+    const auto set = [](uint32_t word) { return word != 0; };
+    if (std::any_of(std::begin(failure_list.words), std::end(failure_list.words), set)) {
+      report_.Fail("element-failure-list", Where(record, at, failures_at, "failure_list"),
                    "a list that ends at once (12 zero bytes)", "non-zero bytes at " + Hex(failures));
     } else if (!failure_lists_.insert(failures).second) {
-      report_.Fail("element-failure-list", Where(record, at, o_.head_failure_list, "failure_list"),
+      report_.Fail("element-failure-list", Where(record, at, failures_at, "failure_list"),
                    "a failure list of its own", "the list of an earlier element, " + Hex(failures));
     }
-    Span(record + " failure list", failures, 12);
+    Span(record + " failure list", failures, sizeof failure_list);
   }
 
   switch (kind) {
     case kStaticImage:
-      Zero("element-values", record, at, o_.head_size, o_.static_size - o_.head_size,
-           "static image words");
+      Zero("element-values", record, at, At(layout::StaticImageElement::reserved),
+           sizeof StaticImageElement::reserved, "static image words");
       break;
     case kIcon: {
-      element.picture_count = U32(at, o_.icon_pictures);
-      ModuleVarZero(record, at, o_.head_size, true);
-      Zero("element-values", record, at, o_.icon_reserved_1, 4, "reserved word");
-      Expect("element-values", record, at, o_.icon_mode, "icon_mode", 3);
-      Zero("element-values", record, at, o_.icon_reserved_2, 16, "reserved words");
+      using Icon = layout::IconElement;
+      element.picture_count = U32(at, At(Icon::picture_count));
+      ModuleVarZero(record, at, At(Icon::source_var), true);
+      Zero("element-values", record, at, At(Icon::reserved_1), sizeof IconElement::reserved_1,
+           "reserved word");
+      Expect("element-values", record, at, At(Icon::icon_mode), "icon_mode", 3);
+      Zero("element-values", record, at, At(Icon::reserved_2), sizeof IconElement::reserved_2,
+           "reserved words");
       if (element.picture_count < 2 || element.picture_count > 4) {
-        report_.Fail("element-values", Where(record, at, o_.icon_pictures, "picture_count"),
+        report_.Fail("element-values", Where(record, at, At(Icon::picture_count), "picture_count"),
                      "2, 3 or 4", std::to_string(element.picture_count));
         element.picture_count = std::min<uint32_t>(element.picture_count, 256);
       }
-      Zero("element-values", record, at, o_.icon_reserved_3, 16, "reserved words");
-      Callback(record, at, o_.icon_callback, "update_callback");
-      Zero("element-values", record, at, o_.icon_reserved_4, 4, "reserved word");
+      Zero("element-values", record, at, At(Icon::reserved_3), sizeof IconElement::reserved_3,
+           "reserved words");
+      Callback(record, at, At(Icon::update_callback), "update_callback");
+      Zero("element-values", record, at, At(Icon::reserved_4), sizeof IconElement::reserved_4,
+           "reserved word");
       break;
     }
     case kNeedle: {
-      ModuleVarZero(record, at, o_.head_size, true);
-      Zero("element-values", record, at, o_.needle_reserved_1, 24, "reserved words");
-      Zero("element-values", record, at, o_.needle_reserved_2, 104, "reserved words");
-      Zero("element-values", record, at, o_.needle_reserved_3, 8, "reserved words");
-      Callback(record, at, o_.needle_callback, "update_callback");
+      using Needle = layout::NeedleElement;
+      using Point = layout::NeedleScalePoint;
+      ModuleVarZero(record, at, At(Needle::source_var), true);
+      Zero("element-values", record, at, At(Needle::reserved_1), sizeof NeedleElement::reserved_1,
+           "reserved words");
+      Zero("element-values", record, at, At(Needle::reserved_2), sizeof NeedleElement::reserved_2,
+           "reserved words");
+      Zero("element-values", record, at, At(Needle::reserved_3), sizeof NeedleElement::reserved_3,
+           "reserved words");
+      Callback(record, at, At(Needle::update_callback), "update_callback");
       report_.Ran("needle-scale", "needle scale tables: values ascending, angles 0");
-      const uint64_t table = Pointer(record, at, o_.needle_table, "scale_table");
-      const uint32_t count = U32(at, o_.needle_count);
-      const std::string where = Where(record, at, o_.needle_table, "scale_table");
+      const uint64_t table = Pointer(record, at, At(Needle::scale_table), "scale_table");
+      const uint32_t count = U32(at, At(Needle::scale_point_count));
+      const std::string where = Where(record, at, At(Needle::scale_table), "scale_table");
+      const uint32_t point = At(Point::size);
       if (count < 2 || count > 1024) {
-        report_.Fail("needle-scale", Where(record, at, o_.needle_count, "scale_point_count"),
+        report_.Fail("needle-scale",
+                     Where(record, at, At(Needle::scale_point_count), "scale_point_count"),
                      "2 to 1024 scale points", std::to_string(count));
-      } else if (Readable(table, count * 24, Format("%u NeedleScalePoint entries", count), where)) {
-        Span(record + " scale table", table, count * 24);
+      } else if (Readable(table, count * point, Format("%u NeedleScalePoint entries", count),
+                          where)) {
+        Span(record + " scale table", table, count * point);
         double previous = -INFINITY;
         for (uint32_t i = 0; i < count; ++i) {
+          const uint64_t entry = table + uint64_t{point} * i;
           double value = 0, angle = 0;
-          m_.Read(table + 24ull * i + 8, &value, 8);
-          m_.Read(table + 24ull * i + 16, &angle, 8);
+          m_.Read(entry + At(Point::value), &value, sizeof value);
+          m_.Read(entry + At(Point::angle), &angle, sizeof angle);
           if (!(value > previous)) {
             report_.Fail("needle-scale", Format("%s entry %u value, %s", record.c_str(), i,
-                                                Hex(table + 24ull * i + 8).c_str()),
+                                                Hex(entry + At(Point::value)).c_str()),
                          Format("a value above the one before (%g)", previous), Format("%g", value));
           }
           if (angle != 0.0) {
@@ -557,67 +535,80 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       break;
     }
     case kString: {
-      element.box_width = I32(at, o_.string_box_width);
-      element.box_height = I32(at, o_.string_box_width + 4);
-      host_owned.push_back({o_.head_size + o_.var_value, 16});  // the variable the host refreshes
-      host_owned.push_back({o_.string_text_buffer, o_.ptr});
-      Expect("element-values", record, at, 4, "resource_id", kNoResource);
-      ModuleVarZero(record, at, o_.head_size, false);
-      ModuleVarZero(record, at, o_.head_size + o_.var_size, true);
-      ModuleVarZero(record, at, o_.head_size + 2 * o_.var_size, true);
-      Zero("element-values", record, at, o_.string_reserved_1, 40, "reserved words");
-      Zero("element-values", record, at, o_.string_text_buffer, o_.ptr, "text_buffer (the host's)");
-      Zero("element-values", record, at, o_.string_reserved_2, 4, "reserved word");
-      Zero("element-values", record, at, o_.string_reserved_3, 8, "reserved words");
-      Zero("element-values", record, at, o_.string_colours + 4, 8,
+      using Text = layout::StringElement;
+      using Var = layout::ModuleVar;
+      const uint32_t sources = At(Text::source_vars);
+      element.box_width = I32(at, At(Text::box_width));
+      element.box_height = I32(at, At(Text::box_height));
+      // The variable the host refreshes: the value and the one before.
+      host_owned.push_back({sources + At(Var::value), At(Var::size) - At(Var::value)});
+      host_owned.push_back({At(Text::text_buffer), ptr_});
+      Expect("element-values", record, at, At(Head::resource_id), "resource_id", kNoResource);
+      ModuleVarZero(record, at, sources, false);
+      ModuleVarZero(record, at, sources + At(Var::size), true);
+      ModuleVarZero(record, at, sources + 2 * At(Var::size), true);
+      Zero("element-values", record, at, At(Text::reserved_1), sizeof StringElement::reserved_1,
+           "reserved words");
+      Zero("element-values", record, at, At(Text::text_buffer), ptr_, "text_buffer (the host's)");
+      Zero("element-values", record, at, At(Text::reserved_2), sizeof StringElement::reserved_2,
+           "reserved word");
+      Zero("element-values", record, at, At(Text::reserved_3), sizeof StringElement::reserved_3,
+           "reserved words");
+      Zero("element-values", record, at, At(Text::background_colour),
+           sizeof StringElement::background_colour + sizeof StringElement::highlight_colour,
            "background and highlight colours");
-      Zero("element-values", record, at, o_.string_reserved_4, 28, "reserved words");
-      Expect("element-values", record, at, o_.string_charset, "font_charset", 1);
-      Zero("element-values", record, at, o_.string_charset + 4, 4, "reserved word");
-      Expect("element-values", record, at, o_.string_style, "the style word", kStringStyle);
-      Zero("element-values", record, at, o_.string_reserved_6, 16, "reserved words");
-      Zero("element-values", record, at, o_.string_reserved_7, 8, "reserved words");
-      Callback(record, at, o_.string_callback, "update_callback");
+      Zero("element-values", record, at, At(Text::reserved_4), sizeof StringElement::reserved_4,
+           "reserved words");
+      Expect("element-values", record, at, At(Text::font_charset), "font_charset", 1);
+      Zero("element-values", record, at, At(Text::reserved_5), sizeof StringElement::reserved_5,
+           "reserved word");
+      Expect("element-values", record, at, At(Text::string_style), "the style word", kStringStyle);
+      Zero("element-values", record, at, At(Text::reserved_6), sizeof StringElement::reserved_6,
+           "reserved words");
+      Zero("element-values", record, at, At(Text::reserved_7), sizeof StringElement::reserved_7,
+           "reserved words");
+      Callback(record, at, At(Text::update_callback), "update_callback");
       report_.Ran("string-font", "every string's font name ends in NUL within its 32 bytes");
-      char font[32];
-      m_.Read(at + o_.string_font, font, 32);
-      const size_t length = strnlen(font, 32);
-      if (length == 0 || length == 32) {
-        report_.Fail("string-font", Where(record, at, o_.string_font, "font_name"),
+      char font[sizeof StringElement::font_name];
+      m_.Read(at + At(Text::font_name), font, sizeof font);
+      const size_t length = strnlen(font, sizeof font);
+      if (length == 0 || length == sizeof font) {
+        report_.Fail("string-font", Where(record, at, At(Text::font_name), "font_name"),
                      "a font face name ending in NUL within 32 bytes",
                      length == 0 ? "an empty name" : "no NUL in 32 bytes");
       }
       report_.Ran("string-box", "every string's box starts on the face and is no larger than it");
       if (element.box_width <= 0 || element.box_height <= 0) {
-        report_.Fail("string-box", Where(record, at, o_.string_box_width, "box_width, box_height"),
+        report_.Fail("string-box",
+                     Where(record, at, At(Text::box_width), "box_width, box_height"),
                      "a box wider and higher than 0",
                      Format("%d x %d", element.box_width, element.box_height));
       }
       break;
     }
   }
-  Span(record, at, size, std::move(host_owned), o_.head_image_flags);
+  Span(record, at, size, std::move(host_owned), flags_at);
 
-  const uint64_t list = Pointer(record, at, o_.head_children, "children");
+  const uint64_t list = Pointer(record, at, At(Head::children), "children");
   const std::string where =
-      list != 0 ? Where(record, at, o_.head_children, "children") : std::string();
+      list != 0 ? Where(record, at, At(Head::children), "children") : std::string();
   for (size_t i = 0; list != 0; ++i) {
     const char* const wanted = "a children list that ends with a null pointer";
-    const auto owned = list_entries_.emplace(list + i * o_.ptr, index);
+    const auto owned = list_entries_.emplace(list + i * ptr_, index);
     if (!owned.second) {
       *shared = SharedList{true, i, owned.first->second, 0};
-      m_.Read(list + i * o_.ptr, &shared->child, o_.ptr);
+      m_.Read(list + i * ptr_, &shared->child, ptr_);
       break;
     }
     if (i >= kMaxChildren) {
       report_.Fail("element-chain", where, wanted, "none in 4096 entries");
       break;
     }
-    if (!Readable(list + i * o_.ptr, o_.ptr, wanted, where)) break;
-    const uint64_t child = Pointer(record + " children", list, static_cast<uint32_t>(i * o_.ptr),
+    if (!Readable(list + i * ptr_, ptr_, wanted, where)) break;
+    const uint64_t child = Pointer(record + " children", list, static_cast<uint32_t>(i * ptr_),
                                    Format("[%zu]", i));
     if (child == 0) {
-      Span(record + " children", list, static_cast<uint32_t>((i + 1) * o_.ptr));
+      Span(record + " children", list, static_cast<uint32_t>((i + 1) * ptr_));
       break;
     }
     children->push_back(child);
@@ -632,40 +623,47 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
   size_t i = 0;
   bool ended = false;
   int stage = 0;  // 0 before the parent, 1 children, 2 after the parent end
+  using Rect = layout::MouseRect;
+  const uint32_t size = At(Rect::size);
   for (; i < kMaxMouseRects; ++i) {
-    const uint64_t rect = at + i * o_.rect_size;
-    if (!Readable(rect, o_.rect_size, "a whole MouseRect", Format("%s, record %zu", from.c_str(), i))) {
+    const uint64_t rect = at + i * size;
+    if (!Readable(rect, size, "a whole MouseRect", Format("%s, record %zu", from.c_str(), i))) {
       return;
     }
     const std::string record = Format("MouseRect %zu", i);
-    const uint32_t kind = U32(rect, 0);
+    const uint32_t kind = U32(rect, At(Rect::rect_kind));
     const bool in_order = (stage == 0 && kind == kRectParent) ||
                           (stage == 1 && (kind == kRectChild || kind == kRectParentEnd)) ||
                           (stage == 2 && kind == kRectEnd);
     if (!in_order) {
       static const char* const kExpected[] = {"1 (parent)", "2 (child) or 3 (parent end)",
                                               "0 (end of the list)"};
-      report_.Fail("mouse-list-form", Where(record, rect, 0, "rect_kind"), kExpected[stage],
-                   std::to_string(kind));
+      report_.Fail("mouse-list-form", Where(record, rect, At(Rect::rect_kind), "rect_kind"),
+                   kExpected[stage], std::to_string(kind));
       return;
     }
     stage = kind == kRectParent ? 1 : kind == kRectParentEnd ? 2 : stage;
     if (kind == kRectChild) {
-      MouseChildFacts child{I32(rect, 4), I32(rect, 8), I32(rect, 12), I32(rect, 16), rect,
-                            Format("%s at %s", record.c_str(), Hex(rect).c_str())};
-      const uint32_t cursor = U32(rect, 20), mask = U32(rect, 28);
+      MouseChildFacts child{I32(rect, At(Rect::x)),     I32(rect, At(Rect::y)),
+                            I32(rect, At(Rect::width)), I32(rect, At(Rect::height)),
+                            rect, Format("%s at %s", record.c_str(), Hex(rect).c_str())};
+      const uint32_t cursor = U32(rect, At(Rect::cursor));
+      const uint32_t mask = U32(rect, At(Rect::event_mask));
       const uint32_t wanted = cursor == kCursorHand ? kMaskPush : kMaskArrow;
       if (cursor != kCursorUp && cursor != kCursorDown && cursor != kCursorHand) {
-        report_.Fail("mouse-cursor", Where(record, rect, 20, "cursor"), "1, 2 or 5",
+        report_.Fail("mouse-cursor", Where(record, rect, At(Rect::cursor), "cursor"), "1, 2 or 5",
                      std::to_string(cursor));
       } else if (mask != wanted) {
-        report_.Fail("mouse-cursor", Where(record, rect, 28, "event_mask"),
+        report_.Fail("mouse-cursor", Where(record, rect, At(Rect::event_mask), "event_mask"),
                      Format("%s with cursor %u", Hex(wanted).c_str(), cursor), Hex(mask));
       }
-      Zero("mouse-list-form", record, rect, 24, 4, "help_id");
-      Zero("mouse-list-form", record, rect, 32, 4, "key_event");
-      Zero("mouse-list-form", record, rect, o_.rect_data, 4, "callback_data");
-      Callback(record, rect, o_.rect_callback, "mouse_callback");
+      Zero("mouse-list-form", record, rect, At(Rect::help_id), sizeof MouseRect::help_id,
+           "help_id");
+      Zero("mouse-list-form", record, rect, At(Rect::key_event), sizeof MouseRect::key_event,
+           "key_event");
+      Zero("mouse-list-form", record, rect, At(Rect::callback_data),
+           sizeof MouseRect::callback_data, "callback_data");
+      Callback(record, rect, At(Rect::mouse_callback), "mouse_callback");
       // Against the children before it, up to the first it overlaps: one
       // fault a child, however many it overlaps.
       for (const MouseChildFacts& other : facts_.children) {
@@ -687,11 +685,13 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
       }
       facts_.children.push_back(child);
     } else {
-      Zero("mouse-list-form", record, rect, 4, 16, "box (a marker's is 0,0 0x0)");
-      Expect("mouse-list-form", record, rect, 20, "cursor", kCursorNone);
-      Zero("mouse-list-form", record, rect, 24, 16, "help_id, event_mask, key_event");
-      Zero("mouse-list-form", record, rect, o_.rect_callback, o_.ptr + 4,
-           "mouse_callback, callback_data");
+      Zero("mouse-list-form", record, rect, At(Rect::x), At(Rect::cursor) - At(Rect::x),
+           "box (a marker's is 0,0 0x0)");
+      Expect("mouse-list-form", record, rect, At(Rect::cursor), "cursor", kCursorNone);
+      Zero("mouse-list-form", record, rect, At(Rect::help_id), 16,
+           "help_id, event_mask, key_event");
+      Zero("mouse-list-form", record, rect, At(Rect::mouse_callback),
+           size - At(Rect::mouse_callback), "mouse_callback, callback_data");
     }
     if (kind == kRectEnd) {
       ended = true;
@@ -703,7 +703,7 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
                  Format("none in %zu records", kMaxMouseRects));
     return;
   }
-  Span("MouseRect list", at, static_cast<uint32_t>((i + 1) * o_.rect_size));
+  Span("MouseRect list", at, static_cast<uint32_t>((i + 1) * size));
 }
 
 }  // namespace
