@@ -16,6 +16,8 @@
 
 #include "formats/file_read.h"
 #include "formats/pe_image.h"
+#include "frame/elements.h"
+#include "frame/record_layout.h"
 #include "gauge_check/check_file.h"
 #include "gauge_check/pe_layout.h"
 #include "gauge_check/pictures.h"
@@ -25,6 +27,8 @@ namespace {
 
 using gauge_check::Report;
 using gauge_check::Status;
+// A .gau file holds the 32-bit records: every offset below is a field's `narrow` one.
+namespace layout = record_layout;
 
 const char* const kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
 
@@ -75,7 +79,14 @@ struct GauFile {
   void Put(uint64_t va, uint32_t value) { std::memcpy(bytes.data() + Offset(va), &value, 4); }
   void PutAt(uint64_t offset, uint32_t value) { std::memcpy(bytes.data() + offset, &value, 4); }
   uint64_t Element(size_t index) const { return facts.elements.at(index).address; }
-  uint64_t MouseRect(size_t index) const { return Get(facts.header + 80) + 44 * index; }
+  // Where element `index` holds its children list.
+  uint64_t Children(size_t index) const {
+    return Element(index) + layout::ElementHead::children.narrow;
+  }
+  uint64_t MouseRect(size_t index) const {
+    return Get(facts.header + layout::GaugeHeader::mouse_rects.narrow) +
+           layout::MouseRect::size.narrow * index;
+  }
   uint64_t Coff() const { return Get32At(0x3C) + 4; }
   uint32_t Get32At(uint64_t offset) const {
     uint32_t value = 0;
@@ -180,60 +191,86 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
       {"reloc-table", "orlahyd", [](GauFile& f) { f.PutAt(f.Coff() + 20 + 100 + 5 * 8, 0x100000); },
        Status::kFail, "does not lie inside one section's data"},
       {"reloc-missing", "orlahyd", [](GauFile& f) {
-         const uint32_t field = static_cast<uint32_t>(f.facts.linkage + 24 - f.layout.image_base);
+         const uint32_t field = static_cast<uint32_t>(
+             f.facts.linkage + layout::ModuleLinkage::gauge_headers.narrow - f.layout.image_base);
          uint64_t entry = 0;
          const uint32_t relocation = f.layout.RelocationEntries(f.bytes, {field}).at(0);
          ASSERT_TRUE(relocation != 0 && f.layout.FileOffset(relocation, &entry));
          f.bytes[entry + 1] &= 0x0F;  // type 0: padding
        }},
-      {"pointer-target", "orlahyd", [](GauFile& f) { f.Put(f.facts.header + 80, 0x7FFF0000); }},
-      {"linkage-values", "orlahyd", [](GauFile& f) { f.Put(f.facts.linkage, 0x14); }},
-      {"linkage-gauges", "orlahyd", [](GauFile& f) { f.Put(f.facts.linkage + 24, 0); }},
+      {"pointer-target", "orlahyd", [](GauFile& f) {
+         f.Put(f.facts.header + layout::GaugeHeader::mouse_rects.narrow, 0x7FFF0000);
+       }},
+      {"linkage-values", "orlahyd", [](GauFile& f) {
+         f.Put(f.facts.linkage + layout::ModuleLinkage::module_id.narrow, 0x14);
+       }},
+      {"linkage-gauges", "orlahyd", [](GauFile& f) {
+         f.Put(f.facts.linkage + layout::ModuleLinkage::gauge_headers.narrow, 0);
+       }},
       {"import-table", "orlahyd", [](GauFile& f) {
          f.Put(f.facts.spans.front().address, 0x0E);  // the first span read is ImportTable
        }},
-      {"header-values", "orlahyd", [](GauFile& f) { f.Put(f.facts.header + 44, 99); }},
-      {"header-name", "orlahyd", [](GauFile& f) { f.bytes[f.Offset(f.Get(f.facts.header + 4)) + 4] = ' '; }},
-      {"callback-in-code", "orlahyd", [](GauFile& f) {
-         f.Put(f.facts.header + 84, static_cast<uint32_t>(f.facts.linkage));
+      {"header-values", "orlahyd", [](GauFile& f) {
+         f.Put(f.facts.header + layout::GaugeHeader::default_size.narrow, 99);
        }},
-      {"element-kind", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1), 3); }},
+      {"header-name", "orlahyd", [](GauFile& f) {
+         const uint64_t name = f.Get(f.facts.header + layout::GaugeHeader::gauge_name.narrow);
+         f.bytes[f.Offset(name) + 4] = ' ';
+       }},
+      {"callback-in-code", "orlahyd", [](GauFile& f) {
+         f.Put(f.facts.header + layout::GaugeHeader::gauge_callback.narrow,
+               static_cast<uint32_t>(f.facts.linkage));
+       }},
+      {"element-kind", "orlaaudio", [](GauFile& f) {
+         f.Put(f.Element(1) + layout::ElementHead::element_kind.narrow, 3);
+       }},
       {"element-chain", "orlaaudio", [](GauFile& f) {
-         f.Put(f.Element(2) + 40, f.Get(f.Element(0) + 40));  // back to element 1
+         f.Put(f.Children(2), f.Get(f.Children(0)));  // back to element 1
        }, Status::kFail, "a cycle back to element 1"},
       {"element-shared", "orlaaudio", [](GauFile& f) {
          // Element 1's list ends in element 9, and runs on into element 2's list.
-         f.Put(f.Get(f.Element(1) + 40) + 4, static_cast<uint32_t>(f.Element(9)));
+         f.Put(f.Get(f.Children(1)) + layout::kPointer.narrow, static_cast<uint32_t>(f.Element(9)));
        }, Status::kFail, "the entries of element 1's list"},
       {"element-shared", "orlaaudio", [](GauFile& f) {  // element 2 listed twice
-         f.Put(f.Get(f.Element(1) + 40) + 4, static_cast<uint32_t>(f.Element(2)));
+         f.Put(f.Get(f.Children(1)) + layout::kPointer.narrow, static_cast<uint32_t>(f.Element(2)));
        }, Status::kFail, "listed before"},
       {"element-owner", "orlaaudio", [](GauFile& f) {
-         f.Put(f.Element(1) + 32, static_cast<uint32_t>(f.Element(1)));
+         f.Put(f.Element(1) + layout::ElementHead::gauge_header.narrow,
+               static_cast<uint32_t>(f.Element(1)));
        }},
       {"element-failure-list", "orlaaudio", [](GauFile& f) {
-         f.Put(f.Element(2) + 44, f.Get(f.Element(1) + 44));  // the list of another element
+         constexpr uint32_t kFailures = layout::ElementHead::failure_list.narrow;
+         f.Put(f.Element(2) + kFailures, f.Get(f.Element(1) + kFailures));  // another's list
        }},
-      {"element-flags", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1) + 48, 0x87); }},
-      {"element-values", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1) + 92, 2); }},
+      {"element-flags", "orlaaudio", [](GauFile& f) {
+         f.Put(f.Element(1) + layout::ElementHead::image_flags.narrow, 0x87);
+       }},
+      {"element-values", "orlaaudio", [](GauFile& f) {  // element 1 is an icon
+         f.Put(f.Element(1) + layout::IconElement::icon_mode.narrow, 2);
+       }},
       {"string-font", "VORN_Kestrel_FMC", [](GauFile& f) {
          for (const auto& e : f.facts.elements) {
            if (e.kind == 2) {
-             for (int i = 0; i < 32; ++i) f.bytes[f.Offset(e.address + 248) + i] = 'A';
+             const uint64_t font = f.Offset(e.address + layout::StringElement::font_name.narrow);
+             for (size_t i = 0; i < sizeof StringElement::font_name; ++i) f.bytes[font + i] = 'A';
              return;
            }
          }
        }},
       {"string-box", "VORN_Kestrel_FMC", [](GauFile& f) {
          for (const auto& e : f.facts.elements) {
-           if (e.kind == 2) return f.Put(e.address + 192, 1000);
+           if (e.kind == 2) return f.Put(e.address + layout::StringElement::box_width.narrow, 1000);
          }
        }},
       {"needle-scale", "orlahyd", [](GauFile& f) {
-         const uint64_t table = f.Get(f.Element(2) + 112);
-         f.bytes[f.Offset(table + 24 + 8 + 7)] = 0xC0;  // the second value turns negative
+         const uint64_t table = f.Get(f.Element(2) + layout::NeedleElement::scale_table.narrow);
+         const uint64_t second = table + layout::NeedleScalePoint::size.narrow;
+         // The second value turns negative: the top byte of its double.
+         f.bytes[f.Offset(second + layout::NeedleScalePoint::value.narrow + 7)] = 0xC0;
        }},
-      {"picture-missing", "orlaaudio", [](GauFile& f) { f.Put(f.Element(1) + 4, 0x1A00); }},
+      {"picture-missing", "orlaaudio", [](GauFile& f) {
+         f.Put(f.Element(1) + layout::ElementHead::resource_id.narrow, 0x1A00);
+       }},
       {"picture-format", "orlahyd", [](GauFile& f) {
          const uint64_t needle = f.Bitmap(28, 13, [](const auto&) { return true; });
          f.bytes[needle + 14] = 4;  // 4 bits per pixel
@@ -273,7 +310,9 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
          const uint64_t overlay = f.Bitmap(287, 112, [](const auto& d) { return d.black == d.pixels; });
          f.PutAt(overlay + 8, 111);
        }},
-      {"picture-placement", "orlaaudio", [](GauFile& f) { f.Put(f.Element(2) + 8, 138); }},
+      {"picture-placement", "orlaaudio", [](GauFile& f) {
+         f.Put(f.Element(2) + layout::ElementHead::position_x.narrow, 138);
+       }},
       {"face-black", "orlahyd", [](GauFile& f) {
          const uint64_t face = f.Bitmap(287, 112, [](const auto& d) { return d.black == 0; });
          f.PutAt(face + 40 + 4 * f.FirstIndex(face), 0);
@@ -286,13 +325,20 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
          const uint64_t needle = f.Bitmap(28, 13, [](const auto&) { return true; });
          for (int i = 0; i < 256; ++i) f.PutAt(needle + 40 + 4 * i, 0x00FFFFFF);
        }},
-      {"mouse-list-form", "orlahyd", [](GauFile& f) { f.Put(f.MouseRect(1), 0); }},
-      {"mouse-cursor", "orlaaudio", [](GauFile& f) { f.Put(f.MouseRect(1) + 20, 3); }},
-      {"mouse-children-overlap", "orlaaudio", [](GauFile& f) {
-         f.Put(f.MouseRect(2) + 4, f.Get(f.MouseRect(1) + 4));
-         f.Put(f.MouseRect(2) + 8, f.Get(f.MouseRect(1) + 8));
+      {"mouse-list-form", "orlahyd", [](GauFile& f) {
+         f.Put(f.MouseRect(1) + layout::MouseRect::rect_kind.narrow, 0);
        }},
-      {"mouse-child-outside", "orlaaudio", [](GauFile& f) { f.Put(f.MouseRect(1) + 4, 139); }},
+      {"mouse-cursor", "orlaaudio", [](GauFile& f) {
+         f.Put(f.MouseRect(1) + layout::MouseRect::cursor.narrow, 3);
+       }},
+      {"mouse-children-overlap", "orlaaudio", [](GauFile& f) {
+         for (const uint32_t field : {layout::MouseRect::x.narrow, layout::MouseRect::y.narrow}) {
+           f.Put(f.MouseRect(2) + field, f.Get(f.MouseRect(1) + field));
+         }
+       }},
+      {"mouse-child-outside", "orlaaudio", [](GauFile& f) {
+         f.Put(f.MouseRect(1) + layout::MouseRect::x.narrow, 139);
+       }},
   };
   for (const Break& b : breaks) {
     GauFile file(b.gauge);
