@@ -164,6 +164,12 @@ class Walker {
          At(layout::ModuleVar::size) - host_fields, "ModuleVar host fields");
   }
 
+  // A reserved field of an element: zero.
+  void Reserved(const std::string& record, uint64_t base, layout::Bytes field, uint32_t bytes) {
+    Zero("element-values", record, base, At(field), bytes,
+         bytes == 4 ? "reserved word" : "reserved words");
+  }
+
   void Span(const std::string& name, uint64_t address, uint32_t size,
             std::vector<std::pair<uint32_t, uint32_t>> host_owned = {}, int64_t flags = -1) {
     facts_.spans.push_back(RecordSpan{name, address, size, std::move(host_owned), flags});
@@ -438,8 +444,7 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
   Zero("element-values", record, at, At(Head::host_words), sizeof ElementHead::host_words,
        "host words");
   Zero("element-values", record, at, At(Head::host_pointer), ptr_, "host pointer");
-  Zero("element-values", record, at, At(Head::reserved), sizeof ElementHead::reserved,
-       "reserved words");
+  Reserved(record, at, Head::reserved, sizeof ElementHead::reserved);
   if (kind != kNeedle) {
     Zero("element-values", record, at, At(Head::offset_x),
          sizeof ElementHead::offset_x + sizeof ElementHead::offset_y,
@@ -474,33 +479,26 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       using Icon = layout::IconElement;
       element.picture_count = U32(at, At(Icon::picture_count));
       ModuleVarZero(record, at, At(Icon::source_var), true);
-      Zero("element-values", record, at, At(Icon::reserved_1), sizeof IconElement::reserved_1,
-           "reserved word");
+      Reserved(record, at, Icon::reserved_1, sizeof IconElement::reserved_1);
       Expect("element-values", record, at, At(Icon::icon_mode), "icon_mode", 3);
-      Zero("element-values", record, at, At(Icon::reserved_2), sizeof IconElement::reserved_2,
-           "reserved words");
+      Reserved(record, at, Icon::reserved_2, sizeof IconElement::reserved_2);
       if (element.picture_count < 2 || element.picture_count > 4) {
         report_.Fail("element-values", Where(record, at, At(Icon::picture_count), "picture_count"),
                      "2, 3 or 4", std::to_string(element.picture_count));
         element.picture_count = std::min<uint32_t>(element.picture_count, 256);
       }
-      Zero("element-values", record, at, At(Icon::reserved_3), sizeof IconElement::reserved_3,
-           "reserved words");
+      Reserved(record, at, Icon::reserved_3, sizeof IconElement::reserved_3);
       Callback(record, at, At(Icon::update_callback), "update_callback");
-      Zero("element-values", record, at, At(Icon::reserved_4), sizeof IconElement::reserved_4,
-           "reserved word");
+      Reserved(record, at, Icon::reserved_4, sizeof IconElement::reserved_4);
       break;
     }
     case kNeedle: {
       using Needle = layout::NeedleElement;
       using Point = layout::NeedleScalePoint;
       ModuleVarZero(record, at, At(Needle::source_var), true);
-      Zero("element-values", record, at, At(Needle::reserved_1), sizeof NeedleElement::reserved_1,
-           "reserved words");
-      Zero("element-values", record, at, At(Needle::reserved_2), sizeof NeedleElement::reserved_2,
-           "reserved words");
-      Zero("element-values", record, at, At(Needle::reserved_3), sizeof NeedleElement::reserved_3,
-           "reserved words");
+      Reserved(record, at, Needle::reserved_1, sizeof NeedleElement::reserved_1);
+      Reserved(record, at, Needle::reserved_2, sizeof NeedleElement::reserved_2);
+      Reserved(record, at, Needle::reserved_3, sizeof NeedleElement::reserved_3);
       Callback(record, at, At(Needle::update_callback), "update_callback");
       report_.Ran("needle-scale", "needle scale tables: values ascending, angles 0");
       const uint64_t table = Pointer(record, at, At(Needle::scale_table), "scale_table");
@@ -547,26 +545,19 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       ModuleVarZero(record, at, sources, false);
       ModuleVarZero(record, at, sources + At(Var::size), true);
       ModuleVarZero(record, at, sources + 2 * At(Var::size), true);
-      Zero("element-values", record, at, At(Text::reserved_1), sizeof StringElement::reserved_1,
-           "reserved words");
+      Reserved(record, at, Text::reserved_1, sizeof StringElement::reserved_1);
       Zero("element-values", record, at, At(Text::text_buffer), ptr_, "text_buffer (the host's)");
-      Zero("element-values", record, at, At(Text::reserved_2), sizeof StringElement::reserved_2,
-           "reserved word");
-      Zero("element-values", record, at, At(Text::reserved_3), sizeof StringElement::reserved_3,
-           "reserved words");
+      Reserved(record, at, Text::reserved_2, sizeof StringElement::reserved_2);
+      Reserved(record, at, Text::reserved_3, sizeof StringElement::reserved_3);
       Zero("element-values", record, at, At(Text::background_colour),
            sizeof StringElement::background_colour + sizeof StringElement::highlight_colour,
            "background and highlight colours");
-      Zero("element-values", record, at, At(Text::reserved_4), sizeof StringElement::reserved_4,
-           "reserved words");
+      Reserved(record, at, Text::reserved_4, sizeof StringElement::reserved_4);
       Expect("element-values", record, at, At(Text::font_charset), "font_charset", 1);
-      Zero("element-values", record, at, At(Text::reserved_5), sizeof StringElement::reserved_5,
-           "reserved word");
+      Reserved(record, at, Text::reserved_5, sizeof StringElement::reserved_5);
       Expect("element-values", record, at, At(Text::string_style), "the style word", kStringStyle);
-      Zero("element-values", record, at, At(Text::reserved_6), sizeof StringElement::reserved_6,
-           "reserved words");
-      Zero("element-values", record, at, At(Text::reserved_7), sizeof StringElement::reserved_7,
-           "reserved words");
+      Reserved(record, at, Text::reserved_6, sizeof StringElement::reserved_6);
+      Reserved(record, at, Text::reserved_7, sizeof StringElement::reserved_7);
       Callback(record, at, At(Text::update_callback), "update_callback");
       report_.Ran("string-font", "every string's font name ends in NUL within its 32 bytes");
       char font[sizeof StringElement::font_name];
