@@ -394,7 +394,7 @@ void CheckNativeForm(const std::vector<uint8_t>& bytes, Report& report) {
   why = "a native (ELF) module, which only the native build of gauge-check checks";
   const bool mappable = false;
 #else
-  const bool mappable = host::CheckElfImage(bytes.data(), bytes.size(), &why);
+  const bool mappable = formats::CheckElfImage(bytes.data(), bytes.size(), &why);
 #endif
   if (!mappable) {
     report.Fail("elf-form", "the file's headers and tables",

@@ -51,8 +51,8 @@ struct GauFile {
   gauge_check::RecordFacts facts;
 
   explicit GauFile(const std::string& gauge) {
-    host::FileReadError error;
-    EXPECT_TRUE(host::ReadRegularFile(GauPath(gauge), host::kMaxPeFileBytes, "gauge file", &bytes,
+    formats::FileReadError error;
+    EXPECT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file", &bytes,
                                       &error))
         << error.message << " (build the Windows tree first: tools/build-win32.sh)";
     std::string why;
@@ -111,8 +111,8 @@ struct GauFile {
 TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
   for (const char* gauge : kGauges) {
     std::vector<uint8_t> bytes;
-    host::FileReadError error;
-    ASSERT_TRUE(host::ReadRegularFile(GauPath(gauge), host::kMaxPeFileBytes, "gauge file", &bytes,
+    formats::FileReadError error;
+    ASSERT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file", &bytes,
                                       &error))
         << error.message;
     Report report(gauge);
