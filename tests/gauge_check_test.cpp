@@ -329,13 +329,15 @@ TEST(GaugeCheck, DamagedFilesFailWithoutACrash) {
 struct Misbehaviour {
   const char* id;
   const char* what;
+  const char* found = "";  // in the fail line, where given
 };
 
 TEST(GaugeCheck, EachMisbehaviourAtRunTimeFailsWithItsOwnId) {
   const std::string module = std::string(TEST_GAUGES_DIR) + "/misbehaving.so";
   gauge_check::Options options;
   options.updates = 20;
-  for (const Misbehaviour& m : {Misbehaviour{"run-load", "none"}, {"run-crash", "crash"},
+  for (const Misbehaviour& m : {Misbehaviour{"run-load", "none"},
+                                {"run-crash", "crash", "crashed with SIGSEGV (Segmentation fault)"},
                                 {"run-trapped-slot", "slot"}, {"run-text", "text"},
                                 {"run-flags", "flags"}, {"run-records", "records"},
                                 {"run-fp-state", "fp"}, {"run-unload", "leak"},
@@ -350,6 +352,8 @@ TEST(GaugeCheck, EachMisbehaviourAtRunTimeFailsWithItsOwnId) {
       EXPECT_EQ(report.Count(Status::kFail), 0) << "behaving" << Failures(report);
     } else {
       EXPECT_TRUE(report.Failed(m.id)) << m.what << ": no fail line " << m.id << Failures(report);
+      // Where given, how it failed: a crash in the words the host uses.
+      EXPECT_NE(Failures(report).find(m.found), std::string::npos) << m.what << Failures(report);
     }
   }
   unsetenv("GAUGE_MISBEHAVE");
