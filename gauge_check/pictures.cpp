@@ -180,8 +180,9 @@ void CheckResources(const formats::PeImage& image, Report& report) {
     const std::string* product = info.Text("ProductVersion");
     if (!names(info.file_version, file) || !names(info.product_version, product)) {
       report.Fail("version-resource", where,
-                  "FileVersion " + formats::DottedVersion(info.file_version) + " and ProductVersion " +
-                      formats::DottedVersion(info.product_version) + ", as the numbers say",
+                  "FileVersion " + formats::DottedVersion(info.file_version) +
+                      " and ProductVersion " + formats::DottedVersion(info.product_version) +
+                      ", as the numbers say",
                   "FileVersion " + (file ? "'" + *file + "'" : std::string("none")) +
                       ", ProductVersion " + (product ? "'" + *product + "'" : std::string("none")));
     }

@@ -189,7 +189,8 @@ TEST_P(Shipped, CarriesTheProjectsVersion) {
   const ShippedFile& file = GetParam();
   formats::PeImage image;
   std::string error;
-  ASSERT_TRUE(formats::ReadPeImage(file.path, &image, &error)) << error << " (made by " << file.build << ")";
+  ASSERT_TRUE(formats::ReadPeImage(file.path, &image, &error))
+      << error << " (made by " << file.build << ")";
   std::vector<const formats::PeResource*> versions;
   for (const formats::PeResource& r : image.resources) {
     if (r.type == formats::kResourceTypeVersion) versions.push_back(&r);
@@ -198,7 +199,8 @@ TEST_P(Shipped, CarriesTheProjectsVersion) {
   EXPECT_EQ(versions[0]->id, 1u);
   EXPECT_EQ(versions[0]->language, 1033u);
   formats::VersionInfo info;
-  ASSERT_TRUE(formats::ParseVersionInfo(versions[0]->bytes, &info, &error)) << file.path << ": " << error;
+  ASSERT_TRUE(formats::ParseVersionInfo(versions[0]->bytes, &info, &error))
+      << file.path << ": " << error;
   const std::string version = GAUGES_VERSION;
   EXPECT_EQ(formats::DottedVersion(info.file_version), version + ".0");
   EXPECT_EQ(formats::DottedVersion(info.product_version), version + ".0");

@@ -52,8 +52,8 @@ struct GauFile {
 
   explicit GauFile(const std::string& gauge) {
     formats::FileReadError error;
-    EXPECT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file", &bytes,
-                                      &error))
+    EXPECT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file",
+                                         &bytes, &error))
         << error.message << " (build the Windows tree first: tools/build-win32.sh)";
     std::string why;
     EXPECT_TRUE(gauge_check::ReadPeLayout(bytes, &layout, &why)) << why;
@@ -112,8 +112,8 @@ TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
   for (const char* gauge : kGauges) {
     std::vector<uint8_t> bytes;
     formats::FileReadError error;
-    ASSERT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file", &bytes,
-                                      &error))
+    ASSERT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file",
+                                         &bytes, &error))
         << error.message;
     Report report(gauge);
     gauge_check::CheckGauBytes(bytes, std::string(gauge) + ".gau", report);
