@@ -10,7 +10,7 @@
 
 #include "formats/file_read.h"
 
-namespace host {
+namespace formats {
 namespace {
 
 // The records of this process's own class: a module must match it.
@@ -395,4 +395,4 @@ bool CheckElfFile(const std::filesystem::path& path, std::string* error) {
   return CheckElfImage(bytes.data(), bytes.size(), error);
 }
 
-}  // namespace host
+}  // namespace formats

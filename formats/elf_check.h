@@ -20,14 +20,13 @@
 #include <filesystem>
 #include <string>
 
-namespace host {
+#include "formats/limits.h"
 
-// No gauge module comes near this; a larger file is refused unread.
-inline constexpr uint64_t kMaxModuleFileBytes = 64ull << 20;
+namespace formats {
 
 // The checks on a file's bytes. False with the reason in `error`.
 bool CheckElfImage(const uint8_t* data, size_t size, std::string* error);
 // The same on a file, read whole (at most kMaxModuleFileBytes).
 bool CheckElfFile(const std::filesystem::path& path, std::string* error);
 
-}  // namespace host
+}  // namespace formats

@@ -6,8 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
-
-#include "host/text_format.h"
+#include <string>
 
 #if defined(_WIN32)
 #  include <io.h>
@@ -15,7 +14,7 @@
 #  include <unistd.h>
 #endif
 
-namespace host {
+namespace formats {
 namespace {
 
 #if defined(_WIN32)
@@ -56,7 +55,7 @@ bool FailToOpen(const std::filesystem::path& path, int err, const char* what,
       // Windows says the same of a folder.
       std::error_code ec;
       if (std::filesystem::is_directory(path, ec)) {
-        return Fail(error, Kind::kNotRegular, Format("a folder, not a %s", what));
+        return Fail(error, Kind::kNotRegular, std::string("a folder, not a ") + what);
       }
       return Fail(error, Kind::kUnreadable, "permission denied: it cannot be read by this user");
     }
@@ -69,7 +68,7 @@ bool FailToOpen(const std::filesystem::path& path, int err, const char* what,
       return Fail(error, Kind::kMissing, "the name is too long for this system");
     default:
       return Fail(error, Kind::kUnreadable,
-                  Format("cannot be opened for reading (%s)", std::strerror(err)));
+                  std::string("cannot be opened for reading (") + std::strerror(err) + ")");
   }
 }
 
@@ -78,10 +77,12 @@ bool CheckOpened(int fd, uint64_t limit, const char* what, Stat* st, FileReadErr
   using Kind = FileReadError::Kind;
   if (StatOf(fd, st) != 0) {
     return Fail(error, Kind::kUnreadable,
-                Format("cannot be looked at (%s)", std::strerror(errno)));
+                std::string("cannot be looked at (") + std::strerror(errno) + ")");
   }
   const auto type = st->st_mode & S_IFMT;
-  if (type == S_IFDIR) return Fail(error, Kind::kNotRegular, Format("a folder, not a %s", what));
+  if (type == S_IFDIR) {
+    return Fail(error, Kind::kNotRegular, std::string("a folder, not a ") + what);
+  }
   if (type != S_IFREG) {
     const char* kind = "a special file";
 #if defined(S_IFIFO)
@@ -95,13 +96,12 @@ bool CheckOpened(int fd, uint64_t limit, const char* what, Stat* st, FileReadErr
     if (type == S_IFBLK) kind = "a block device";
 #endif
     return Fail(error, Kind::kNotRegular,
-                Format("%s, not a regular file: a %s is a file on disk", kind, what));
+                std::string(kind) + ", not a regular file: a " + what + " is a file on disk");
   }
   if (st->st_size < 0 || static_cast<uint64_t>(st->st_size) > limit) {
     return Fail(error, Kind::kTooLarge,
-                Format("it is %lld bytes, larger than any %s (at most %llu)",
-                       static_cast<long long>(st->st_size), what,
-                       static_cast<unsigned long long>(limit)));
+                "it is " + std::to_string(static_cast<long long>(st->st_size)) +
+                    " bytes, larger than any " + what + " (at most " + std::to_string(limit) + ")");
   }
   return true;
 }
@@ -126,15 +126,16 @@ bool ReadInto(const std::filesystem::path& path, uint64_t limit, const char* wha
       const int err = errno;
       Close(fd);
       bytes->clear();
-      return Fail(error, Kind::kUnreadable, Format("reading it failed (%s)", std::strerror(err)));
+      return Fail(error, Kind::kUnreadable,
+                  std::string("reading it failed (") + std::strerror(err) + ")");
     }
     if (n == 0) break;
     if (bytes->size() + static_cast<uint64_t>(n) > limit) {
       Close(fd);
       bytes->clear();
       return Fail(error, Kind::kTooLarge,
-                  Format("it grew past %llu bytes while it was read, larger than any %s",
-                         static_cast<unsigned long long>(limit), what));
+                  "it grew past " + std::to_string(limit) +
+                      " bytes while it was read, larger than any " + what);
     }
     bytes->insert(bytes->end(), chunk, chunk + n);
   }
@@ -165,4 +166,4 @@ bool CheckRegularFile(const std::filesystem::path& path, uint64_t limit, const c
   return ok;
 }
 
-}  // namespace host
+}  // namespace formats

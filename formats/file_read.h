@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace formats {
 
 struct FileReadError {
   enum class Kind {
@@ -43,4 +43,4 @@ bool ReadRegularFile(const std::filesystem::path& path, uint64_t limit, const ch
 bool CheckRegularFile(const std::filesystem::path& path, uint64_t limit, const char* what,
                       FileReadError* error);
 
-}  // namespace host
+}  // namespace formats

@@ -1,16 +1,23 @@
 #include "formats/pe_image.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
 #include "formats/file_read.h"
-#include "host/text_format.h"
 
-namespace host {
+namespace formats {
 namespace {
 
 constexpr uint32_t kMaxDirectories = 16;
+
+// A resource id as the files' tools write it ("0x1100").
+std::string IdText(uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(id));
+  return text;
+}
 
 template <typename T>
 bool At(const std::vector<uint8_t>& file, uint64_t offset, T* value) {
@@ -137,7 +144,7 @@ bool ReadResources(Reader& r, uint32_t rva, uint32_t size, PeImage* image) {
         uint32_t data_rva, data_size;
         if (!r.Read(root + data, &data_rva) || !r.Read(root + data + 4, &data_size)) return false;
         if (type == kResourceTypeBitmap && data_size > kMaxBitmapBytes) {
-          return r.Fail("bitmap " + Hex(id) + " is " + std::to_string(data_size) +
+          return r.Fail("bitmap " + IdText(id) + " is " + std::to_string(data_size) +
                         " bytes, more than the largest picture takes (" +
                         std::to_string(kLargestBitmapSide) + " x " +
                         std::to_string(kLargestBitmapSide) + ", " +
@@ -328,4 +335,4 @@ bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string*
   return false;
 }
 
-}  // namespace host
+}  // namespace formats

@@ -2,7 +2,8 @@
 // exports, what it imports, and its resources. It needs no Windows: the
 // bench uses it to take the pictures from the gauge files that ship, and the
 // tests to check those files. Every offset is bounds-checked; a damaged
-// file gives an error, never a crash.
+// file gives an error, never a crash; past the limits of formats/limits.h a
+// file is refused with a reason.
 #pragma once
 
 #include <cstdint>
@@ -10,26 +11,14 @@
 #include <string>
 #include <vector>
 
-namespace host {
+#include "formats/limits.h"
+
+namespace formats {
 
 inline constexpr uint16_t kMachineI386 = 0x14C;
 inline constexpr uint16_t kCharacteristicDll = 0x2000;
 inline constexpr uint32_t kSectionExecutable = 0x20000000;
 inline constexpr uint32_t kResourceTypeBitmap = 2;
-
-// Limits far past any real gauge file (the largest is about 1.5 MB with a
-// few dozen resources), so that a crafted file costs no more to read than
-// its size: past them a file is refused with a reason, never read on.
-inline constexpr uint64_t kMaxPeFileBytes = 64ull << 20;
-inline constexpr uint32_t kMaxPeSections = 96;  // as many as the Windows loader takes
-// Entries of the resource tree, all three levels together.
-inline constexpr uint32_t kMaxResourceEntries = 4096;
-// The largest picture, each way: a bitmap resource (8 bits a pixel, a
-// 256-entry palette) for anything larger is refused, and so is a bitmap
-// header that claims more.
-inline constexpr int32_t kLargestBitmapSide = 4096;
-inline constexpr uint64_t kMaxBitmapBytes =
-    40 + 256 * 4 + uint64_t{kLargestBitmapSide} * kLargestBitmapSide;
 
 struct PeSection {
   std::string name;
@@ -108,4 +97,4 @@ struct PeImage {
 bool ReadPeImage(const std::filesystem::path& path, PeImage* image, std::string* error);
 bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string* error);
 
-}  // namespace host
+}  // namespace formats

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace host {
+namespace formats {
 namespace {
 
 // The version resource is a tree of blocks, each: its length in bytes
@@ -169,4 +169,4 @@ bool ParseVersionInfo(const std::vector<uint8_t>& bytes, VersionInfo* info, std:
   });
 }
 
-}  // namespace host
+}  // namespace formats

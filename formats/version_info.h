@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace host {
+namespace formats {
 
 inline constexpr uint32_t kResourceTypeVersion = 16;
 inline constexpr uint32_t kFixedFileInfoSignature = 0xFEEF04BD;
@@ -42,4 +42,4 @@ std::string DottedVersion(const std::array<uint16_t, 4>& version);
 // Reads a version resource's bytes; false with the reason in `why`.
 bool ParseVersionInfo(const std::vector<uint8_t>& bytes, VersionInfo* info, std::string* why);
 
-}  // namespace host
+}  // namespace formats

@@ -11,6 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly `size` bytes, so a read past the end is caught.
   const std::vector<uint8_t> file(data, data + size);
   std::string error;
-  if (!host::CheckElfImage(file.data(), file.size(), &error) && error.empty()) std::abort();
+  if (!formats::CheckElfImage(file.data(), file.size(), &error) && error.empty()) std::abort();
   return 0;
 }

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "formats/elf_check.h"
 #include "formats/file_read.h"
-#include "formats/pe_image.h"
+#include "formats/limits.h"
 
 #include "gauge_check/running_checks.h"
 #include "gauge_check/static_checks.h"
@@ -14,10 +13,8 @@ namespace gauge_check {
 Report CheckFile(const std::string& path, const Options& options) {
   Report report(path);
   std::vector<uint8_t> bytes;
-  host::FileReadError error;
-  // Nothing we check comes near the larger of the two readers' limits.
-  constexpr uint64_t kLimit = std::max(host::kMaxPeFileBytes, host::kMaxModuleFileBytes);
-  if (!host::ReadRegularFile(path, kLimit, "gauge file", &bytes, &error)) {
+  formats::FileReadError error;
+  if (!formats::ReadRegularFile(path, formats::kMaxGaugeFileBytes, "gauge file", &bytes, &error)) {
     report.Unreadable(error.message);
     return report;
   }

@@ -134,9 +134,9 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
     *error = why;
     return false;
   };
-  host::PeHeaders h;
-  host::ReadPeHeaders(file, &h);
-  using Reach = host::PeHeaders::Reach;
+  formats::PeHeaders h;
+  formats::ReadPeHeaders(file, &h);
+  using Reach = formats::PeHeaders::Reach;
   switch (h.reach) {
     case Reach::kCutInMz:
     case Reach::kNoMz: return fail("no MZ header: not a Windows library");
@@ -158,9 +158,9 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
   }
   layout->image_base = h.image_base;
   if (h.section_count > 96) return fail(std::to_string(h.section_count) + " sections (at most 96)");
-  for (const host::PeSection& read : h.sections) {
+  for (const formats::PeSection& read : h.sections) {
     PeSection section;
-    static_cast<host::PeSection&>(section) = read;
+    static_cast<formats::PeSection&>(section) = read;
     if (uint64_t{section.raw_offset} + section.raw_size > file.size()) {
       return fail(Format("the file is cut short: section %s's data runs to byte %llu, the file "
                          "ends at %zu", section.name.c_str(),
@@ -176,7 +176,7 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
   if (h.directory_count > kRelocationDirectory &&
       96 + 8 * kRelocationDirectory + 8 <= h.optional_size &&
       h.directories.size() > kRelocationDirectory) {
-    const host::PeDirectory& relocations = h.directories[kRelocationDirectory];
+    const formats::PeDirectory& relocations = h.directories[kRelocationDirectory];
     if (relocations.rva != 0 && relocations.size != 0) {
       layout->has_relocation_directory = true;
       layout->relocation_rva = relocations.rva;

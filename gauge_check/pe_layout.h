@@ -15,9 +15,9 @@ namespace gauge_check {
 
 // A section as the loader maps it: its virtual size, or its raw size where
 // the virtual size is 0.
-struct PeSection : host::PeSection {
+struct PeSection : formats::PeSection {
   uint32_t span() const { return virtual_size != 0 ? virtual_size : raw_size; }
-  bool executable() const { return (characteristics & host::kSectionExecutable) != 0; }
+  bool executable() const { return (characteristics & formats::kSectionExecutable) != 0; }
 };
 
 struct PeLayout {
@@ -46,7 +46,7 @@ struct PeLayout {
                                           const std::vector<uint32_t>& wanted) const;
 };
 
-// The headers and the section table (host::ReadPeHeaders) and the base
+// The headers and the section table (formats::ReadPeHeaders) and the base
 // relocations. False, with the reason in `error`, when the file is not a
 // PE32 library at all, or when two sections claim the same bytes of the file
 // (a loader would map them twice; a checker would read them once a section).

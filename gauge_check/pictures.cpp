@@ -1,16 +1,15 @@
 #include "gauge_check/pictures.h"
 
-#include <cstring>
 #include <map>
 
-#include "frame/elements.h"
+#include "formats/bitmap.h"
 #include "formats/version_info.h"
+#include "frame/elements.h"
 
 namespace gauge_check {
 namespace {
 
 constexpr uint32_t kLanguageUsEnglish = 1033;
-constexpr int kMaxSide = 8192;
 
 struct Use {
   const ElementFacts* element;
@@ -20,45 +19,36 @@ struct Use {
 }  // namespace
 
 bool ReadDib(const std::vector<uint8_t>& bytes, Dib* dib, std::string* why) {
-  auto u32 = [&](size_t at) {
-    uint32_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 4);
-    return v;
-  };
-  auto u16 = [&](size_t at) { return static_cast<uint16_t>(u32(at)); };  // at most at 14
-  if (bytes.size() < 40) return *why = Format("%zu bytes, shorter than a header", bytes.size()), false;
-  if (u32(0) != 40) return *why = Format("a %u-byte header", u32(0)), false;
-  const int32_t width = static_cast<int32_t>(u32(4));
-  const int32_t height = static_cast<int32_t>(u32(8));
-  if (height < 0) return *why = "rows top-down (a negative height)", false;
-  if (width <= 0 || width > kMaxSide || height == 0 || height > kMaxSide) {
-    return *why = Format("a size of %d x %d", width, height), false;
+  formats::Bitmap bitmap;
+  const formats::BitmapHeader& h = bitmap.header;
+  using Fault = formats::BitmapFault;
+  switch (formats::ReadBitmap(bytes, &bitmap)) {
+    case Fault::kNone: break;
+    case Fault::kShorterThanHeader:
+      return *why = Format("%zu bytes, shorter than a header", bitmap.size), false;
+    case Fault::kHeaderSize: return *why = Format("a %u-byte header", h.header_size), false;
+    case Fault::kPlanes:
+    case Fault::kBits:
+      return *why = Format("%u planes of %u bits per pixel", h.planes, h.bits), false;
+    case Fault::kCompressed: return *why = Format("compression %u", h.compression), false;
+    case Fault::kTopDown: return *why = "rows top-down (a negative height)", false;
+    case Fault::kSize: return *why = Format("a size of %d x %d", h.width, h.height), false;
+    case Fault::kPalette: return *why = Format("%u palette entries", h.colours_used), false;
+    case Fault::kTooFewBytes:
+      return *why = Format("%zu bytes, too few for its pixels", bitmap.size), false;
   }
-  if (u16(12) != 1 || u16(14) != 8) {
-    return *why = Format("%u planes of %u bits per pixel", u16(12), u16(14)), false;
-  }
-  if (u32(16) != 0) return *why = Format("compression %u", u32(16)), false;
-  if (u32(32) != 0 && u32(32) != 256) return *why = Format("%u palette entries", u32(32)), false;
-  const size_t stride = (static_cast<size_t>(width) + 3) & ~size_t{3};
-  const size_t pixels_at = 40 + 256 * 4;
-  if (bytes.size() < pixels_at + stride * static_cast<size_t>(height)) {
-    return *why = Format("%zu bytes, too few for its pixels", bytes.size()), false;
-  }
-  dib->width = width;
-  dib->height = height;
-  dib->pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  dib->width = bitmap.width();
+  dib->height = bitmap.height();
+  dib->pixels = static_cast<size_t>(dib->width) * static_cast<size_t>(dib->height);
   dib->black = 0;
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = bytes.data() + pixels_at + stride * static_cast<size_t>(y);
-    for (int x = 0; x < width; ++x) {
-      const uint8_t* entry = bytes.data() + 40 + 4u * row[x];
-      dib->black += entry[0] == 0 && entry[1] == 0 && entry[2] == 0;
-    }
+  for (int y = 0; y < dib->height; ++y) {
+    const uint8_t* row = bitmap.Row(y);
+    for (int x = 0; x < dib->width; ++x) dib->black += bitmap.Black(row[x]);
   }
   return true;
 }
 
-void CheckPictures(const host::PeImage& image, const RecordFacts& facts, Report& report) {
+void CheckPictures(const formats::PeImage& image, const RecordFacts& facts, Report& report) {
   report.Ran("picture-missing", "every picture an element can show is a bitmap resource");
   report.Ran("picture-format", "every picture: 40-byte header, 8 bits, 256 colours, bottom-up");
   report.Ran("picture-language", "every picture's resource is U.S. English (1033)");
@@ -80,7 +70,7 @@ void CheckPictures(const host::PeImage& image, const RecordFacts& facts, Report&
     const ElementFacts& first = *users.front().element;
     const std::string where = Format("bitmap %s, picture %u of %s", Hex(id).c_str(),
                                      users.front().index, first.where.c_str());
-    const host::PeResource* resource = image.Find(host::kResourceTypeBitmap, id);
+    const formats::PeResource* resource = image.Find(formats::kResourceTypeBitmap, id);
     if (resource == nullptr) {
       report.Fail("picture-missing", where, "a bitmap resource " + Hex(id), "none in the file");
       continue;
@@ -149,7 +139,7 @@ void CheckPictures(const host::PeImage& image, const RecordFacts& facts, Report&
   }
 }
 
-void CheckResources(const host::PeImage& image, Report& report) {
+void CheckResources(const formats::PeImage& image, Report& report) {
   report.Ran("resource-kind", "only bitmaps and at most one version resource, all numbered");
   report.Ran("version-resource",
              "a version resource, where there is one: id 1, U.S. English, readable, its texts "
@@ -159,10 +149,10 @@ void CheckResources(const host::PeImage& image, Report& report) {
                 Format("%d with a name", image.named_resources));
   }
   int versions = 0;
-  for (const host::PeResource& resource : image.resources) {
+  for (const formats::PeResource& resource : image.resources) {
     const std::string where = Format("resource type %u, id %s", resource.type, Hex(resource.id).c_str());
-    if (resource.type == host::kResourceTypeBitmap) continue;
-    if (resource.type != host::kResourceTypeVersion) {
+    if (resource.type == formats::kResourceTypeBitmap) continue;
+    if (resource.type != formats::kResourceTypeVersion) {
       report.Fail("resource-kind", where, "a bitmap (type 2) or the version resource (type 16)",
                   Format("type %u, which the simulator does not read", resource.type));
       continue;
@@ -175,23 +165,24 @@ void CheckResources(const host::PeImage& image, Report& report) {
       report.Fail("version-resource", where, "id 1, language 1033 (U.S. English)",
                   Format("id %u, language %u", resource.id, resource.language));
     }
-    host::VersionInfo info;
+    formats::VersionInfo info;
     std::string why;
-    if (!host::ParseVersionInfo(resource.bytes, &info, &why)) {
+    if (!formats::ParseVersionInfo(resource.bytes, &info, &why)) {
       report.Fail("version-resource", where, "a readable VERSIONINFO", why);
       continue;
     }
     // The texts a pilot reads must say what the numbers say ("1.0.0" for 1.0.0.0).
     const auto names = [](const std::array<uint16_t, 4>& numbers, const std::string* text) {
-      const std::string dotted = host::DottedVersion(numbers);
+      const std::string dotted = formats::DottedVersion(numbers);
       return text != nullptr && (*text == dotted || (numbers[3] == 0 && *text + ".0" == dotted));
     };
     const std::string* file = info.Text("FileVersion");
     const std::string* product = info.Text("ProductVersion");
     if (!names(info.file_version, file) || !names(info.product_version, product)) {
       report.Fail("version-resource", where,
-                  "FileVersion " + host::DottedVersion(info.file_version) + " and ProductVersion " +
-                      host::DottedVersion(info.product_version) + ", as the numbers say",
+                  "FileVersion " + formats::DottedVersion(info.file_version) +
+                      " and ProductVersion " + formats::DottedVersion(info.product_version) +
+                      ", as the numbers say",
                   "FileVersion " + (file ? "'" + *file + "'" : std::string("none")) +
                       ", ProductVersion " + (product ? "'" + *product + "'" : std::string("none")));
     }

@@ -26,10 +26,10 @@ struct Dib {
 // Reads a bitmap resource; false with the reason in `why`.
 bool ReadDib(const std::vector<uint8_t>& bytes, Dib* dib, std::string* why);
 
-void CheckPictures(const host::PeImage& image, const RecordFacts& facts, Report& report);
+void CheckPictures(const formats::PeImage& image, const RecordFacts& facts, Report& report);
 
 // The simulator reads only bitmaps; the one other resource a gauge file may
 // carry is its version (VERSIONINFO), which a pilot sees in its properties.
-void CheckResources(const host::PeImage& image, Report& report);
+void CheckResources(const formats::PeImage& image, Report& report);
 
 }  // namespace gauge_check

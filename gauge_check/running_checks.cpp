@@ -8,23 +8,15 @@
 
 #if defined(_WIN32)
 #  define WIN32_LEAN_AND_MEAN
-#  include <fcntl.h>
-#  include <io.h>
 #  include <windows.h>
 #else
 #  include <dlfcn.h>
-#  include <fcntl.h>
-#  include <poll.h>
-#  include <signal.h>
-#  include <string.h>
-#  include <sys/wait.h>
-#  include <time.h>
-#  include <unistd.h>
 #endif
 
 #if !defined(_WIN32)
 #  include "formats/elf_check.h"
 #endif
+#include "host/child_process.h"
 #include "host/host.h"
 #include "gauge_check/check_file.h"
 #include "gauge_check/contract_watch.h"
@@ -33,9 +25,6 @@ namespace gauge_check {
 namespace {
 
 using Step = std::function<void(const std::string&)>;
-
-// How long a child may take before it counts as hung.
-constexpr int kChildSeconds = 300;
 
 const double kValues[] = {0.0, 1.0, 10.0, 10.000001, 11.0, 1500.0, 3000.0, -1.0, -1e9,
                           std::numeric_limits<double>::quiet_NaN(),
@@ -215,7 +204,9 @@ class Drive {
 
 // ---- a child process for whatever may crash ---------------------------------
 
-#if !defined(_WIN32)
+// The child's report goes through the pipe one line each, fields split by
+// tabs: "S step", "R id expected", "F"/"W id where expected found",
+// "N note", and "E" at its end.
 std::string Clean(std::string text) {
   std::replace_if(
       text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
@@ -232,95 +223,48 @@ std::vector<std::string> Split(const std::string& line) {
   return fields;
 }
 
-void WriteAll(int fd, const std::string& text) {
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) return;
-    done += static_cast<size_t>(n);
-  }
-}
-
-// Runs `work` in a child process and merges what it reported. A child that
-// dies or hangs gives a run-crash failure naming the step it was in.
+// Runs `work` in a child process (host/child_process.h) and merges what it
+// reported. A child that dies or hangs gives a run-crash failure naming the
+// step it was in. Where there are no child processes, the work runs here.
 void InChild(const std::function<void(Report&, const Step&)>& work, Report& report) {
   report.Ran("run-crash", "the module returned from every call (no crash, no hang)");
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) {
-    report.Fail("run-crash", "", "a pipe to a child process", strerror(errno));
+  if (!host::kChildProcesses) {
+    report.Note("the running checks ran inside this process: a module that crashes ends it");
+    // No child here, but the module's output still goes to the null
+    // device, not into the report.
+    host::RunWithoutOutput([&] { work(report, [](const std::string&) {}); });
     return;
   }
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child < 0) {
-    close(pipe_fds[0]);
-    close(pipe_fds[1]);
-    report.Fail("run-crash", "", "a child process", strerror(errno));
+  const host::ChildRun run = host::RunInChild(
+      [&](const host::ChildSay& say) {
+        Report mine;
+        work(mine, [&](const std::string& step) { say("S\t" + Clean(step) + "\n"); });
+        std::string out;
+        for (const Line& line : mine.Lines()) {
+          if (line.status == Status::kPass) {
+            out += "R\t" + Clean(line.id) + "\t" + Clean(line.expected) + "\n";
+          } else {
+            out += std::string(line.status == Status::kFail ? "F" : "W") + "\t" +
+                   Clean(line.id) + "\t" + Clean(line.where) + "\t" + Clean(line.expected) +
+                   "\t" + Clean(line.found) + "\n";
+          }
+        }
+        for (const std::string& note : mine.notes()) out += "N\t" + Clean(note) + "\n";
+        say(out + "E\n");
+        return 0;
+      },
+      host::kCheckDeadline);
+  if (!run.started) {
+    report.Fail("run-crash", "", "a child process to run the checks in", run.failure);
     return;
-  }
-  if (child == 0) {
-    close(pipe_fds[0]);
-    const int fd = pipe_fds[1];
-    // The report goes through the pipe alone: what the module prints, and
-    // what it reads, is /dev/null's.
-    const int null = open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      for (int standard = 0; standard <= 2; ++standard) dup2(null, standard);
-      if (null > 2) close(null);
-    }
-    Report mine;
-    work(mine, [fd](const std::string& step) { WriteAll(fd, "S\t" + Clean(step) + "\n"); });
-    std::string out;
-    for (const Line& line : mine.Lines()) {
-      if (line.status == Status::kPass) {
-        out += "R\t" + Clean(line.id) + "\t" + Clean(line.expected) + "\n";
-      } else {
-        out += std::string(line.status == Status::kFail ? "F" : "W") + "\t" + Clean(line.id) +
-               "\t" + Clean(line.where) + "\t" + Clean(line.expected) + "\t" +
-               Clean(line.found) + "\n";
-      }
-    }
-    for (const std::string& note : mine.notes()) out += "N\t" + Clean(note) + "\n";
-    out += "E\n";
-    WriteAll(fd, out);
-    close(fd);
-    std::fflush(nullptr);
-    _exit(0);
-  }
-  close(pipe_fds[1]);
-  std::string received;
-  const time_t deadline = time(nullptr) + kChildSeconds;
-  bool timed_out = false;
-  for (;;) {
-    const time_t now = time(nullptr);
-    if (now >= deadline) {
-      timed_out = true;
-      kill(child, SIGKILL);
-      break;
-    }
-    pollfd p{pipe_fds[0], POLLIN, 0};
-    const int ready = poll(&p, 1, static_cast<int>(deadline - now) * 1000);
-    if (ready <= 0) continue;
-    char buffer[4096];
-    const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    received.append(buffer, static_cast<size_t>(n));
-    if (received.size() > (64u << 20)) {  // a child that never stops talking
-      kill(child, SIGKILL);
-      break;
-    }
-  }
-  close(pipe_fds[0]);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
 
   Report theirs;
   std::string step = "starting";
   bool ended = false;
   size_t start = 0;
-  for (size_t end; (end = received.find('\n', start)) != std::string::npos; start = end + 1) {
-    const std::vector<std::string> f = Split(received.substr(start, end - start));
+  for (size_t end; (end = run.said.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::vector<std::string> f = Split(run.said.substr(start, end - start));
     if (f[0] == "S" && f.size() == 2) step = f[1];
     if (f[0] == "R" && f.size() == 3) theirs.Ran(f[1], f[2]);
     if (f[0] == "F" && f.size() == 5) theirs.Fail(f[1], f[2], f[3], f[4]);
@@ -329,41 +273,11 @@ void InChild(const std::function<void(Report&, const Step&)>& work, Report& repo
     if (f[0] == "E") ended = true;
   }
   report.Merge(theirs);
-  if (timed_out) {
+  if (!ended || !run.Finished()) {
     report.Fail("run-crash", "while " + step, "every call into the module to return",
-                Format("no end after %d seconds: the child was stopped", kChildSeconds));
-  } else if (WIFSIGNALED(status)) {
-    report.Fail("run-crash", "while " + step, "every call into the module to return",
-                Format("signal %d (%s)", WTERMSIG(status), strsignal(WTERMSIG(status))));
-  } else if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    report.Fail("run-crash", "while " + step, "every call into the module to return",
-                Format("the checking process ended early (status %d)",
-                       WIFEXITED(status) ? WEXITSTATUS(status) : -1));
+                run.Ending());
   }
 }
-#else
-void InChild(const std::function<void(Report&, const Step&)>& work, Report& report) {
-  report.Note("the running checks ran inside this process: a module that crashes ends it");
-  // No child here, but the module's output still goes to NUL, not into the
-  // report.
-  std::fflush(nullptr);
-  const int saved[2] = {_dup(1), _dup(2)};
-  const int null = _open("NUL", _O_WRONLY);
-  if (null >= 0) {
-    _dup2(null, 1);
-    _dup2(null, 2);
-    _close(null);
-  }
-  work(report, [](const std::string&) {});
-  std::fflush(nullptr);
-  for (int standard = 1; standard <= 2; ++standard) {
-    if (saved[standard - 1] >= 0) {
-      _dup2(saved[standard - 1], standard);
-      _close(saved[standard - 1]);
-    }
-  }
-}
-#endif
 
 }  // namespace
 
@@ -394,7 +308,7 @@ void CheckNativeForm(const std::vector<uint8_t>& bytes, Report& report) {
   why = "a native (ELF) module, which only the native build of gauge-check checks";
   const bool mappable = false;
 #else
-  const bool mappable = host::CheckElfImage(bytes.data(), bytes.size(), &why);
+  const bool mappable = formats::CheckElfImage(bytes.data(), bytes.size(), &why);
 #endif
   if (!mappable) {
     report.Fail("elf-form", "the file's headers and tables",

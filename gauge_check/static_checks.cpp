@@ -63,19 +63,19 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
     report.Fail("pe-format", "the file's headers", "a 32-bit Windows library (MZ, PE, PE32)", why);
     return;
   }
-  host::PeImage image;
+  formats::PeImage image;
   why.clear();
-  if (!host::ParsePeImage(bytes, &image, &why)) {
+  if (!formats::ParsePeImage(bytes, &image, &why)) {
     report.Fail("pe-format", "the export, import or resource directory",
                 "directories that lie inside the file", why);
     return;
   }
   report.Ran("pe-machine", "machine i386 (0x14C)");
-  if (layout.machine != host::kMachineI386) {
+  if (layout.machine != formats::kMachineI386) {
     report.Fail("pe-machine", "COFF header", "i386 (0x14C)", Hex(layout.machine));
   }
   report.Ran("pe-dll", "a DLL");
-  if ((layout.characteristics & host::kCharacteristicDll) == 0) {
+  if ((layout.characteristics & formats::kCharacteristicDll) == 0) {
     report.Fail("pe-dll", "COFF header characteristics", "the DLL bit 0x2000",
                 Hex(layout.characteristics));
   }
@@ -85,7 +85,7 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
   report.Ran("exports-data", "both exports outside code (data, not functions)");
   uint32_t linkage = 0, import_table = 0;
   std::vector<std::string> others;
-  for (const host::PeExport& e : image.exports) {
+  for (const formats::PeExport& e : image.exports) {
     if (e.name == "Linkage" && linkage == 0) {
       linkage = e.rva;
     } else if (e.name == "ImportTable" && import_table == 0) {
@@ -93,7 +93,7 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
     } else {
       others.push_back(e.name);
     }
-    if ((e.section_characteristics & host::kSectionExecutable) != 0) {
+    if ((e.section_characteristics & formats::kSectionExecutable) != 0) {
       const PeSection* s = layout.SectionOf(e.rva);
       report.Fail("exports-data", "export " + e.name + " at RVA " + Hex(e.rva),
                   "data outside code", "it lies in " + (s ? s->name : std::string("code")));

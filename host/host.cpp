@@ -257,13 +257,14 @@ bool Host::LoadSoundLibrary(const std::filesystem::path& path, std::string* erro
   // As for a module: a regular file only (a pipe would block the loader for
   // ever), and on ELF systems the checks that keep the loader inside the
   // file (a partial copy would end the process with SIGBUS).
-  FileReadError not_a_file;
-  if (!CheckRegularFile(path, kMaxModuleFileBytes, "sound library", &not_a_file)) {
+  formats::FileReadError not_a_file;
+  if (!formats::CheckRegularFile(path, formats::kMaxModuleFileBytes, "sound library",
+                                 &not_a_file)) {
     return fail(not_a_file.message);
   }
   std::string why;
 #if !defined(_WIN32)
-  if (!CheckElfFile(path, &why)) return fail(why);
+  if (!formats::CheckElfFile(path, &why)) return fail(why);
 #endif
   if (!sound_library_.Open(path, &why)) {
     return fail("not a loadable shared library (" + why + ")");
@@ -298,8 +299,9 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string_view gau
     if (error) *error = "cannot load gauge module " + path.string() + ": " + why;
     return nullptr;
   };
-  FileReadError not_a_file;
-  if (!CheckRegularFile(path, kMaxModuleFileBytes, "gauge module", &not_a_file)) {
+  formats::FileReadError not_a_file;
+  if (!formats::CheckRegularFile(path, formats::kMaxModuleFileBytes, "gauge module",
+                                 &not_a_file)) {
     return fail(not_a_file.message);
   }
   std::error_code ec;
@@ -308,7 +310,7 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string_view gau
   module->path_ = std::filesystem::absolute(path, ec);
   std::string why;
 #if !defined(_WIN32)
-  if (!CheckElfFile(module->path_, &why)) return fail(why);
+  if (!formats::CheckElfFile(module->path_, &why)) return fail(why);
 #endif
   if (!module->library_.Open(module->path_, &why)) {
     return fail("not a loadable shared library (" + why + ")");

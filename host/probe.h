@@ -5,27 +5,24 @@
 // hang the process that loads it. A program that loads a module or a sound
 // library it did not build (the bench with --gauges DIR or --sound-library
 // FILE, a checking tool) first tries it here: a child does with it what the
-// program will do, step by step, and ends. A crash or a hang then becomes a
-// report instead of a dead program.
+// program will do, step by step, and ends (host/child_process.h runs it). A
+// crash or a hang then becomes a report instead of a dead program.
 #pragma once
 
 #include <chrono>
 #include <filesystem>
 #include <string>
 
+#include "host/child_process.h"
+
 namespace host {
 
 // False where there is no child process to try a file in (Windows); the
 // trials below then refuse every file, saying so.
-#if defined(_WIN32)
-inline constexpr bool kTrialsInChild = false;
-#else
-inline constexpr bool kTrialsInChild = true;
-#endif
+inline constexpr bool kTrialsInChild = kChildProcesses;
 
-// How long a trial may take before its child is killed and reported as
-// hung. Generous: a loaded machine or a sanitizer build is slow.
-inline constexpr std::chrono::milliseconds kTrialDeadline{30000};
+// A trial's deadline is kTrialDeadline (host/child_process.h), the runner's
+// for this kind of work: past it the child is killed and reported as hung.
 
 struct ProbeOptions {
   // The gauge the module must hold (empty: whichever it holds).

@@ -234,7 +234,7 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
       {"bitmap resource bigger than the largest picture", kPictures,
        patched(audio_gau, "huge-resource.gau",
                [&](Bytes& bytes) {
-                 Put32(bytes, bitmaps[1].entry + 4, uint32_t{host::kMaxBitmapBytes} + 1);
+                 Put32(bytes, bitmaps[1].entry + 4, uint32_t{formats::kMaxBitmapBytes} + 1);
                }),
        "", "more than the largest picture takes"},
       {"bitmap header claiming 5000 x 5000", kPictures,

@@ -75,24 +75,24 @@ class GauFile : public ::testing::TestWithParam<GaugeFile> {
   void SetUp() override {
     const std::string path = std::string(WIN32_GAUGES_DIR) + "/" + GetParam().gauge + ".gau";
     std::string error;
-    ASSERT_TRUE(host::ReadPeImage(path, &image_, &error))
+    ASSERT_TRUE(formats::ReadPeImage(path, &image_, &error))
         << error << " (build the Windows tree first: tools/build-win32.sh)";
   }
-  host::PeImage image_;
+  formats::PeImage image_;
 };
 
 TEST_P(GauFile, IsA32BitWindowsLibraryNamedAfterItsGauge) {
-  EXPECT_EQ(image_.machine, host::kMachineI386);
+  EXPECT_EQ(image_.machine, formats::kMachineI386);
   EXPECT_TRUE(image_.pe32);
-  EXPECT_NE(image_.characteristics & host::kCharacteristicDll, 0) << "not a DLL";
+  EXPECT_NE(image_.characteristics & formats::kCharacteristicDll, 0) << "not a DLL";
   EXPECT_EQ(image_.export_name, std::string(GetParam().gauge) + ".gau");
 }
 
 TEST_P(GauFile, ExportsOnlyTheTwoRecordsAsData) {
   std::vector<std::string> names;
-  for (const host::PeExport& e : image_.exports) {
+  for (const formats::PeExport& e : image_.exports) {
     names.push_back(e.name);
-    EXPECT_EQ(e.section_characteristics & host::kSectionExecutable, 0u)
+    EXPECT_EQ(e.section_characteristics & formats::kSectionExecutable, 0u)
         << e.name << " lies in code: exported as a function, not data";
   }
   EXPECT_THAT(names, UnorderedElementsAre("Linkage", "ImportTable"));
@@ -112,10 +112,10 @@ TEST_P(GauFile, CarriesExactlyItsBitmapsAndItsVersionInU_S_English) {
   EXPECT_EQ(image_.named_resources, 0);
   std::set<uint32_t> ids;
   size_t bitmaps = 0;
-  for (const host::PeResource& r : image_.resources) {
+  for (const formats::PeResource& r : image_.resources) {
     EXPECT_EQ(r.language, 1033u) << "resource 0x" << std::hex << r.id;
-    if (r.type == host::kResourceTypeVersion) continue;  // checked with every shipped file
-    EXPECT_EQ(r.type, host::kResourceTypeBitmap) << "resource 0x" << std::hex << r.id;
+    if (r.type == formats::kResourceTypeVersion) continue;  // checked with every shipped file
+    EXPECT_EQ(r.type, formats::kResourceTypeBitmap) << "resource 0x" << std::hex << r.id;
     ids.insert(r.id);
     ++bitmaps;
   }
@@ -129,7 +129,7 @@ TEST_P(GauFile, CarriesExactlyItsBitmapsAndItsVersionInU_S_English) {
 TEST_P(GauFile, EveryBitmapHasItsSizeAndKeepsTheBlackRule) {
   for (const Picture& p : GetParam().pictures) {
     SCOPED_TRACE(::testing::Message() << GetParam().gauge << " bitmap 0x" << std::hex << p.id);
-    const host::PeResource* resource = image_.Find(host::kResourceTypeBitmap, p.id);
+    const formats::PeResource* resource = image_.Find(formats::kResourceTypeBitmap, p.id);
     ASSERT_NE(resource, nullptr);
     // The resource as the simulator reads it: a 40-byte header, 8 bits per
     // pixel, no compression, a 256-entry palette, rows bottom-up.
@@ -187,21 +187,23 @@ class Shipped : public ::testing::TestWithParam<ShippedFile> {};
 
 TEST_P(Shipped, CarriesTheProjectsVersion) {
   const ShippedFile& file = GetParam();
-  host::PeImage image;
+  formats::PeImage image;
   std::string error;
-  ASSERT_TRUE(host::ReadPeImage(file.path, &image, &error)) << error << " (made by " << file.build << ")";
-  std::vector<const host::PeResource*> versions;
-  for (const host::PeResource& r : image.resources) {
-    if (r.type == host::kResourceTypeVersion) versions.push_back(&r);
+  ASSERT_TRUE(formats::ReadPeImage(file.path, &image, &error))
+      << error << " (made by " << file.build << ")";
+  std::vector<const formats::PeResource*> versions;
+  for (const formats::PeResource& r : image.resources) {
+    if (r.type == formats::kResourceTypeVersion) versions.push_back(&r);
   }
   ASSERT_EQ(versions.size(), 1u) << file.path << ": not exactly one version resource";
   EXPECT_EQ(versions[0]->id, 1u);
   EXPECT_EQ(versions[0]->language, 1033u);
-  host::VersionInfo info;
-  ASSERT_TRUE(host::ParseVersionInfo(versions[0]->bytes, &info, &error)) << file.path << ": " << error;
+  formats::VersionInfo info;
+  ASSERT_TRUE(formats::ParseVersionInfo(versions[0]->bytes, &info, &error))
+      << file.path << ": " << error;
   const std::string version = GAUGES_VERSION;
-  EXPECT_EQ(host::DottedVersion(info.file_version), version + ".0");
-  EXPECT_EQ(host::DottedVersion(info.product_version), version + ".0");
+  EXPECT_EQ(formats::DottedVersion(info.file_version), version + ".0");
+  EXPECT_EQ(formats::DottedVersion(info.product_version), version + ".0");
   EXPECT_EQ(info.file_type, file.file_type);
   auto text = [&](const char* key) {
     const std::string* value = info.Text(key);
@@ -227,52 +229,52 @@ INSTANTIATE_TEST_SUITE_P(Windows, Shipped, ::testing::ValuesIn(ShippedFiles()),
 // The version reader never trusts a resource: every cut and a spread of
 // damage gives an answer, never a crash.
 TEST(VersionReader, RefusesDamagedResourcesWithAReason) {
-  host::PeImage image;
+  formats::PeImage image;
   std::string error;
-  ASSERT_TRUE(host::ReadPeImage(std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau", &image, &error))
+  ASSERT_TRUE(formats::ReadPeImage(std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau", &image, &error))
       << error;
-  const host::PeResource* resource = image.Find(host::kResourceTypeVersion, 1);
+  const formats::PeResource* resource = image.Find(formats::kResourceTypeVersion, 1);
   ASSERT_NE(resource, nullptr);
   const std::vector<uint8_t>& good = resource->bytes;
-  host::VersionInfo info;
-  EXPECT_FALSE(host::ParseVersionInfo({}, &info, &error));
+  formats::VersionInfo info;
+  EXPECT_FALSE(formats::ParseVersionInfo({}, &info, &error));
   for (size_t size = 0; size < good.size(); ++size) {
     const std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
     error.clear();
     // A cut one leaves the root block's length pointing past the bytes.
-    EXPECT_FALSE(host::ParseVersionInfo(cut, &info, &error)) << size;
+    EXPECT_FALSE(formats::ParseVersionInfo(cut, &info, &error)) << size;
     EXPECT_FALSE(error.empty()) << size;
   }
   for (size_t at = 0; at < good.size(); ++at) {
     std::vector<uint8_t> damaged = good;
     damaged[at] ^= 0xFF;
-    host::ParseVersionInfo(damaged, &info, &error);
+    formats::ParseVersionInfo(damaged, &info, &error);
   }
 }
 
 // The reader itself must never trust a file: damaged ones give an error.
 TEST(PeReader, RefusesDamagedFilesWithAReason) {
-  host::PeImage image;
+  formats::PeImage image;
   std::string error;
   const std::string path = std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau";
-  ASSERT_TRUE(host::ReadPeImage(path, &image, &error)) << error;
+  ASSERT_TRUE(formats::ReadPeImage(path, &image, &error)) << error;
   std::ifstream in(path, std::ios::binary);
   const std::vector<uint8_t> good((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
-  EXPECT_FALSE(host::ParsePeImage({}, &image, &error));
-  EXPECT_FALSE(host::ParsePeImage({'M', 'Z'}, &image, &error));
+  EXPECT_FALSE(formats::ParsePeImage({}, &image, &error));
+  EXPECT_FALSE(formats::ParsePeImage({'M', 'Z'}, &image, &error));
   // Every truncation and a spread of single-byte damage: an answer, never a crash.
   for (size_t size = 0; size < good.size(); size += 97) {
     std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
     error.clear();
-    if (!host::ParsePeImage(cut, &image, &error)) {
+    if (!formats::ParsePeImage(cut, &image, &error)) {
       EXPECT_FALSE(error.empty()) << size;
     }
   }
   for (size_t at = 0; at < std::min<size_t>(good.size(), 4096); ++at) {
     std::vector<uint8_t> damaged = good;
     damaged[at] ^= 0xFF;
-    host::ParsePeImage(damaged, &image, &error);
+    formats::ParsePeImage(damaged, &image, &error);
   }
 }
 

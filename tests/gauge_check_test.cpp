@@ -55,9 +55,9 @@ struct GauFile {
   gauge_check::RecordFacts facts;
 
   explicit GauFile(const std::string& gauge) {
-    host::FileReadError error;
-    EXPECT_TRUE(host::ReadRegularFile(GauPath(gauge), host::kMaxPeFileBytes, "gauge file", &bytes,
-                                      &error))
+    formats::FileReadError error;
+    EXPECT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file",
+                                         &bytes, &error))
         << error.message << " (build the Windows tree first: tools/build-win32.sh)";
     std::string why;
     EXPECT_TRUE(gauge_check::ReadPeLayout(bytes, &layout, &why)) << why;
@@ -122,9 +122,9 @@ struct GauFile {
 TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
   for (const char* gauge : kGauges) {
     std::vector<uint8_t> bytes;
-    host::FileReadError error;
-    ASSERT_TRUE(host::ReadRegularFile(GauPath(gauge), host::kMaxPeFileBytes, "gauge file", &bytes,
-                                      &error))
+    formats::FileReadError error;
+    ASSERT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file",
+                                         &bytes, &error))
         << error.message;
     Report report(gauge);
     gauge_check::CheckGauBytes(bytes, std::string(gauge) + ".gau", report);
@@ -375,13 +375,15 @@ TEST(GaugeCheck, DamagedFilesFailWithoutACrash) {
 struct Misbehaviour {
   const char* id;
   const char* what;
+  const char* found = "";  // in the fail line, where given
 };
 
 TEST(GaugeCheck, EachMisbehaviourAtRunTimeFailsWithItsOwnId) {
   const std::string module = std::string(TEST_GAUGES_DIR) + "/misbehaving.so";
   gauge_check::Options options;
   options.updates = 20;
-  for (const Misbehaviour& m : {Misbehaviour{"run-load", "none"}, {"run-crash", "crash"},
+  for (const Misbehaviour& m : {Misbehaviour{"run-load", "none"},
+                                {"run-crash", "crash", "crashed with SIGSEGV (Segmentation fault)"},
                                 {"run-trapped-slot", "slot"}, {"run-text", "text"},
                                 {"run-flags", "flags"}, {"run-records", "records"},
                                 {"run-fp-state", "fp"}, {"run-unload", "leak"},
@@ -396,6 +398,8 @@ TEST(GaugeCheck, EachMisbehaviourAtRunTimeFailsWithItsOwnId) {
       EXPECT_EQ(report.Count(Status::kFail), 0) << "behaving" << Failures(report);
     } else {
       EXPECT_TRUE(report.Failed(m.id)) << m.what << ": no fail line " << m.id << Failures(report);
+      // Where given, how it failed: a crash in the words the host uses.
+      EXPECT_NE(Failures(report).find(m.found), std::string::npos) << m.what << Failures(report);
     }
   }
   unsetenv("GAUGE_MISBEHAVE");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/drawing/render.h"
+#include "formats/limits.h"
 #include "host/host.h"
 #include "host/text_format.h"
 #include "tests/drawn_gauge.h"
@@ -827,6 +828,8 @@ TEST(DecodeBitmap, RefusesWhatIsNotAn8BitBottomUpPaletteBitmap) {
       {"no width", [&](Dib& dib) { set(dib, 4, 0, 4); }, "size"},
       {"negative width", [&](Dib& dib) { set(dib, 4, -3, 4); }, "size"},
       {"far too wide", [&](Dib& dib) { set(dib, 4, 1 << 20, 4); }, "size"},
+      {"one row taller than the largest picture",
+       [&](Dib& dib) { set(dib, 8, formats::kLargestBitmapSide + 1, 4); }, "size"},
       {"no height", [&](Dib& dib) { set(dib, 8, 0, 4); }, "size"},
       {"a 16-entry palette", [&](Dib& dib) { set(dib, 32, 16, 4); }, "palette"},
       {"palette cut short", [](Dib& dib) { dib.resize(40 + 512); }, "needs"},

@@ -560,9 +560,9 @@ struct LiveApi::Impl {
     // The page's own files are a few kilobytes each.
     constexpr uint64_t kLargestAsset = 1 << 20;
     std::string content;
-    host::FileReadError error;
-    if (!host::ReadRegularFile(file, kLargestAsset, "page asset", &content, &error)) {
-      return Error(res, error.kind == host::FileReadError::Kind::kMissing ? 404 : 500,
+    formats::FileReadError error;
+    if (!formats::ReadRegularFile(file, kLargestAsset, "page asset", &content, &error)) {
+      return Error(res, error.kind == formats::FileReadError::Kind::kMissing ? 404 : 500,
                    "the page's asset " + file.string() + ": " + error.message);
     }
     res.set_content(std::move(content), type);

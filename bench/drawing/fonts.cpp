@@ -163,8 +163,8 @@ bool Fonts::Init(std::string* error) {
     for (int bold = 0; bold < 2; ++bold) {
       const std::string& file = files[family][bold];
       std::vector<uint8_t>& bytes = impl->bytes[family][bold];
-      host::FileReadError not_read;
-      if (!host::ReadRegularFile(file, kLargestFont, "font file", &bytes, &not_read)) {
+      formats::FileReadError not_read;
+      if (!formats::ReadRegularFile(file, kLargestFont, "font file", &bytes, &not_read)) {
         return fail("cannot read the font file " + file + " (" + kFamilies[family].resolved +
                     "): " + not_read.message + "; reinstall the package " + kPackage);
       }

@@ -1,26 +1,13 @@
 // The gauges' pictures, decoded from their bitmap resources: the same
 // bytes the simulator's panel system draws.
 #include "bench/drawing/render.h"
+#include "formats/bitmap.h"
+#include "formats/limits.h"
 #include "formats/pe_image.h"
 #include "host/text_format.h"
 
 namespace bench {
 namespace {
-
-uint32_t Word32(const std::vector<uint8_t>& bytes, size_t at) {
-  return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-uint16_t Word16(const std::vector<uint8_t>& bytes, size_t at) {
-  return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-constexpr size_t kHeaderSize = 40;
-constexpr size_t kPaletteEntries = 256;
-constexpr size_t kPaletteSize = kPaletteEntries * 4;
-// Larger than any gauge face; a bound that keeps a damaged header from
-// asking for gigabytes. The largest picture decodes into 64 MB.
-constexpr int32_t kLargestSide = host::kLargestBitmapSide;
 
 // False, with `why` in *error when the caller asks for it.
 bool Fail(std::string* error, const std::string& why) {
@@ -28,81 +15,76 @@ bool Fail(std::string* error, const std::string& why) {
   return false;
 }
 
+// The decoder's fault in the bench's words.
+std::string Why(formats::BitmapFault fault, const formats::Bitmap& bitmap) {
+  const formats::BitmapHeader& h = bitmap.header;
+  using Fault = formats::BitmapFault;
+  switch (fault) {
+    case Fault::kNone: break;
+    case Fault::kShorterThanHeader:
+      return "bitmap of " + std::to_string(bitmap.size) +
+             " bytes is shorter than its 40-byte header";
+    case Fault::kHeaderSize:
+      return "bitmap header is " + std::to_string(h.header_size) +
+             " bytes; only the 40-byte header is read";
+    case Fault::kPlanes: return "bitmap has " + std::to_string(h.planes) + " planes, not 1";
+    case Fault::kBits:
+      return "bitmap has " + std::to_string(h.bits) + " bits per pixel; only 8 are read";
+    case Fault::kCompressed:
+      return "bitmap is compressed (method " + std::to_string(h.compression) +
+             "); only uncompressed bitmaps are read";
+    case Fault::kTopDown: return "bitmap is stored top-down; only bottom-up bitmaps are read";
+    case Fault::kSize:
+      return "bitmap size " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+             " is out of range (1 to " + std::to_string(formats::kLargestBitmapSide) +
+             " each way)";
+    case Fault::kPalette:
+      return "bitmap palette has " + std::to_string(h.colours_used) +
+             " entries; only a 256-entry palette is read";
+    case Fault::kTooFewBytes:
+      return "bitmap of " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+             " needs " + std::to_string(bitmap.needed) + " bytes, has " +
+             std::to_string(bitmap.size);
+  }
+  return "";
+}
+
 }  // namespace
 
 bool DecodeBitmap(const std::vector<uint8_t>& dib, Picture* picture, std::string* error) {
-  if (dib.size() < kHeaderSize) {
-    return Fail(error, "bitmap of " + std::to_string(dib.size()) +
-                       " bytes is shorter than its 40-byte header");
-  }
-  const uint32_t header_size = Word32(dib, 0);
-  if (header_size != kHeaderSize) {
-    return Fail(error, "bitmap header is " + std::to_string(header_size) +
-                       " bytes; only the 40-byte header is read");
-  }
-  const auto width = static_cast<int32_t>(Word32(dib, 4));
-  const auto height = static_cast<int32_t>(Word32(dib, 8));
-  const uint16_t planes = Word16(dib, 12);
-  const uint16_t bits = Word16(dib, 14);
-  const uint32_t compression = Word32(dib, 16);
-  const uint32_t colours_used = Word32(dib, 32);
-  if (planes != 1) return Fail(error, "bitmap has " + std::to_string(planes) + " planes, not 1");
-  if (bits != 8) {
-    return Fail(error, "bitmap has " + std::to_string(bits) + " bits per pixel; only 8 are read");
-  }
-  if (compression != 0) {
-    return Fail(error, "bitmap is compressed (method " + std::to_string(compression) +
-                       "); only uncompressed bitmaps are read");
-  }
-  if (height < 0) return Fail(error, "bitmap is stored top-down; only bottom-up bitmaps are read");
-  if (width <= 0 || height == 0 || width > kLargestSide || height > kLargestSide) {
-    return Fail(error, "bitmap size " + std::to_string(width) + " x " + std::to_string(height) +
-                       " is out of range (1 to " + std::to_string(kLargestSide) + " each way)");
-  }
-  if (colours_used != 0 && colours_used != kPaletteEntries) {
-    return Fail(error, "bitmap palette has " + std::to_string(colours_used) +
-                       " entries; only a 256-entry palette is read");
-  }
-  const size_t stride = (static_cast<size_t>(width) + 3) / 4 * 4;
-  const size_t pixel_bytes = stride * static_cast<size_t>(height);
-  const size_t needed = kHeaderSize + kPaletteSize + pixel_bytes;
-  if (dib.size() < needed) {
-    return Fail(error, "bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
-                       " needs " + std::to_string(needed) + " bytes, has " +
-                       std::to_string(dib.size()));
-  }
-
-  Rgba palette[kPaletteEntries];
-  for (size_t i = 0; i < kPaletteEntries; ++i) {
-    const size_t at = kHeaderSize + i * 4;  // blue, green, red, unused
-    const Rgba colour{dib[at + 2], dib[at + 1], dib[at], 255};
+  formats::Bitmap bitmap;
+  const formats::BitmapFault fault = formats::ReadBitmap(dib, &bitmap);
+  if (fault != formats::BitmapFault::kNone) return Fail(error, Why(fault, bitmap));
+  Rgba palette[256];
+  for (size_t i = 0; i < 256; ++i) {
+    const uint8_t* entry = bitmap.Entry(static_cast<uint8_t>(i));  // blue, green, red
     // Pure black is not drawn.
-    palette[i] = colour.r == 0 && colour.g == 0 && colour.b == 0 ? Rgba{0, 0, 0, 0} : colour;
+    palette[i] = bitmap.Black(static_cast<uint8_t>(i)) ? Rgba{0, 0, 0, 0}
+                                                        : Rgba{entry[2], entry[1], entry[0], 255};
   }
+  const int32_t width = bitmap.width(), height = bitmap.height();
   Picture decoded;
   decoded.width = width;
   decoded.height = height;
   decoded.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-  const size_t rows_at = kHeaderSize + kPaletteSize;
   for (int32_t y = 0; y < height; ++y) {
-    // Rows are stored bottom-up.
-    const size_t row = rows_at + static_cast<size_t>(height - 1 - y) * stride;
+    const uint8_t* row = bitmap.Row(y);
     Rgba* out = &decoded.pixels[static_cast<size_t>(y) * static_cast<size_t>(width)];
-    for (int32_t x = 0; x < width; ++x) out[x] = palette[dib[row + static_cast<size_t>(x)]];
+    for (int32_t x = 0; x < width; ++x) out[x] = palette[row[x]];
   }
   *picture = std::move(decoded);
   return true;
 }
 
 bool GaugePictures::LoadFile(const std::filesystem::path& gau_file, std::string* error) {
-  host::PeImage image;
+  formats::PeImage image;
   std::string why;
-  if (!host::ReadPeImage(gau_file, &image, &why)) {
+  if (!formats::ReadPeImage(gau_file, &image, &why)) {
     return Fail(error, "cannot take pictures from " + why);  // why names the file
   }
   std::map<uint32_t, Picture> pictures;
-  for (const host::PeResource& resource : image.resources) {
-    if (resource.type != host::kResourceTypeBitmap) continue;
+  for (const formats::PeResource& resource : image.resources) {
+    if (resource.type != formats::kResourceTypeBitmap) continue;
     Picture picture;
     if (!DecodeBitmap(resource.bytes, &picture, &why)) {
       return Fail(error, gau_file.string() + ": bitmap " + host::Hex(resource.id) +
@@ -122,7 +104,7 @@ bool GaugePictures::LoadModule(const host::Module& module, std::string* error) {
   std::string why;
   auto take = [&](uint32_t id) -> int {  // 1 taken, 0 absent, -1 bad
     std::vector<uint8_t> bytes;
-    if (!module.Resource(host::kResourceTypeBitmap, id, &bytes)) return 0;
+    if (!module.Resource(formats::kResourceTypeBitmap, id, &bytes)) return 0;
     Picture picture;
     if (!DecodeBitmap(bytes, &picture, &why)) {
       why = "bitmap " + host::Hex(id) + " cannot be drawn: " + why;

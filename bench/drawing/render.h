@@ -99,9 +99,10 @@ class Fonts {
 };
 
 // The largest picture the bench draws, in pixels (a gauge or the whole
-// panel, at its scale): the largest face a gauge file can hold, 8192 x 8192,
-// drawn once, 256 MiB. Callers that take a size from outside (a scale, a
-// face) check it here before drawing.
+// panel, at its scale): 8192 x 8192, 256 MiB, the largest face a gauge file
+// can hold (formats::kLargestBitmapSide each way) drawn at scale 2. Callers
+// that take a size from outside (a scale, a face) check it here before
+// drawing.
 inline constexpr int64_t kLargestCanvasPixels = int64_t{8192} * 8192;
 // Whether a picture of width x height face pixels, drawn `scale` times
 // larger, is within that bound; if not, `why` says so and what to do.

@@ -108,11 +108,11 @@ namespace {
 // The text of a script file; false with the reason for anything that is not
 // a readable regular file of a script's size.
 bool ReadScript(const std::filesystem::path& file, std::string* text, std::string* why) {
-  host::FileReadError error;
-  if (host::ReadRegularFile(file, kLargestScript, "script", text, &error)) return true;
+  formats::FileReadError error;
+  if (formats::ReadRegularFile(file, kLargestScript, "script", text, &error)) return true;
   *why = error.message;
   std::error_code ec;
-  if (error.kind == host::FileReadError::Kind::kNotRegular &&
+  if (error.kind == formats::FileReadError::Kind::kNotRegular &&
       std::filesystem::is_directory(file, ec)) {
     *why += ": give a .scn file, or a folder of them without '.scn' in its name";
   }
