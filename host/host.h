@@ -57,6 +57,8 @@ class Host {
     key_handler_ = std::move(handler);
   }
 
+  // ---- loading the sound library and the modules (host/modules.cpp)
+
   // Loads the sound library stand-in from `path` and routes its reports
   // into this host's log. The modules then find it already loaded by name.
   // The file is first checked as a module is (a regular file; elsewhere
@@ -90,7 +92,7 @@ class Host {
   // Kills the gauge if it lives and forgets it.
   void DestroyGauge(Gauge* gauge);
 
-  // The service table this host writes into every module.
+  // The service table this host writes into every module (host/services.cpp).
   static HostServices* ServiceTable();
 
  private:
