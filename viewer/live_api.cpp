@@ -362,7 +362,9 @@ struct LiveApi::Impl {
         // Drawn here (it reads the gauge's records), encoded below without
         // the lock, so clicks and updates go on meanwhile.
         image = panel.Render(*gauge, {ambient, static_cast<int>(scale), overlay});
-        if (image.empty()) return Error(res, 503, "cannot draw " + name + ": " + panel.render_error());
+        if (image.empty()) {
+          return Error(res, 503, "cannot draw " + name + ": " + panel.render_error());
+        }
       }
     }
     if (png == nullptr) {
@@ -450,7 +452,9 @@ struct LiveApi::Impl {
 
   void Click(const httplib::Request& req, httplib::Response& res) {
     const json body = json::parse(req.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) return Error(res, 400, "the body is not a JSON object");
+    if (body.is_discarded() || !body.is_object()) {
+      return Error(res, 400, "the body is not a JSON object");
+    }
     if (!body.contains("gauge") || !body["gauge"].is_string() || !body.contains("x") ||
         !body["x"].is_number_integer() || !body.contains("y") || !body["y"].is_number_integer()) {
       return Error(res, 400, "a click needs \"gauge\" (text), \"x\" and \"y\" (whole numbers)");
@@ -464,8 +468,11 @@ struct LiveApi::Impl {
     }
     uint32_t event = kMousePress;
     if (body.contains("event")) {
-      if (body["event"] == "repeat") event = kMouseRepeat;
-      else if (body["event"] != "press") return Error(res, 400, "'event' is \"press\" or \"repeat\"");
+      if (body["event"] == "repeat") {
+        event = kMouseRepeat;
+      } else if (body["event"] != "press") {
+        return Error(res, 400, "'event' is \"press\" or \"repeat\"");
+      }
     }
     const std::string name = body["gauge"].get<std::string>();
     std::lock_guard lock(mutex);  // applied between updates
