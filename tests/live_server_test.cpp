@@ -366,8 +366,11 @@ TEST_F(LiveServerTest, AClickReachesTheGaugeAndComesBackInTheLog) {
   ASSERT_EQ(res->status, 200) << res->body;
   const json reply = json::parse(res->body);
   EXPECT_TRUE(reply["hit"].get<bool>());
-  ASSERT_GE(reply["entries"].size(), 1u);
+  ASSERT_GE(reply["entries"].size(), 2u);
   EXPECT_EQ(reply["entries"][0]["id"], "0x1038C");
+  // The page styles each entry by its kind.
+  EXPECT_EQ(reply["entries"][0]["kind"], "key");
+  EXPECT_EQ(reply["entries"][1]["kind"], "click");
   auto miss = Post("/api/click", R"({"gauge":"orlahyd","x":10,"y":10})");
   ASSERT_TRUE(miss);
   EXPECT_FALSE(json::parse(miss->body)["hit"].get<bool>());

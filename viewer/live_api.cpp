@@ -4,26 +4,20 @@
 #include <httplib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <iterator>
 #include <list>
-#include <map>
 #include <mutex>
 #include <new>
-#include <nlohmann/json.hpp>
 
-#include "bench/drawing/frame_key.h"
 #include "bench/drawing/image.h"
 #include "formats/file_read.h"
-#include "host/text_format.h"
+#include "viewer/panel_json.h"
+#include "viewer/picture_cache.h"
 
 namespace viewer {
 namespace {
-
-using json = nlohmann::json;
 
 constexpr uint64_t kMaxScale = 4;
 // Clicks are in gauge pixels; no gauge is anywhere near this large.
@@ -31,63 +25,12 @@ constexpr int64_t kLargestCoordinate = 32767;
 // An event stream with nothing to tell sends the state this often (the
 // update count moves), which also finds out that its page has gone.
 constexpr auto kHeartbeat = std::chrono::seconds(1);
-using Clock = std::chrono::steady_clock;
-// A picture asked for this recently is drawn and encoded by the update that
-// changes it; a request finding it being encoded waits at most kAheadWait.
-constexpr auto kAskedRecently = std::chrono::seconds(3);
-constexpr auto kAheadWait = std::chrono::seconds(2);
-// What a new event stream gets of the log that was there before it, and
-// the most one answer carries.
+// What a new event stream gets of the log that was there before it.
 constexpr size_t kFirstLogEntries = 200;
-constexpr size_t kLogEntriesPerAnswer = 1000;
-
-// The aircraft's switches that the page works, each under one name for its
-// control and its part of the state.
-struct Switch {
-  const char* name;
-  bool (*get)(const bench::Aircraft&);
-  void (*set)(bench::Aircraft&, bool on);
-};
-constexpr Switch kSwitches[] = {
-    {"battery", [](const bench::Aircraft& a) { return a.battery(); },
-     [](bench::Aircraft& a, bool on) { a.SetBattery(on); }},
-    {"avionics", [](const bench::Aircraft& a) { return a.avionics(); },
-     [](bench::Aircraft& a, bool on) { a.SetAvionics(on); }},
-    {"lights", [](const bench::Aircraft& a) { return a.panel_lights(); },
-     [](bench::Aircraft& a, bool on) { a.SetPanelLights(on); }},
-    {"engine1", [](const bench::Aircraft& a) { return a.engine(1); },
-     [](bench::Aircraft& a, bool on) { a.SetEngine(1, on); }},
-    {"engine2", [](const bench::Aircraft& a) { return a.engine(2); },
-     [](bench::Aircraft& a, bool on) { a.SetEngine(2, on); }},
-    {"pfd", [](const bench::Aircraft& a) { return a.pfd_present(); },
-     [](bench::Aircraft& a, bool on) { a.SetPfdPresent(on); }},
-    {"dimmer_present", [](const bench::Aircraft& a) { return a.dimmer_present(); },
-     [](bench::Aircraft& a, bool on) { a.SetDimmerPresent(on); }},
-};
-
-// JSON text of anything, with bytes that are not UTF-8 (in what a request
-// sent, or in a gauge's text) shown as U+FFFD rather than refused.
-std::string Dump(const json& value) {
-  return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
 
 void Error(httplib::Response& res, int status, const std::string& what) {
   res.status = status;
   res.set_content(Dump(json{{"error", what}}), "application/json");
-}
-
-const char* KindName(host::LogKind kind) {
-  switch (kind) {
-    case host::LogKind::kKeyEvent: return "key";
-    case host::LogKind::kPlaySound: return "click";
-    case host::LogKind::kStopSound: return "stop";
-    case host::LogKind::kTerminateSounds: return "terminate";
-    case host::LogKind::kTrappedSlot: return "trap";
-    case host::LogKind::kNamedBind: return "bind";
-    case host::LogKind::kLookup: return "lookup";
-    case host::LogKind::kFpStateChanged: return "fp-state";
-  }
-  return "?";
 }
 
 // A query parameter that is a whole number from `low` to `high` (`*value`
@@ -191,28 +134,6 @@ bool SplitAuthority(std::string_view text, std::string* host, int* port) {
 }  // namespace
 
 struct LiveApi::Impl {
-  // One gauge's picture: a version that moves whenever what it draws
-  // changes, and the PNGs encoded at that version.
-  struct Slot {
-    std::string key;
-    uint64_t version = 0;
-    struct Encoded {
-      uint64_t version = 0;
-      std::shared_ptr<const std::string> png;
-      bool pending = false;  // being encoded ahead by the update
-    };
-    std::map<int, Encoded> encoded;  // by Variant()
-    std::map<int, Clock::time_point> asked;  // when each variant was last asked for
-  };
-  // A picture drawn by the update, to be encoded before anyone asks.
-  struct Ahead {
-    size_t index;
-    uint64_t version;
-    int variant;
-    bench::Image image;
-  };
-  static int Variant(int scale, bool overlay) { return scale * 2 + (overlay ? 1 : 0); }
-
   bench::Panel& panel;
   const std::filesystem::path web_dir;
   const double updates_per_second;
@@ -232,11 +153,10 @@ struct LiveApi::Impl {
   // drawing at a time. Encoding and sending happen outside it.
   std::mutex mutex;
   std::condition_variable changed;  // `changes` moved, or closing
-  std::condition_variable encoded_ahead;  // a pending picture is ready
   // The light the panel is seen in: the page's, not the aircraft's.
   bench::Ambient ambient = bench::Ambient::kDay;
   uint64_t updates = 0;
-  std::vector<Slot> slots;  // one per gauge, the panel's order
+  PictureCache pictures;
   std::string last_state;   // the state at the last look, less the update count
   uint64_t last_log = 0;  // the log's next() at the last look
   uint64_t changes = 0;
@@ -256,26 +176,15 @@ struct LiveApi::Impl {
         loopback(Lower(listening.address) == "localhost" || IsLoopback(listening_ip)),
         instance(std::to_string(
             std::chrono::system_clock::now().time_since_epoch().count() % 1000000007)),
-        slots(p.gauges().size()) {}
+        pictures(p, mutex) {}
 
   // Gives each gauge whose picture would differ from the last a new
   // version, and wakes the event streams if anything they tell moved.
   // Called (holding the lock) after everything that can change the panel.
   // Returns the gauges whose version moved.
   std::vector<size_t> Refresh() {
-    std::vector<size_t> redrawn;
-    bool moved = false;
-    for (size_t i = 0; i < slots.size(); ++i) {
-      std::string key = bench::FrameKey(panel.LastFrame(*panel.gauges()[i]));
-      key += static_cast<char>(ambient);
-      Slot& slot = slots[i];
-      if (key == slot.key) continue;
-      slot.key = std::move(key);
-      ++slot.version;
-      slot.encoded.clear();
-      redrawn.push_back(i);
-      moved = true;
-    }
+    std::vector<size_t> redrawn = pictures.Refresh(ambient);
+    bool moved = !redrawn.empty();
     json state = State();
     state.erase("updates");
     std::string dumped = Dump(state);
@@ -294,173 +203,15 @@ struct LiveApi::Impl {
     return redrawn;
   }
 
-  // The pictures of the gauges that changed in the variants asked for in
-  // the last few seconds, drawn now (holding the lock) to be encoded by
-  // the update after it lets go: the page's request, sent when the event
-  // reaches it, then finds the picture ready or nearly so.
-  std::vector<Ahead> DrawAhead(const std::vector<size_t>& redrawn) {
-    std::vector<Ahead> ahead;
-    const auto now = Clock::now();
-    for (size_t index : redrawn) {
-      Slot& slot = slots[index];
-      for (auto it = slot.asked.begin(); it != slot.asked.end();) {
-        if (now - it->second > kAskedRecently) {
-          it = slot.asked.erase(it);
-          continue;
-        }
-        const bench::RenderOptions render{ambient, it->first / 2, it->first % 2 != 0};
-        bench::Image image = panel.Render(*panel.gauges()[index], render);
-        if (!image.empty()) {
-          slot.encoded[it->first] = {slot.version, nullptr, true};
-          ahead.push_back({index, slot.version, it->first, std::move(image)});
-        }
-        ++it;
-      }
-    }
-    return ahead;
-  }
-
-  // Encodes (without the lock) what DrawAhead drew and hands it over.
-  void EncodeAhead(std::vector<Ahead>& ahead) {
-    std::vector<std::shared_ptr<const std::string>> pngs;
-    for (const Ahead& picture : ahead) {
-      std::string png, error;
-      pngs.push_back(bench::EncodePng(picture.image, bench::PngSpeed::kFast, &png, &error)
-                         ? std::make_shared<const std::string>(std::move(png))
-                         : nullptr);
-    }
-    std::lock_guard lock(mutex);
-    for (size_t i = 0; i < ahead.size(); ++i) {
-      auto& encoded = slots[ahead[i].index].encoded;
-      const auto it = encoded.find(ahead[i].variant);
-      if (it == encoded.end() || !it->second.pending || it->second.version != ahead[i].version) {
-        continue;
-      }
-      if (pngs[i] == nullptr) {
-        encoded.erase(it);  // the request encodes it, and says what went wrong
-      } else {
-        it->second.png = pngs[i];
-        it->second.pending = false;
-      }
-    }
-    encoded_ahead.notify_all();
-  }
-
-  // What each gauge shows in words: the texts it shows and its needle.
-  json Shows() {
-    json shows = json::object();
-    for (host::Gauge* gauge : panel.gauges()) {
-      json texts = json::array();
-      json needle = nullptr;
-      for (const host::DrawnElement& drawn : gauge->last_frame().elements) {
-        if (drawn.kind == kString && !drawn.hidden()) texts.push_back(std::string(drawn.text));
-        if (drawn.kind == kNeedle) needle = drawn.value;
-      }
-      shows[gauge->name()] = {{"texts", texts}, {"needle", needle}};
-    }
-    return shows;
-  }
-
-  json State() {
-    const bench::Aircraft& aircraft = panel.aircraft();
-    json state = {{"dimmer", aircraft.dimmer() == bench::Dimmer::kDim ? "dim" : "bright"},
-                  {"ambient", bench::AmbientName(ambient)},
-                  {"baro_inhg", aircraft.baro_inhg()},
-                  {"updates", updates},
-                  {"shows", Shows()}};
-    for (const Switch& control : kSwitches) state[control.name] = control.get(aircraft);
-    for (const char* name : bench::Aircraft::kPartnerNames) {
-      const int32_t* value = panel.host().vars().Named(name);
-      state[name] = value != nullptr ? json(*value) : json(nullptr);
-    }
-    return state;
-  }
+  json State() { return StateJson(panel, ambient, updates); }
+  json Log(uint64_t since) { return LogJson(panel.host().log(), since); }
 
   json Versions() {
     json versions = json::object();
-    for (size_t i = 0; i < slots.size(); ++i) {
-      versions[panel.gauges()[i]->name()] = slots[i].version;
+    for (size_t i = 0; i < pictures.size(); ++i) {
+      versions[panel.gauges()[i]->name()] = pictures.version(i);
     }
     return versions;
-  }
-
-  json Panel() {
-    json gauges = json::array();
-    for (host::Gauge* gauge : panel.gauges()) {
-      // The gauge's size is its face's: draw it once to know.
-      const bench::Image image = panel.Render(*gauge, bench::RenderOptions{});
-      const int width = image.width(), height = image.height();
-      json areas = json::array();
-      for (const MouseRect* area : gauge->MouseAreas()) {
-        areas.push_back({{"x", area->x},
-                         {"y", area->y},
-                         {"width", area->width},
-                         {"height", area->height},
-                         {"cursor", area->cursor},
-                         {"mask", area->event_mask},
-                         {"repeats", (area->event_mask & kMouseRepeat) != 0}});
-      }
-      gauges.push_back(
-          {{"name", gauge->name()}, {"width", width}, {"height", height}, {"areas", areas}});
-    }
-    return {{"gauges", gauges}, {"updates_per_second", updates_per_second}};
-  }
-
-  // What the gauges sent after entry `since` (entries count from 1, for the
-  // whole life of the server), at most kLogEntriesPerAnswer of it; "next"
-  // is where to go on from, "dropped" how many entries after `since` the
-  // log, which keeps only the most recent, no longer holds.
-  json Log(uint64_t since) {
-    json entries = json::array();
-    const host::Log& log = panel.host().log();
-    const uint64_t from = std::max(since, log.first());
-    uint64_t end = log.next();
-    if (from < end && end - from > kLogEntriesPerAnswer) end = from + kLogEntriesPerAnswer;
-    auto kept = log.From(from);
-    for (uint64_t i = from; i < end; ++i, ++kept) {
-      const host::LogEntry& entry = *kept;
-      if (entry.kind == host::LogKind::kNamedBind || entry.kind == host::LogKind::kLookup) continue;
-      json item = {{"seq", i + 1}, {"gauge", entry.gauge}, {"kind", KindName(entry.kind)},
-                   {"text", entry.Describe()}};
-      if (entry.kind == host::LogKind::kKeyEvent) {
-        item["id"] = host::Hex(entry.id);
-        item["name"] = bench::Aircraft::KeyEventName(entry.id);
-      }
-      if (entry.kind == host::LogKind::kPlaySound) {
-        item["file"] = entry.name;
-        item["found"] = !entry.resolved.empty();
-      }
-      entries.push_back(item);
-    }
-    return {{"entries", entries}, {"next", end}, {"dropped", from - since}};
-  }
-
-  bool SetControl(const std::string& name, const json& value, std::string* error) {
-    bench::Aircraft& aircraft = panel.aircraft();
-    for (const Switch& control : kSwitches) {
-      if (name != control.name) continue;
-      if (!value.is_boolean()) {
-        *error = "'" + name + "' takes true or false";
-        return false;
-      }
-      control.set(aircraft, value.get<bool>());
-      return true;
-    }
-    if (name == "dimmer") {
-      if (value == "bright" || value == "dim") {
-        aircraft.SetDimmer(value == "dim" ? bench::Dimmer::kDim : bench::Dimmer::kBright);
-        return true;
-      }
-      *error = "'dimmer' takes \"bright\" or \"dim\"";
-      return false;
-    }
-    if (name == "ambient") {
-      if (value.is_string() && bench::ParseAmbient(value.get<std::string>(), &ambient)) return true;
-      *error = "'ambient' takes \"day\", \"dusk\" or \"night\"";
-      return false;
-    }
-    *error = "no control named '" + name.substr(0, 40) + "'";
-    return false;
   }
 
   // ---- the requests ----------------------------------------------------------
@@ -533,7 +284,8 @@ struct LiveApi::Impl {
       if (path == "/style.css") return Asset("style.css", "text/css; charset=utf-8", res);
       if (path == "/api/panel" || path == "/api/state") {
         std::lock_guard lock(mutex);
-        return res.set_content(Dump(path == "/api/panel" ? Panel() : State()), "application/json");
+        const json answer = path == "/api/panel" ? PanelJson(panel, updates_per_second) : State();
+        return res.set_content(Dump(answer), "application/json");
       }
       if (path == "/api/log") return GetLog(req, res);
       if (path == "/api/events") return Events(res);
@@ -581,7 +333,7 @@ struct LiveApi::Impl {
     std::string error;
     if (!QueryNumber(req, "scale", 1, kMaxScale, &scale, &error)) return Error(res, 400, error);
     const bool overlay = req.has_param("overlay") && req.get_param_value("overlay") == "1";
-    const int which = Variant(static_cast<int>(scale), overlay);
+    const int which = PictureCache::Variant(static_cast<int>(scale), overlay);
 
     std::shared_ptr<const std::string> png;
     bench::Image image;
@@ -593,17 +345,9 @@ struct LiveApi::Impl {
       host::Gauge* gauge = panel.Find(name);
       if (gauge == nullptr) return Error(res, 404, "no gauge named '" + name.substr(0, 40) + "'");
       while (panel.gauges()[index] != gauge) ++index;
-      Slot& slot = slots[index];
-      slot.asked[which] = Clock::now();
-      // Being encoded ahead: wait for it rather than do it twice.
-      const auto deadline = Clock::now() + kAheadWait;
-      for (auto it = slot.encoded.find(which);
-           it != slot.encoded.end() && it->second.pending && !closing;
-           it = slot.encoded.find(which)) {
-        if (encoded_ahead.wait_until(lock, deadline) == std::cv_status::timeout) break;
-      }
+      const PictureCache::Found found = pictures.Ask(index, which, lock);
       gauge = panel.gauges()[index];  // a partner switch may have re-created it meanwhile
-      version = slot.version;
+      version = found.version;
       etag = "\"" + instance + "-" + std::to_string(version) + "-" + std::to_string(scale) +
              (overlay ? "o" : "") + "\"";
       res.set_header("ETag", etag);
@@ -612,13 +356,15 @@ struct LiveApi::Impl {
         res.status = 304;
         return;
       }
-      if (auto it = slot.encoded.find(which); it != slot.encoded.end() && it->second.png) {
-        png = it->second.png;
+      if (found.png != nullptr) {
+        png = found.png;
       } else {
         // Drawn here (it reads the gauge's records), encoded below without
         // the lock, so clicks and updates go on meanwhile.
         image = panel.Render(*gauge, {ambient, static_cast<int>(scale), overlay});
-        if (image.empty()) return Error(res, 503, "cannot draw " + name + ": " + panel.render_error());
+        if (image.empty()) {
+          return Error(res, 503, "cannot draw " + name + ": " + panel.render_error());
+        }
       }
     }
     if (png == nullptr) {
@@ -627,8 +373,7 @@ struct LiveApi::Impl {
         return Error(res, 503, "cannot encode the picture of " + name + ": " + error);
       }
       png = std::make_shared<const std::string>(std::move(encoded));
-      std::lock_guard lock(mutex);
-      if (slots[index].version == version) slots[index].encoded[which] = {version, png, false};
+      pictures.Keep(index, which, version, png);
     }
     res.set_content(*png, "image/png");
   }
@@ -707,7 +452,9 @@ struct LiveApi::Impl {
 
   void Click(const httplib::Request& req, httplib::Response& res) {
     const json body = json::parse(req.body, nullptr, false);
-    if (body.is_discarded() || !body.is_object()) return Error(res, 400, "the body is not a JSON object");
+    if (body.is_discarded() || !body.is_object()) {
+      return Error(res, 400, "the body is not a JSON object");
+    }
     if (!body.contains("gauge") || !body["gauge"].is_string() || !body.contains("x") ||
         !body["x"].is_number_integer() || !body.contains("y") || !body["y"].is_number_integer()) {
       return Error(res, 400, "a click needs \"gauge\" (text), \"x\" and \"y\" (whole numbers)");
@@ -721,8 +468,11 @@ struct LiveApi::Impl {
     }
     uint32_t event = kMousePress;
     if (body.contains("event")) {
-      if (body["event"] == "repeat") event = kMouseRepeat;
-      else if (body["event"] != "press") return Error(res, 400, "'event' is \"press\" or \"repeat\"");
+      if (body["event"] == "repeat") {
+        event = kMouseRepeat;
+      } else if (body["event"] != "press") {
+        return Error(res, 400, "'event' is \"press\" or \"repeat\"");
+      }
     }
     const std::string name = body["gauge"].get<std::string>();
     std::lock_guard lock(mutex);  // applied between updates
@@ -744,7 +494,7 @@ struct LiveApi::Impl {
     }
     std::lock_guard lock(mutex);
     std::string error;
-    if (!SetControl(body["name"].get<std::string>(), body["value"], &error)) {
+    if (!SetControl(panel, &ambient, body["name"].get<std::string>(), body["value"], &error)) {
       return Error(res, 400, error);
     }
     Refresh();
@@ -773,21 +523,21 @@ void LiveApi::Handle(const httplib::Request& request, httplib::Response& respons
 }
 
 void LiveApi::Update() {
-  std::vector<Impl::Ahead> ahead;
+  std::vector<PictureCache::Ahead> ahead;
   {
     std::lock_guard lock(impl_->mutex);
     impl_->panel.Update();
     ++impl_->updates;
-    ahead = impl_->DrawAhead(impl_->Refresh());
+    ahead = impl_->pictures.DrawAhead(impl_->Refresh(), impl_->ambient);
   }
-  if (!ahead.empty()) impl_->EncodeAhead(ahead);
+  if (!ahead.empty()) impl_->pictures.EncodeAhead(ahead);
 }
 
 void LiveApi::Close() {
   std::lock_guard lock(impl_->mutex);
   impl_->closing = true;
   impl_->changed.notify_all();
-  impl_->encoded_ahead.notify_all();
+  impl_->pictures.Close();
 }
 
 }  // namespace viewer
