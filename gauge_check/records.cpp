@@ -144,7 +144,7 @@ class Walker {
                 const std::string& from) {
     std::vector<uint8_t> bytes(size);
     if (address != 0 && m_.Read(address, bytes.data(), size)) return true;
-    report_.Fail("pointer-target", from,
+    report_.Fail(CheckId::kPointerTarget, from,
                  Format("%s (%u bytes) inside one section of the module", what.c_str(), size),
                  address == 0 ? "a null pointer" : Hex(address) + ", which it does not cover");
     return false;
@@ -170,7 +170,7 @@ class Walker {
     for (size_t i = 0; i < pointers_.size(); ++i) {
       if (relocated[i]) continue;
       const PointerField& p = pointers_[i];
-      report_.Fail("reloc-missing", Where(p.record, p.base, p.offset, p.field),
+      report_.Fail(CheckId::kRelocMissing, Where(p.record, p.base, p.offset, p.field),
                    "a base relocation for the pointer " + Hex(p.value),
                    "none: it breaks when Windows loads the library at another address");
     }
@@ -182,7 +182,7 @@ class Walker {
     const uint64_t target = Pointer(record, base, offset, field);
     const Region* region = m_.RegionOf(target);
     if (target == 0 || region == nullptr || !region->executable) {
-      report_.Fail("callback-in-code", Where(record, base, offset, field),
+      report_.Fail(CheckId::kCallbackInCode, Where(record, base, offset, field),
                    "a function in an executable section",
                    target == 0 ? "a null pointer"
                    : region == nullptr
@@ -192,8 +192,8 @@ class Walker {
   }
 
   // Words that must be zero (the host's or reserved).
-  void Zero(const std::string& id, const std::string& record, uint64_t base, uint32_t offset,
-            uint32_t bytes, const std::string& field) {
+  void Zero(CheckId id, const std::string& record, uint64_t base, uint32_t offset, uint32_t bytes,
+            const std::string& field) {
     for (uint32_t at = 0; at < bytes; at += 4) {
       const uint32_t value = U32(base, offset + at);
       if (value != 0) {
@@ -203,7 +203,7 @@ class Walker {
     }
   }
 
-  void Expect(const std::string& id, const std::string& record, uint64_t base, uint32_t offset,
+  void Expect(CheckId id, const std::string& record, uint64_t base, uint32_t offset,
               const std::string& field, uint32_t expected) {
     const uint32_t value = U32(base, offset);
     if (value != expected) report_.Fail(id, Where(record, base, offset, field), Hex(expected), Hex(value));
@@ -226,8 +226,9 @@ class Walker {
 
   // A ModuleVar inside an element: the host's fields zero.
   void ModuleVarZero(const std::string& record, uint64_t base, uint32_t offset, bool var_id_zero) {
-    if (var_id_zero) Expect("element-values", record, base, offset, "source var_id", 0);
-    Zero("element-values", record, base, offset + 4, o_.var_size - 4, "ModuleVar host fields");
+    if (var_id_zero) Expect(CheckId::kElementValues, record, base, offset, "source var_id", 0);
+    Zero(CheckId::kElementValues, record, base, offset + 4, o_.var_size - 4,
+         "ModuleVar host fields");
   }
 
   void Span(const std::string& name, uint64_t address, uint32_t size,
@@ -272,9 +273,11 @@ class Walker {
 };
 
 void Walker::Run(uint64_t linkage, uint64_t import_table) {
-  report_.Ran("linkage-values", "Linkage: module_id 0x13, module_version 0x800, reserved words 0");
-  report_.Ran("linkage-gauges", "Linkage lists exactly one gauge header");
-  report_.Ran("import-table", "ImportTable: entry 0 service 0x0F with a null table, then the end");
+  report_.Ran(CheckId::kLinkageValues,
+              "Linkage: module_id 0x13, module_version 0x800, reserved words 0");
+  report_.Ran(CheckId::kLinkageGauges, "Linkage lists exactly one gauge header");
+  report_.Ran(CheckId::kImportTable,
+              "ImportTable: entry 0 service 0x0F with a null table, then the end");
   ImportTable(import_table);
   Linkage(linkage);
   CheckRelocations();
@@ -285,26 +288,28 @@ void Walker::ImportTable(uint64_t at) {
     return;
   }
   Span("ImportTable", at, 2 * o_.import_size, {{4u, o_.ptr}});
-  Expect("import-table", "ImportTable", at, 0, "entry 0 service_id", kHostServicesId);
+  Expect(CheckId::kImportTable, "ImportTable", at, 0, "entry 0 service_id", kHostServicesId);
   if (!m_.loaded()) {
-    Zero("import-table", "ImportTable", at, 4, o_.ptr, "entry 0 service_table (the host's)");
+    Zero(CheckId::kImportTable, "ImportTable", at, 4, o_.ptr, "entry 0 service_table (the host's)");
   }
-  Expect("import-table", "ImportTable", at, o_.import_size, "entry 1 service_id", 0);
-  Zero("import-table", "ImportTable", at, o_.import_size + 4, o_.ptr, "entry 1 service_table");
+  Expect(CheckId::kImportTable, "ImportTable", at, o_.import_size, "entry 1 service_id", 0);
+  Zero(CheckId::kImportTable, "ImportTable", at, o_.import_size + 4, o_.ptr,
+       "entry 1 service_table");
 }
 
 void Walker::Linkage(uint64_t at) {
   if (!Readable(at, o_.linkage_size, "the Linkage record", "the export Linkage")) return;
   Span("Linkage", at, o_.linkage_size);
-  Expect("linkage-values", "Linkage", at, 0, "module_id", kModuleId);
-  Expect("linkage-values", "Linkage", at, o_.linkage_version, "module_version", kModuleVersion);
-  Zero("linkage-values", "Linkage", at, o_.linkage_reserved, 8, "reserved words");
+  Expect(CheckId::kLinkageValues, "Linkage", at, 0, "module_id", kModuleId);
+  Expect(CheckId::kLinkageValues, "Linkage", at, o_.linkage_version, "module_version",
+         kModuleVersion);
+  Zero(CheckId::kLinkageValues, "Linkage", at, o_.linkage_reserved, 8, "reserved words");
   Callback("Linkage", at, 4, "module_init");
   Callback("Linkage", at, o_.linkage_deinit, "module_deinit");
   const uint64_t header = Pointer("Linkage", at, o_.linkage_headers, "gauge_headers[0]");
   const uint64_t second = Pointer("Linkage", at, o_.linkage_headers + o_.ptr, "gauge_headers[1]");
   if (header == 0 || second != 0) {
-    report_.Fail("linkage-gauges", Where("Linkage", at, o_.linkage_headers, "gauge_headers"),
+    report_.Fail(CheckId::kLinkageGauges, Where("Linkage", at, o_.linkage_headers, "gauge_headers"),
                  "one gauge header, then a null pointer",
                  header == 0 ? "no gauge header" : "a second gauge header " + Hex(second));
   }
@@ -316,16 +321,17 @@ void Walker::Header(uint64_t at) {
   if (!Readable(at, o_.header_size, "a GaugeHeader", from)) return;
   facts_.header = at;
   Span("GaugeHeader", at, o_.header_size);
-  report_.Ran("header-values",
+  report_.Ran(CheckId::kHeaderValues,
               "GaugeHeader: header_version 0x320, default_size 100, reserved and host fields 0");
-  report_.Ran("header-name", "GaugeHeader gauge_name: a NUL-terminated name");
-  Expect("header-values", "GaugeHeader", at, 0, "header_version", kHeaderVersion);
-  Expect("header-values", "GaugeHeader", at, o_.header_default_size, "default_size", kDefaultSize);
-  Zero("header-values", "GaugeHeader", at, o_.header_reserved_pointers, 8 * o_.ptr,
+  report_.Ran(CheckId::kHeaderName, "GaugeHeader gauge_name: a NUL-terminated name");
+  Expect(CheckId::kHeaderValues, "GaugeHeader", at, 0, "header_version", kHeaderVersion);
+  Expect(CheckId::kHeaderValues, "GaugeHeader", at, o_.header_default_size, "default_size",
+         kDefaultSize);
+  Zero(CheckId::kHeaderValues, "GaugeHeader", at, o_.header_reserved_pointers, 8 * o_.ptr,
        "reserved pointer slots");
-  Zero("header-values", "GaugeHeader", at, o_.header_reserved_words, 32, "reserved words");
-  Zero("header-values", "GaugeHeader", at, o_.header_host_fields, o_.header_size - o_.header_host_fields,
-       "host run-time fields");
+  Zero(CheckId::kHeaderValues, "GaugeHeader", at, o_.header_reserved_words, 32, "reserved words");
+  Zero(CheckId::kHeaderValues, "GaugeHeader", at, o_.header_host_fields,
+       o_.header_size - o_.header_host_fields, "host run-time fields");
 
   const uint64_t name = Pointer("GaugeHeader", at, 4, "gauge_name");
   bool terminated = false;
@@ -333,12 +339,12 @@ void Walker::Header(uint64_t at) {
   bool printable = true;
   for (char c : facts_.gauge_name) printable = printable && c > 0x20 && c < 0x7F;
   if (!terminated || facts_.gauge_name.empty() || !printable) {
-    report_.Fail("header-name", Where("GaugeHeader", at, 4, "gauge_name"),
-                 Format("a non-empty name of printable characters ending in NUL within %zu bytes",
-                        kMaxName),
-                 name == 0 ? "a null pointer"
-                 : !terminated ? "no NUL (\"" + facts_.gauge_name.substr(0, 40) + "...\")"
-                               : "\"" + facts_.gauge_name + "\"");
+    report_.Fail(
+        CheckId::kHeaderName, Where("GaugeHeader", at, 4, "gauge_name"),
+        Format("a non-empty name of printable characters ending in NUL within %zu bytes", kMaxName),
+        name == 0     ? "a null pointer"
+        : !terminated ? "no NUL (\"" + facts_.gauge_name.substr(0, 40) + "...\")"
+                      : "\"" + facts_.gauge_name + "\"");
     if (!terminated) facts_.gauge_name.clear();
   } else {
     Span("gauge name", name, static_cast<uint32_t>(facts_.gauge_name.size() + 1));
@@ -347,29 +353,32 @@ void Walker::Header(uint64_t at) {
 
   const uint64_t mouse = Pointer("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects");
   const uint64_t slot = Pointer("GaugeHeader", at, o_.header_element_list, "element_list");
-  report_.Ran("element-chain", "the element chain ends, without a cycle");
-  report_.Ran("element-shared", "every element is listed once, in a children list of its own");
+  report_.Ran(CheckId::kElementChain, "the element chain ends, without a cycle");
+  report_.Ran(CheckId::kElementShared,
+              "every element is listed once, in a children list of its own");
   if (Readable(slot, o_.ptr, "the slot holding the root element",
                Where("GaugeHeader", at, o_.header_element_list, "element_list"))) {
     Span("element_list slot", slot, o_.ptr);
     const uint64_t root = Pointer("element_list slot", slot, 0, "root element");
     Chain(root, Where("element_list slot", slot, 0, "root element"));
   }
-  report_.Ran("mouse-list-form", "the mouse list: one parent, the children, a parent end, the end");
+  report_.Ran(CheckId::kMouseListForm,
+              "the mouse list: one parent, the children, a parent end, the end");
   const std::string mouse_from = Where("GaugeHeader", at, o_.header_mouse_rects, "mouse_rects");
   if (Readable(mouse, o_.rect_size, "a MouseRect list", mouse_from)) MouseList(mouse, mouse_from);
   facts_.complete = true;
 }
 
 void Walker::Chain(uint64_t root, const std::string& from) {
-  report_.Ran("element-kind", "every element of a known kind (root: the face, a static image "
-                              "of resource 0x100 at 0,0)");
-  report_.Ran("element-owner", "every element's gauge_header points back to its header");
-  report_.Ran("element-failure-list", "every element has its own empty failure list");
-  report_.Ran("element-flags", "every element's image_flags is 0x83");
-  report_.Ran("element-values", "fixed fields of every element as the frame gives them");
+  report_.Ran(CheckId::kElementKind,
+              "every element of a known kind (root: the face, a static image "
+              "of resource 0x100 at 0,0)");
+  report_.Ran(CheckId::kElementOwner, "every element's gauge_header points back to its header");
+  report_.Ran(CheckId::kElementFailureList, "every element has its own empty failure list");
+  report_.Ran(CheckId::kElementFlags, "every element's image_flags is 0x83");
+  report_.Ran(CheckId::kElementValues, "fixed fields of every element as the frame gives them");
   if (root == 0) {
-    report_.Fail("element-chain", from, "a root element", "a null pointer");
+    report_.Fail(CheckId::kElementChain, from, "a root element", "a null pointer");
     return;
   }
   // Depth first, each element before its children, as the host draws them;
@@ -385,12 +394,13 @@ void Walker::Chain(uint64_t root, const std::string& from) {
   std::unordered_set<uint64_t> on_path;
   std::unordered_map<uint64_t, size_t> seen;  // each element walked, with its index
   const auto cycle = [&](const std::string& where, uint64_t to) {
-    report_.Fail("element-chain", where, "a chain that ends, without a cycle",
+    report_.Fail(CheckId::kElementChain, where, "a chain that ends, without a cycle",
                  Format("a cycle back to element %zu at %s", seen[to], Hex(to).c_str()));
   };
   const auto visit = [&](uint64_t at) {
     if (seen.size() >= kMaxElements) {
-      report_.Fail("element-chain", "", Format("at most %zu elements", kMaxElements), "more");
+      report_.Fail(CheckId::kElementChain, "", Format("at most %zu elements", kMaxElements),
+                   "more");
       return false;
     }
     const size_t index = facts_.elements.size();
@@ -404,7 +414,7 @@ void Walker::Chain(uint64_t root, const std::string& from) {
       if (on_path.count(shared.child) != 0) {
         cycle(where, shared.child);
       } else {
-        report_.Fail("element-shared", where, "a children list of its own",
+        report_.Fail(CheckId::kElementShared, where, "a children list of its own",
                      Format("the entries of element %zu's list, from %s on", shared.owner,
                             Hex(shared.child).c_str()));
       }
@@ -425,7 +435,7 @@ void Walker::Chain(uint64_t root, const std::string& from) {
     if (on_path.count(child) != 0) {
       cycle(Format("element %zu children[%zu]", top.index, entry), child);
     } else if (const auto it = seen.find(child); it != seen.end()) {
-      report_.Fail("element-shared", Format("element %zu children[%zu]", top.index, entry),
+      report_.Fail(CheckId::kElementShared, Format("element %zu children[%zu]", top.index, entry),
                    "an element listed once",
                    Format("element %zu at %s, listed before", it->second, Hex(child).c_str()));
     } else if (!visit(child)) {
@@ -447,7 +457,7 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
     case kNeedle: size = o_.needle_size; break;
     case kString: size = o_.string_size; break;
     default:
-      report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+      report_.Fail(CheckId::kElementKind, Where(record, at, 0, "element_kind"),
                    "0 (static image), 1 (needle), 2 (string) or 4 (icon)", Hex(kind));
       return;
   }
@@ -460,30 +470,30 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
   std::vector<std::pair<uint32_t, uint32_t>> host_owned;
   if (root && (kind != kStaticImage || element.resource_id != 0x100 || element.x != 0 ||
                element.y != 0)) {
-    report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+    report_.Fail(CheckId::kElementKind, Where(record, at, 0, "element_kind"),
                  "the root: a static image of resource 0x100 at 0,0",
                  Format("kind %u resource %s at %d,%d", kind, Hex(element.resource_id).c_str(),
                         element.x, element.y));
   } else if (!root && kind == kStaticImage) {
-    report_.Fail("element-kind", Where(record, at, 0, "element_kind"),
+    report_.Fail(CheckId::kElementKind, Where(record, at, 0, "element_kind"),
                  "a static image only at the root", "one further down the chain");
   }
 
   const uint64_t owner = Pointer(record, at, o_.head_gauge_header, "gauge_header");
   if (owner != facts_.header) {
-    report_.Fail("element-owner", Where(record, at, o_.head_gauge_header, "gauge_header"),
+    report_.Fail(CheckId::kElementOwner, Where(record, at, o_.head_gauge_header, "gauge_header"),
                  "the owning GaugeHeader " + Hex(facts_.header), Hex(owner));
   }
   const uint32_t flags = U32(at, o_.head_image_flags);
   if (flags != kFlagsAtLoad) {
-    report_.Fail("element-flags", Where(record, at, o_.head_image_flags, "image_flags"), "0x83",
-                 Hex(flags));
+    report_.Fail(CheckId::kElementFlags, Where(record, at, o_.head_image_flags, "image_flags"),
+                 "0x83", Hex(flags));
   }
-  Zero("element-values", record, at, 16, 8, "host words");
-  Zero("element-values", record, at, o_.head_host_pointer, o_.ptr, "host pointer");
-  Zero("element-values", record, at, o_.head_reserved, 8, "reserved words");
+  Zero(CheckId::kElementValues, record, at, 16, 8, "host words");
+  Zero(CheckId::kElementValues, record, at, o_.head_host_pointer, o_.ptr, "host pointer");
+  Zero(CheckId::kElementValues, record, at, o_.head_reserved, 8, "reserved words");
   if (kind != kNeedle) {
-    Zero("element-values", record, at, 24, 8, "offset_x, offset_y (a needle's only)");
+    Zero(CheckId::kElementValues, record, at, 24, 8, "offset_x, offset_y (a needle's only)");
   }
 
   const uint64_t failures = Pointer(record, at, o_.head_failure_list, "failure_list");
@@ -492,10 +502,12 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
     uint8_t bytes[12];
     m_.Read(failures, bytes, 12);
     if (std::any_of(std::begin(bytes), std::end(bytes), [](uint8_t b) { return b != 0; })) {
-      report_.Fail("element-failure-list", Where(record, at, o_.head_failure_list, "failure_list"),
-                   "a list that ends at once (12 zero bytes)", "non-zero bytes at " + Hex(failures));
+      report_.Fail(
+          CheckId::kElementFailureList, Where(record, at, o_.head_failure_list, "failure_list"),
+          "a list that ends at once (12 zero bytes)", "non-zero bytes at " + Hex(failures));
     } else if (!failure_lists_.insert(failures).second) {
-      report_.Fail("element-failure-list", Where(record, at, o_.head_failure_list, "failure_list"),
+      report_.Fail(CheckId::kElementFailureList,
+                   Where(record, at, o_.head_failure_list, "failure_list"),
                    "a failure list of its own", "the list of an earlier element, " + Hex(failures));
     }
     Span(record + " failure list", failures, 12);
@@ -503,37 +515,37 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
 
   switch (kind) {
     case kStaticImage:
-      Zero("element-values", record, at, o_.head_size, o_.static_size - o_.head_size,
+      Zero(CheckId::kElementValues, record, at, o_.head_size, o_.static_size - o_.head_size,
            "static image words");
       break;
     case kIcon: {
       element.picture_count = U32(at, o_.icon_pictures);
       ModuleVarZero(record, at, o_.head_size, true);
-      Zero("element-values", record, at, o_.icon_reserved_1, 4, "reserved word");
-      Expect("element-values", record, at, o_.icon_mode, "icon_mode", 3);
-      Zero("element-values", record, at, o_.icon_reserved_2, 16, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.icon_reserved_1, 4, "reserved word");
+      Expect(CheckId::kElementValues, record, at, o_.icon_mode, "icon_mode", 3);
+      Zero(CheckId::kElementValues, record, at, o_.icon_reserved_2, 16, "reserved words");
       if (element.picture_count < 2 || element.picture_count > 4) {
-        report_.Fail("element-values", Where(record, at, o_.icon_pictures, "picture_count"),
+        report_.Fail(CheckId::kElementValues, Where(record, at, o_.icon_pictures, "picture_count"),
                      "2, 3 or 4", std::to_string(element.picture_count));
         element.picture_count = std::min<uint32_t>(element.picture_count, 256);
       }
-      Zero("element-values", record, at, o_.icon_reserved_3, 16, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.icon_reserved_3, 16, "reserved words");
       Callback(record, at, o_.icon_callback, "update_callback");
-      Zero("element-values", record, at, o_.icon_reserved_4, 4, "reserved word");
+      Zero(CheckId::kElementValues, record, at, o_.icon_reserved_4, 4, "reserved word");
       break;
     }
     case kNeedle: {
       ModuleVarZero(record, at, o_.head_size, true);
-      Zero("element-values", record, at, o_.needle_reserved_1, 24, "reserved words");
-      Zero("element-values", record, at, o_.needle_reserved_2, 104, "reserved words");
-      Zero("element-values", record, at, o_.needle_reserved_3, 8, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.needle_reserved_1, 24, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.needle_reserved_2, 104, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.needle_reserved_3, 8, "reserved words");
       Callback(record, at, o_.needle_callback, "update_callback");
-      report_.Ran("needle-scale", "needle scale tables: values ascending, angles 0");
+      report_.Ran(CheckId::kNeedleScale, "needle scale tables: values ascending, angles 0");
       const uint64_t table = Pointer(record, at, o_.needle_table, "scale_table");
       const uint32_t count = U32(at, o_.needle_count);
       const std::string where = Where(record, at, o_.needle_table, "scale_table");
       if (count < 2 || count > 1024) {
-        report_.Fail("needle-scale", Where(record, at, o_.needle_count, "scale_point_count"),
+        report_.Fail(CheckId::kNeedleScale, Where(record, at, o_.needle_count, "scale_point_count"),
                      "2 to 1024 scale points", std::to_string(count));
       } else if (Readable(table, count * 24, Format("%u NeedleScalePoint entries", count), where)) {
         Span(record + " scale table", table, count * 24);
@@ -543,12 +555,14 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
           m_.Read(table + 24ull * i + 8, &value, 8);
           m_.Read(table + 24ull * i + 16, &angle, 8);
           if (!(value > previous)) {
-            report_.Fail("needle-scale", Format("%s entry %u value, %s", record.c_str(), i,
-                                                Hex(table + 24ull * i + 8).c_str()),
-                         Format("a value above the one before (%g)", previous), Format("%g", value));
+            report_.Fail(CheckId::kNeedleScale,
+                         Format("%s entry %u value, %s", record.c_str(), i,
+                                Hex(table + 24ull * i + 8).c_str()),
+                         Format("a value above the one before (%g)", previous),
+                         Format("%g", value));
           }
           if (angle != 0.0) {
-            report_.Fail("needle-scale", Format("%s entry %u angle", record.c_str(), i),
+            report_.Fail(CheckId::kNeedleScale, Format("%s entry %u angle", record.c_str(), i),
                          "0 (the host's)", Format("%g", angle));
           }
           previous = value;
@@ -561,35 +575,38 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       element.box_height = I32(at, o_.string_box_width + 4);
       host_owned.push_back({o_.head_size + o_.var_value, 16});  // the variable the host refreshes
       host_owned.push_back({o_.string_text_buffer, o_.ptr});
-      Expect("element-values", record, at, 4, "resource_id", kNoResource);
+      Expect(CheckId::kElementValues, record, at, 4, "resource_id", kNoResource);
       ModuleVarZero(record, at, o_.head_size, false);
       ModuleVarZero(record, at, o_.head_size + o_.var_size, true);
       ModuleVarZero(record, at, o_.head_size + 2 * o_.var_size, true);
-      Zero("element-values", record, at, o_.string_reserved_1, 40, "reserved words");
-      Zero("element-values", record, at, o_.string_text_buffer, o_.ptr, "text_buffer (the host's)");
-      Zero("element-values", record, at, o_.string_reserved_2, 4, "reserved word");
-      Zero("element-values", record, at, o_.string_reserved_3, 8, "reserved words");
-      Zero("element-values", record, at, o_.string_colours + 4, 8,
+      Zero(CheckId::kElementValues, record, at, o_.string_reserved_1, 40, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.string_text_buffer, o_.ptr,
+           "text_buffer (the host's)");
+      Zero(CheckId::kElementValues, record, at, o_.string_reserved_2, 4, "reserved word");
+      Zero(CheckId::kElementValues, record, at, o_.string_reserved_3, 8, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.string_colours + 4, 8,
            "background and highlight colours");
-      Zero("element-values", record, at, o_.string_reserved_4, 28, "reserved words");
-      Expect("element-values", record, at, o_.string_charset, "font_charset", 1);
-      Zero("element-values", record, at, o_.string_charset + 4, 4, "reserved word");
-      Expect("element-values", record, at, o_.string_style, "the style word", kStringStyle);
-      Zero("element-values", record, at, o_.string_reserved_6, 16, "reserved words");
-      Zero("element-values", record, at, o_.string_reserved_7, 8, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.string_reserved_4, 28, "reserved words");
+      Expect(CheckId::kElementValues, record, at, o_.string_charset, "font_charset", 1);
+      Zero(CheckId::kElementValues, record, at, o_.string_charset + 4, 4, "reserved word");
+      Expect(CheckId::kElementValues, record, at, o_.string_style, "the style word", kStringStyle);
+      Zero(CheckId::kElementValues, record, at, o_.string_reserved_6, 16, "reserved words");
+      Zero(CheckId::kElementValues, record, at, o_.string_reserved_7, 8, "reserved words");
       Callback(record, at, o_.string_callback, "update_callback");
-      report_.Ran("string-font", "every string's font name ends in NUL within its 32 bytes");
+      report_.Ran(CheckId::kStringFont, "every string's font name ends in NUL within its 32 bytes");
       char font[32];
       m_.Read(at + o_.string_font, font, 32);
       const size_t length = strnlen(font, 32);
       if (length == 0 || length == 32) {
-        report_.Fail("string-font", Where(record, at, o_.string_font, "font_name"),
+        report_.Fail(CheckId::kStringFont, Where(record, at, o_.string_font, "font_name"),
                      "a font face name ending in NUL within 32 bytes",
                      length == 0 ? "an empty name" : "no NUL in 32 bytes");
       }
-      report_.Ran("string-box", "every string's box starts on the face and is no larger than it");
+      report_.Ran(CheckId::kStringBox,
+                  "every string's box starts on the face and is no larger than it");
       if (element.box_width <= 0 || element.box_height <= 0) {
-        report_.Fail("string-box", Where(record, at, o_.string_box_width, "box_width, box_height"),
+        report_.Fail(CheckId::kStringBox,
+                     Where(record, at, o_.string_box_width, "box_width, box_height"),
                      "a box wider and higher than 0",
                      Format("%d x %d", element.box_width, element.box_height));
       }
@@ -610,7 +627,7 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       break;
     }
     if (i >= kMaxChildren) {
-      report_.Fail("element-chain", where, wanted, "none in 4096 entries");
+      report_.Fail(CheckId::kElementChain, where, wanted, "none in 4096 entries");
       break;
     }
     if (!Readable(list + i * o_.ptr, o_.ptr, wanted, where)) break;
@@ -626,8 +643,8 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
 }
 
 void Walker::MouseList(uint64_t at, const std::string& from) {
-  report_.Ran("mouse-cursor", "every mouse child's cursor is 1, 2 or 5 with its event mask");
-  report_.Ran("mouse-children-overlap", "no two mouse children share a pixel");
+  report_.Ran(CheckId::kMouseCursor, "every mouse child's cursor is 1, 2 or 5 with its event mask");
+  report_.Ran(CheckId::kMouseChildrenOverlap, "no two mouse children share a pixel");
   // Kinds in order: 1, 2..., 3, 0.
   size_t i = 0;
   bool ended = false;
@@ -645,7 +662,7 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
     if (!in_order) {
       static const char* const kExpected[] = {"1 (parent)", "2 (child) or 3 (parent end)",
                                               "0 (end of the list)"};
-      report_.Fail("mouse-list-form", Where(record, rect, 0, "rect_kind"), kExpected[stage],
+      report_.Fail(CheckId::kMouseListForm, Where(record, rect, 0, "rect_kind"), kExpected[stage],
                    std::to_string(kind));
       return;
     }
@@ -656,15 +673,15 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
       const uint32_t cursor = U32(rect, 20), mask = U32(rect, 28);
       const uint32_t wanted = cursor == kCursorHand ? kMaskPush : kMaskArrow;
       if (cursor != kCursorUp && cursor != kCursorDown && cursor != kCursorHand) {
-        report_.Fail("mouse-cursor", Where(record, rect, 20, "cursor"), "1, 2 or 5",
+        report_.Fail(CheckId::kMouseCursor, Where(record, rect, 20, "cursor"), "1, 2 or 5",
                      std::to_string(cursor));
       } else if (mask != wanted) {
-        report_.Fail("mouse-cursor", Where(record, rect, 28, "event_mask"),
+        report_.Fail(CheckId::kMouseCursor, Where(record, rect, 28, "event_mask"),
                      Format("%s with cursor %u", Hex(wanted).c_str(), cursor), Hex(mask));
       }
-      Zero("mouse-list-form", record, rect, 24, 4, "help_id");
-      Zero("mouse-list-form", record, rect, 32, 4, "key_event");
-      Zero("mouse-list-form", record, rect, o_.rect_data, 4, "callback_data");
+      Zero(CheckId::kMouseListForm, record, rect, 24, 4, "help_id");
+      Zero(CheckId::kMouseListForm, record, rect, 32, 4, "key_event");
+      Zero(CheckId::kMouseListForm, record, rect, o_.rect_data, 4, "callback_data");
       Callback(record, rect, o_.rect_callback, "mouse_callback");
       // Against the children before it, up to the first it overlaps: one
       // fault a child, however many it overlaps.
@@ -676,7 +693,7 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
         const int64_t bottom = std::min<int64_t>(int64_t{child.y} + child.height,
                                                  int64_t{other.y} + other.height);
         if (left < right && top < bottom) {
-          report_.Fail("mouse-children-overlap", child.where,
+          report_.Fail(CheckId::kMouseChildrenOverlap, child.where,
                        "no pixel shared with another child",
                        Format("pixels from %lld,%lld to %lld,%lld shared with %s",
                               static_cast<long long>(left), static_cast<long long>(top),
@@ -687,10 +704,10 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
       }
       facts_.children.push_back(child);
     } else {
-      Zero("mouse-list-form", record, rect, 4, 16, "box (a marker's is 0,0 0x0)");
-      Expect("mouse-list-form", record, rect, 20, "cursor", kCursorNone);
-      Zero("mouse-list-form", record, rect, 24, 16, "help_id, event_mask, key_event");
-      Zero("mouse-list-form", record, rect, o_.rect_callback, o_.ptr + 4,
+      Zero(CheckId::kMouseListForm, record, rect, 4, 16, "box (a marker's is 0,0 0x0)");
+      Expect(CheckId::kMouseListForm, record, rect, 20, "cursor", kCursorNone);
+      Zero(CheckId::kMouseListForm, record, rect, 24, 16, "help_id, event_mask, key_event");
+      Zero(CheckId::kMouseListForm, record, rect, o_.rect_callback, o_.ptr + 4,
            "mouse_callback, callback_data");
     }
     if (kind == kRectEnd) {
@@ -699,7 +716,7 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
     }
   }
   if (!ended) {
-    report_.Fail("mouse-list-form", from, "an end record (kind 0)",
+    report_.Fail(CheckId::kMouseListForm, from, "an end record (kind 0)",
                  Format("none in %zu records", kMaxMouseRects));
     return;
   }
@@ -719,10 +736,10 @@ void CheckRecords(const ModuleMemory& memory, uint64_t linkage, uint64_t import_
                   Report& report, RecordFacts* facts) {
   *facts = RecordFacts{};
   facts->linkage = linkage;
-  report.Ran("pointer-target", "every record lies whole inside one section of the module");
-  report.Ran("callback-in-code", "every callback points into an executable section");
+  report.Ran(CheckId::kPointerTarget, "every record lies whole inside one section of the module");
+  report.Ran(CheckId::kCallbackInCode, "every callback points into an executable section");
   if (memory.relocatable_format()) {
-    report.Ran("reloc-missing", "every pointer field of the records has a base relocation");
+    report.Ran(CheckId::kRelocMissing, "every pointer field of the records has a base relocation");
   }
   Walker(memory, report, *facts).Run(linkage, import_table);
 }
@@ -730,22 +747,22 @@ void CheckRecords(const ModuleMemory& memory, uint64_t linkage, uint64_t import_
 void CheckInsideFace(const RecordFacts& facts, int face_width, int face_height, Report& report) {
   // A text box starts on the face and is no larger than it; the host clips
   // what reaches past the edge (the radio page's right column does).
-  report.Ran("string-box", "every string's box starts on the face and is no larger than it");
+  report.Ran(CheckId::kStringBox, "every string's box starts on the face and is no larger than it");
   for (const ElementFacts& e : facts.elements) {
     if (e.kind == kString && e.box_width > 0 && e.box_height > 0 &&
         (e.x < 0 || e.y < 0 || e.x >= face_width || e.y >= face_height ||
          e.box_width > face_width || e.box_height > face_height)) {
-      report.Fail("string-box", e.where,
-                  Format("a text box starting on the face and at most %dx%d", face_width,
-                         face_height),
-                  Format("%d,%d %dx%d", e.x, e.y, e.box_width, e.box_height));
+      report.Fail(
+          CheckId::kStringBox, e.where,
+          Format("a text box starting on the face and at most %dx%d", face_width, face_height),
+          Format("%d,%d %dx%d", e.x, e.y, e.box_width, e.box_height));
     }
   }
-  report.Ran("mouse-child-outside", "every mouse child has a size and lies inside the face");
+  report.Ran(CheckId::kMouseChildOutside, "every mouse child has a size and lies inside the face");
   for (const MouseChildFacts& c : facts.children) {
     if (c.x < 0 || c.y < 0 || c.width <= 0 || c.height <= 0 ||
         int64_t{c.x} + c.width > face_width || int64_t{c.y} + c.height > face_height) {
-      report.Fail("mouse-child-outside", c.where,
+      report.Fail(CheckId::kMouseChildOutside, c.where,
                   Format("a rectangle inside the face, 0,0 %dx%d", face_width, face_height),
                   Format("%d,%d %dx%d", c.x, c.y, c.width, c.height));
     }
