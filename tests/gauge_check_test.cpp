@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/gauge_names.h"
 #include "formats/file_read.h"
 #include "formats/pe_image.h"
 #include "gauge_check/check_file.h"
@@ -29,8 +30,6 @@ namespace {
 using gauge_check::CheckId;
 using gauge_check::Report;
 using gauge_check::Status;
-
-const char* const kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
 
 std::string GauPath(const std::string& gauge) {
   return std::string(WIN32_GAUGES_DIR) + "/" + gauge + ".gau";
@@ -113,7 +112,7 @@ struct GauFile {
 };
 
 TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
-  for (const char* gauge : kGauges) {
+  for (const char* gauge : bench::kGaugeNames) {
     std::vector<uint8_t> bytes;
     host::FileReadError error;
     ASSERT_TRUE(host::ReadRegularFile(GauPath(gauge), host::kMaxPeFileBytes, "gauge file", &bytes,
@@ -130,7 +129,7 @@ TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
 TEST(GaugeCheck, OurNativeModulesPassEveryCheckAndRun) {
   gauge_check::Options options;
   options.updates = 60;
-  for (const char* gauge : kGauges) {
+  for (const char* gauge : bench::kGaugeNames) {
     const Report report =
         gauge_check::CheckFile(std::string(GAUGES_DIR) + "/" + gauge + ".so", options);
     EXPECT_EQ(report.Count(Status::kFail) + report.Count(Status::kWarn), 0)
