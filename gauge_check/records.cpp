@@ -1,3 +1,6 @@
+// One walker over every record the host reads, in one file longer than most:
+// each record's checks need the same reader, section map and relocation
+// look-ups, and the record kinds follow one another as the host meets them.
 #include "gauge_check/records.h"
 
 #include <algorithm>
