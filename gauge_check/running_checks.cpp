@@ -324,6 +324,7 @@ void InChild(const std::function<void(Report&, const Step&)>& work, Report& repo
   size_t start = 0;
   for (size_t end; (end = received.find('\n', start)) != std::string::npos; start = end + 1) {
     const std::vector<std::string> f = Split(received.substr(start, end - start));
+    // The child is this program: every id it sends is one of the table's.
     CheckId id{};
     const bool known = f.size() > 1 && FindCheck(f[1], &id);
     if (f[0] == "S" && f.size() == 2) step = f[1];
