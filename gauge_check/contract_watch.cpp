@@ -68,14 +68,13 @@ ContractWatch::ContractWatch(const std::vector<RecordSpan>& spans, int64_t delta
 void ContractWatch::CheckLog(host::Host& host, const std::string& when, Report& report) {
   for (const host::LogEntry& entry : host.log()) {
     if (entry.kind == host::LogKind::kTrappedSlot) {
-      report.Fail("run-trapped-slot", when, "calls of service slots 36, 39 and 40 only",
+      report.Fail(CheckId::kRunTrappedSlot, when, "calls of service slots 36, 39 and 40 only",
                   Format("a call of slot %u", entry.id));
     } else if (entry.kind == host::LogKind::kFpStateChanged) {
-      report.Fail("run-fp-state", when,
-                  "the x87 control word and MXCSR as the call found them",
-                  entry.Describe());
+      report.Fail(CheckId::kRunFpState, when,
+                  "the x87 control word and MXCSR as the call found them", entry.Describe());
     } else if (entry.kind == host::LogKind::kKeyEvent && has_keys_ && keys_.count(entry.id) == 0) {
-      report.Fail("run-key-event", when, "a key event of the module's own table",
+      report.Fail(CheckId::kRunKeyEvent, when, "a key event of the module's own table",
                   Format("key event 0x%X", entry.id));
     }
   }
@@ -88,7 +87,7 @@ void ContractWatch::Check(host::Host& host, const host::Gauge* gauge, const std:
   if (gauge != nullptr) {
     for (const host::DrawnElement& e : gauge->last_frame().elements) {
       if (e.kind == kString && e.text.size() >= static_cast<size_t>(kStringTextCapacity)) {
-        report.Fail("run-text", when,
+        report.Fail(CheckId::kRunText, when,
                     Format("a text ending in NUL within the %d bytes a host must supply",
                            kStringTextCapacity),
                     Format("%zu characters: \"%.*s\"", e.text.size(),
@@ -116,7 +115,7 @@ void ContractWatch::Check(host::Host& host, const host::Gauge* gauge, const std:
         std::memcpy(&before, s.bytes.data() + s.span.image_flags, 4);
         std::memcpy(&after, now + s.span.image_flags, 4);
         if (((before ^ after) & ~(kFlagLit | kFlagHidden)) != 0) {
-          report.Fail("run-flags", s.span.name + " image_flags, " + when,
+          report.Fail(CheckId::kRunFlags, s.span.name + " image_flags, " + when,
                       "changes of bits 0x4 and 0x40000000 only",
                       Format("0x%X became 0x%X", before, after));
           reported = true;
@@ -125,10 +124,10 @@ void ContractWatch::Check(host::Host& host, const host::Gauge* gauge, const std:
         at = static_cast<uint32_t>(s.span.image_flags + 3);
         continue;
       }
-      report.Fail("run-records", Format("%s+%u, %s, %s", s.span.name.c_str(), at,
-                                        Hex(s.address + at).c_str(), when.c_str()),
-                  Format("the byte as loaded, 0x%02X", s.bytes[at]),
-                  Format("0x%02X", now[at]));
+      report.Fail(CheckId::kRunRecords,
+                  Format("%s+%u, %s, %s", s.span.name.c_str(), at, Hex(s.address + at).c_str(),
+                         when.c_str()),
+                  Format("the byte as loaded, 0x%02X", s.bytes[at]), Format("0x%02X", now[at]));
       reported = true;  // one line per record
     }
     // Each change is reported once, not again after every later call.

@@ -49,14 +49,14 @@ bool ReadDib(const std::vector<uint8_t>& bytes, Dib* dib, std::string* why) {
 }
 
 void CheckPictures(const formats::PeImage& image, const RecordFacts& facts, Report& report) {
-  report.Ran("picture-missing", "every picture an element can show is a bitmap resource");
-  report.Ran("picture-format", "every picture: 40-byte header, 8 bits, 256 colours, bottom-up");
-  report.Ran("picture-language", "every picture's resource is U.S. English (1033)");
-  report.Ran("overlay-size", "every full-face overlay has the face's size");
-  report.Ran("picture-placement", "every picture lies on the face; a needle's pivot in its bitmap");
-  report.Ran("face-black", "the face has no pure black (it would not be drawn)");
-  report.Ran("overlay-black", "every full-face overlay's picture 0 is black all over");
-  report.Ran("picture-on-black", "every picture above the face sits on black");
+  report.Ran(CheckId::kPictureMissing, "every picture an element can show is a bitmap resource");
+  report.Ran(CheckId::kPictureFormat, "every picture: 40-byte header, 8 bits, 256 colours, bottom-up");
+  report.Ran(CheckId::kPictureLanguage, "every picture's resource is U.S. English (1033)");
+  report.Ran(CheckId::kOverlaySize, "every full-face overlay has the face's size");
+  report.Ran(CheckId::kPicturePlacement, "every picture lies on the face; a needle's pivot in its bitmap");
+  report.Ran(CheckId::kFaceBlack, "the face has no pure black (it would not be drawn)");
+  report.Ran(CheckId::kOverlayBlack, "every full-face overlay's picture 0 is black all over");
+  report.Ran(CheckId::kPictureOnBlack, "every picture above the face sits on black");
 
   // Each picture id with the elements that show it.
   std::map<uint32_t, std::vector<Use>> uses;
@@ -72,17 +72,17 @@ void CheckPictures(const formats::PeImage& image, const RecordFacts& facts, Repo
                                      users.front().index, first.where.c_str());
     const formats::PeResource* resource = image.Find(formats::kResourceTypeBitmap, id);
     if (resource == nullptr) {
-      report.Fail("picture-missing", where, "a bitmap resource " + Hex(id), "none in the file");
+      report.Fail(CheckId::kPictureMissing, where, "a bitmap resource " + Hex(id), "none in the file");
       continue;
     }
     if (resource->language != kLanguageUsEnglish) {
-      report.Fail("picture-language", where, "language 1033 (U.S. English)",
+      report.Fail(CheckId::kPictureLanguage, where, "language 1033 (U.S. English)",
                   std::to_string(resource->language));
     }
     Dib dib;
     std::string why;
     if (!ReadDib(resource->bytes, &dib, &why)) {
-      report.Fail("picture-format", where,
+      report.Fail(CheckId::kPictureFormat, where,
                   "a 40-byte header, 8 bits per pixel, 256 colours, uncompressed, bottom-up", why);
       continue;
     }
@@ -97,7 +97,7 @@ void CheckPictures(const formats::PeImage& image, const RecordFacts& facts, Repo
   const int fw = face->second.width, fh = face->second.height;
   CheckInsideFace(facts, fw, fh, report);
   if (face->second.black != 0) {
-    report.Fail("face-black", "bitmap 0x100, the face", "no pure black pixel",
+    report.Fail(CheckId::kFaceBlack, "bitmap 0x100, the face", "no pure black pixel",
                 Format("%zu of %zu pixels black", face->second.black, face->second.pixels));
   }
   for (const auto& [id, users] : uses) {
@@ -110,17 +110,17 @@ void CheckPictures(const formats::PeImage& image, const RecordFacts& facts, Repo
           Format("bitmap %s, picture %u of %s", Hex(id).c_str(), use.index, e.where.c_str());
       const bool overlay = e.kind == kIcon && e.x == 0 && e.y == 0;
       if (overlay && (dib.width != fw || dib.height != fh)) {
-        report.Fail("overlay-size", where, Format("the face's size, %dx%d", fw, fh),
+        report.Fail(CheckId::kOverlaySize, where, Format("the face's size, %dx%d", fw, fh),
                     Format("%dx%d", dib.width, dib.height));
       } else if (e.kind == kIcon && !overlay &&
                  (e.x < 0 || e.y < 0 || int64_t{e.x} + dib.width > fw ||
                   int64_t{e.y} + dib.height > fh)) {
-        report.Fail("picture-placement", where, Format("inside the face, 0,0 %dx%d", fw, fh),
+        report.Fail(CheckId::kPicturePlacement, where, Format("inside the face, 0,0 %dx%d", fw, fh),
                     Format("%d,%d %dx%d", e.x, e.y, dib.width, dib.height));
       } else if (e.kind == kNeedle &&
                  (e.offset_x < 0 || e.offset_y < 0 || e.offset_x >= dib.width ||
                   e.offset_y >= dib.height || e.x < 0 || e.y < 0 || e.x >= fw || e.y >= fh)) {
-        report.Fail("picture-placement", where,
+        report.Fail(CheckId::kPicturePlacement, where,
                     Format("the pivot inside the %dx%d needle bitmap and on the face",
                            dib.width, dib.height),
                     Format("pivot %d,%d in the bitmap, at %d,%d on the face", e.offset_x,
@@ -128,11 +128,11 @@ void CheckPictures(const formats::PeImage& image, const RecordFacts& facts, Repo
       }
       if (overlay && use.index == 0) {
         if (dib.black != dib.pixels) {
-          report.Fail("overlay-black", where, "black all over (it must leave the face unchanged)",
+          report.Fail(CheckId::kOverlayBlack, where, "black all over (it must leave the face unchanged)",
                       Format("%zu of %zu pixels not black", dib.pixels - dib.black, dib.pixels));
         }
       } else if (dib.black == 0) {
-        report.Fail("picture-on-black", where, "a picture on pure black",
+        report.Fail(CheckId::kPictureOnBlack, where, "a picture on pure black",
                     "no black pixel: it would cover the face as a rectangle");
       }
     }
@@ -140,12 +140,12 @@ void CheckPictures(const formats::PeImage& image, const RecordFacts& facts, Repo
 }
 
 void CheckResources(const formats::PeImage& image, Report& report) {
-  report.Ran("resource-kind", "only bitmaps and at most one version resource, all numbered");
-  report.Ran("version-resource",
+  report.Ran(CheckId::kResourceKind, "only bitmaps and at most one version resource, all numbered");
+  report.Ran(CheckId::kVersionResource,
              "a version resource, where there is one: id 1, U.S. English, readable, its texts "
              "naming the versions its numbers give");
   if (image.named_resources > 0) {
-    report.Fail("resource-kind", "the resource directory", "numbered resources only",
+    report.Fail(CheckId::kResourceKind, "the resource directory", "numbered resources only",
                 Format("%d with a name", image.named_resources));
   }
   int versions = 0;
@@ -153,22 +153,22 @@ void CheckResources(const formats::PeImage& image, Report& report) {
     const std::string where = Format("resource type %u, id %s", resource.type, Hex(resource.id).c_str());
     if (resource.type == formats::kResourceTypeBitmap) continue;
     if (resource.type != formats::kResourceTypeVersion) {
-      report.Fail("resource-kind", where, "a bitmap (type 2) or the version resource (type 16)",
+      report.Fail(CheckId::kResourceKind, where, "a bitmap (type 2) or the version resource (type 16)",
                   Format("type %u, which the simulator does not read", resource.type));
       continue;
     }
     if (++versions > 1) {
-      report.Fail("version-resource", where, "one version resource", Format("%d", versions));
+      report.Fail(CheckId::kVersionResource, where, "one version resource", Format("%d", versions));
       continue;
     }
     if (resource.id != 1 || resource.language != kLanguageUsEnglish) {
-      report.Fail("version-resource", where, "id 1, language 1033 (U.S. English)",
+      report.Fail(CheckId::kVersionResource, where, "id 1, language 1033 (U.S. English)",
                   Format("id %u, language %u", resource.id, resource.language));
     }
     formats::VersionInfo info;
     std::string why;
     if (!formats::ParseVersionInfo(resource.bytes, &info, &why)) {
-      report.Fail("version-resource", where, "a readable VERSIONINFO", why);
+      report.Fail(CheckId::kVersionResource, where, "a readable VERSIONINFO", why);
       continue;
     }
     // The texts a pilot reads must say what the numbers say ("1.0.0" for 1.0.0.0).
@@ -179,7 +179,7 @@ void CheckResources(const formats::PeImage& image, Report& report) {
     const std::string* file = info.Text("FileVersion");
     const std::string* product = info.Text("ProductVersion");
     if (!names(info.file_version, file) || !names(info.product_version, product)) {
-      report.Fail("version-resource", where,
+      report.Fail(CheckId::kVersionResource, where,
                   "FileVersion " + formats::DottedVersion(info.file_version) +
                       " and ProductVersion " + formats::DottedVersion(info.product_version) +
                       ", as the numbers say",

@@ -1,3 +1,6 @@
+// One walker over every record the host reads, in one file longer than most:
+// each record's checks need the same reader, section map and relocation
+// look-ups, and the record kinds follow one another as the host meets them.
 #include "gauge_check/records.h"
 
 #include <algorithm>
@@ -73,7 +76,7 @@ class Walker {
                 const std::string& from) {
     std::vector<uint8_t> bytes(size);
     if (address != 0 && m_.Read(address, bytes.data(), size)) return true;
-    report_.Fail("pointer-target", from,
+    report_.Fail(CheckId::kPointerTarget, from,
                  Format("%s (%u bytes) inside one section of the module", what.c_str(), size),
                  address == 0 ? "a null pointer" : Hex(address) + ", which it does not cover");
     return false;
@@ -99,7 +102,7 @@ class Walker {
     for (size_t i = 0; i < pointers_.size(); ++i) {
       if (relocated[i]) continue;
       const PointerField& p = pointers_[i];
-      report_.Fail("reloc-missing", Where(p.record, p.base, p.offset, p.field),
+      report_.Fail(CheckId::kRelocMissing, Where(p.record, p.base, p.offset, p.field),
                    "a base relocation for the pointer " + Hex(p.value),
                    "none: it breaks when Windows loads the library at another address");
     }
@@ -111,7 +114,7 @@ class Walker {
     const uint64_t target = Pointer(record, base, offset, field);
     const Region* region = m_.RegionOf(target);
     if (target == 0 || region == nullptr || !region->executable) {
-      report_.Fail("callback-in-code", Where(record, base, offset, field),
+      report_.Fail(CheckId::kCallbackInCode, Where(record, base, offset, field),
                    "a function in an executable section",
                    target == 0 ? "a null pointer"
                    : region == nullptr
@@ -121,7 +124,7 @@ class Walker {
   }
 
   // Words that must be zero (the host's or reserved).
-  void Zero(const std::string& id, const std::string& record, uint64_t base, uint32_t offset,
+  void Zero(CheckId id, const std::string& record, uint64_t base, uint32_t offset,
             uint32_t bytes, const std::string& field) {
     for (uint32_t at = 0; at < bytes; at += 4) {
       const uint32_t value = U32(base, offset + at);
@@ -132,7 +135,7 @@ class Walker {
     }
   }
 
-  void Expect(const std::string& id, const std::string& record, uint64_t base, uint32_t offset,
+  void Expect(CheckId id, const std::string& record, uint64_t base, uint32_t offset,
               const std::string& field, uint32_t expected) {
     const uint32_t value = U32(base, offset);
     if (value != expected) report_.Fail(id, Where(record, base, offset, field), Hex(expected), Hex(value));
@@ -157,16 +160,16 @@ class Walker {
   void ModuleVarZero(const std::string& record, uint64_t base, uint32_t offset, bool var_id_zero) {
     const uint32_t host_fields = At(layout::ModuleVar::value_ptr);
     if (var_id_zero) {
-      Expect("element-values", record, base, offset + At(layout::ModuleVar::var_id),
+      Expect(CheckId::kElementValues, record, base, offset + At(layout::ModuleVar::var_id),
              "source var_id", 0);
     }
-    Zero("element-values", record, base, offset + host_fields,
+    Zero(CheckId::kElementValues, record, base, offset + host_fields,
          At(layout::ModuleVar::size) - host_fields, "ModuleVar host fields");
   }
 
   // A reserved field of an element: zero.
   void Reserved(const std::string& record, uint64_t base, layout::Bytes field, uint32_t bytes) {
-    Zero("element-values", record, base, At(field), bytes,
+    Zero(CheckId::kElementValues, record, base, At(field), bytes,
          bytes == 4 ? "reserved word" : "reserved words");
   }
 
@@ -213,9 +216,9 @@ class Walker {
 };
 
 void Walker::Run(uint64_t linkage, uint64_t import_table) {
-  report_.Ran("linkage-values", "Linkage: module_id 0x13, module_version 0x800, reserved words 0");
-  report_.Ran("linkage-gauges", "Linkage lists exactly one gauge header");
-  report_.Ran("import-table", "ImportTable: entry 0 service 0x0F with a null table, then the end");
+  report_.Ran(CheckId::kLinkageValues, "Linkage: module_id 0x13, module_version 0x800, reserved words 0");
+  report_.Ran(CheckId::kLinkageGauges, "Linkage lists exactly one gauge header");
+  report_.Ran(CheckId::kImportTable, "ImportTable: entry 0 service 0x0F with a null table, then the end");
   ImportTable(import_table);
   Linkage(linkage);
   CheckRelocations();
@@ -229,23 +232,23 @@ void Walker::ImportTable(uint64_t at) {
     return;
   }
   Span("ImportTable", at, 2 * entry, {{service_table, ptr_}});
-  Expect("import-table", "ImportTable", at, service_id, "entry 0 service_id", kHostServicesId);
+  Expect(CheckId::kImportTable, "ImportTable", at, service_id, "entry 0 service_id", kHostServicesId);
   if (!m_.loaded()) {
-    Zero("import-table", "ImportTable", at, service_table, ptr_,
+    Zero(CheckId::kImportTable, "ImportTable", at, service_table, ptr_,
          "entry 0 service_table (the host's)");
   }
-  Expect("import-table", "ImportTable", at, entry + service_id, "entry 1 service_id", 0);
-  Zero("import-table", "ImportTable", at, entry + service_table, ptr_, "entry 1 service_table");
+  Expect(CheckId::kImportTable, "ImportTable", at, entry + service_id, "entry 1 service_id", 0);
+  Zero(CheckId::kImportTable, "ImportTable", at, entry + service_table, ptr_, "entry 1 service_table");
 }
 
 void Walker::Linkage(uint64_t at) {
   using Fields = layout::ModuleLinkage;
   if (!Readable(at, At(Fields::size), "the Linkage record", "the export Linkage")) return;
   Span("Linkage", at, At(Fields::size));
-  Expect("linkage-values", "Linkage", at, At(Fields::module_id), "module_id", kModuleId);
-  Expect("linkage-values", "Linkage", at, At(Fields::module_version), "module_version",
+  Expect(CheckId::kLinkageValues, "Linkage", at, At(Fields::module_id), "module_id", kModuleId);
+  Expect(CheckId::kLinkageValues, "Linkage", at, At(Fields::module_version), "module_version",
          kModuleVersion);
-  Zero("linkage-values", "Linkage", at, At(Fields::reserved_1),
+  Zero(CheckId::kLinkageValues, "Linkage", at, At(Fields::reserved_1),
        sizeof ModuleLinkage::reserved_1 + sizeof ModuleLinkage::reserved_2, "reserved words");
   Callback("Linkage", at, At(Fields::module_init), "module_init");
   Callback("Linkage", at, At(Fields::module_deinit), "module_deinit");
@@ -253,7 +256,7 @@ void Walker::Linkage(uint64_t at) {
   const uint64_t header = Pointer("Linkage", at, headers, "gauge_headers[0]");
   const uint64_t second = Pointer("Linkage", at, headers + ptr_, "gauge_headers[1]");
   if (header == 0 || second != 0) {
-    report_.Fail("linkage-gauges", Where("Linkage", at, headers, "gauge_headers"),
+    report_.Fail(CheckId::kLinkageGauges, Where("Linkage", at, headers, "gauge_headers"),
                  "one gauge header, then a null pointer",
                  header == 0 ? "no gauge header" : "a second gauge header " + Hex(second));
   }
@@ -267,18 +270,18 @@ void Walker::Header(uint64_t at) {
   if (!Readable(at, size, "a GaugeHeader", from)) return;
   facts_.header = at;
   Span("GaugeHeader", at, size);
-  report_.Ran("header-values",
+  report_.Ran(CheckId::kHeaderValues,
               "GaugeHeader: header_version 0x320, default_size 100, reserved and host fields 0");
-  report_.Ran("header-name", "GaugeHeader gauge_name: a NUL-terminated name");
-  Expect("header-values", "GaugeHeader", at, At(Fields::header_version), "header_version",
+  report_.Ran(CheckId::kHeaderName, "GaugeHeader gauge_name: a NUL-terminated name");
+  Expect(CheckId::kHeaderValues, "GaugeHeader", at, At(Fields::header_version), "header_version",
          kHeaderVersion);
-  Expect("header-values", "GaugeHeader", at, At(Fields::default_size), "default_size",
+  Expect(CheckId::kHeaderValues, "GaugeHeader", at, At(Fields::default_size), "default_size",
          kDefaultSize);
-  Zero("header-values", "GaugeHeader", at, At(Fields::reserved_pointers),
+  Zero(CheckId::kHeaderValues, "GaugeHeader", at, At(Fields::reserved_pointers),
        At(Fields::default_size) - At(Fields::reserved_pointers), "reserved pointer slots");
-  Zero("header-values", "GaugeHeader", at, At(Fields::reserved_words),
+  Zero(CheckId::kHeaderValues, "GaugeHeader", at, At(Fields::reserved_words),
        sizeof GaugeHeader::reserved_words, "reserved words");
-  Zero("header-values", "GaugeHeader", at, At(Fields::host_fields), size - At(Fields::host_fields),
+  Zero(CheckId::kHeaderValues, "GaugeHeader", at, At(Fields::host_fields), size - At(Fields::host_fields),
        "host run-time fields");
 
   const uint64_t name = Pointer("GaugeHeader", at, At(Fields::gauge_name), "gauge_name");
@@ -287,7 +290,7 @@ void Walker::Header(uint64_t at) {
   bool printable = true;
   for (char c : facts_.gauge_name) printable = printable && c > 0x20 && c < 0x7F;
   if (!terminated || facts_.gauge_name.empty() || !printable) {
-    report_.Fail("header-name", Where("GaugeHeader", at, At(Fields::gauge_name), "gauge_name"),
+    report_.Fail(CheckId::kHeaderName, Where("GaugeHeader", at, At(Fields::gauge_name), "gauge_name"),
                  Format("a non-empty name of printable characters ending in NUL within %zu bytes",
                         kMaxName),
                  name == 0 ? "a null pointer"
@@ -301,15 +304,15 @@ void Walker::Header(uint64_t at) {
 
   const uint64_t mouse = Pointer("GaugeHeader", at, At(Fields::mouse_rects), "mouse_rects");
   const uint64_t slot = Pointer("GaugeHeader", at, At(Fields::element_list), "element_list");
-  report_.Ran("element-chain", "the element chain ends, without a cycle");
-  report_.Ran("element-shared", "every element is listed once, in a children list of its own");
+  report_.Ran(CheckId::kElementChain, "the element chain ends, without a cycle");
+  report_.Ran(CheckId::kElementShared, "every element is listed once, in a children list of its own");
   if (Readable(slot, ptr_, "the slot holding the root element",
                Where("GaugeHeader", at, At(Fields::element_list), "element_list"))) {
     Span("element_list slot", slot, ptr_);
     const uint64_t root = Pointer("element_list slot", slot, 0, "root element");
     Chain(root, Where("element_list slot", slot, 0, "root element"));
   }
-  report_.Ran("mouse-list-form", "the mouse list: one parent, the children, a parent end, the end");
+  report_.Ran(CheckId::kMouseListForm, "the mouse list: one parent, the children, a parent end, the end");
   const std::string mouse_from = Where("GaugeHeader", at, At(Fields::mouse_rects), "mouse_rects");
   if (Readable(mouse, At(layout::MouseRect::size), "a MouseRect list", mouse_from)) {
     MouseList(mouse, mouse_from);
@@ -318,14 +321,14 @@ void Walker::Header(uint64_t at) {
 }
 
 void Walker::Chain(uint64_t root, const std::string& from) {
-  report_.Ran("element-kind", "every element of a known kind (root: the face, a static image "
+  report_.Ran(CheckId::kElementKind, "every element of a known kind (root: the face, a static image "
                               "of resource 0x100 at 0,0)");
-  report_.Ran("element-owner", "every element's gauge_header points back to its header");
-  report_.Ran("element-failure-list", "every element has its own empty failure list");
-  report_.Ran("element-flags", "every element's image_flags is 0x83");
-  report_.Ran("element-values", "fixed fields of every element as the frame gives them");
+  report_.Ran(CheckId::kElementOwner, "every element's gauge_header points back to its header");
+  report_.Ran(CheckId::kElementFailureList, "every element has its own empty failure list");
+  report_.Ran(CheckId::kElementFlags, "every element's image_flags is 0x83");
+  report_.Ran(CheckId::kElementValues, "fixed fields of every element as the frame gives them");
   if (root == 0) {
-    report_.Fail("element-chain", from, "a root element", "a null pointer");
+    report_.Fail(CheckId::kElementChain, from, "a root element", "a null pointer");
     return;
   }
   // Depth first, each element before its children, as the host draws them;
@@ -341,12 +344,12 @@ void Walker::Chain(uint64_t root, const std::string& from) {
   std::unordered_set<uint64_t> on_path;
   std::unordered_map<uint64_t, size_t> seen;  // each element walked, with its index
   const auto cycle = [&](const std::string& where, uint64_t to) {
-    report_.Fail("element-chain", where, "a chain that ends, without a cycle",
+    report_.Fail(CheckId::kElementChain, where, "a chain that ends, without a cycle",
                  Format("a cycle back to element %zu at %s", seen[to], Hex(to).c_str()));
   };
   const auto visit = [&](uint64_t at) {
     if (seen.size() >= kMaxElements) {
-      report_.Fail("element-chain", "", Format("at most %zu elements", kMaxElements), "more");
+      report_.Fail(CheckId::kElementChain, "", Format("at most %zu elements", kMaxElements), "more");
       return false;
     }
     const size_t index = facts_.elements.size();
@@ -360,7 +363,7 @@ void Walker::Chain(uint64_t root, const std::string& from) {
       if (on_path.count(shared.child) != 0) {
         cycle(where, shared.child);
       } else {
-        report_.Fail("element-shared", where, "a children list of its own",
+        report_.Fail(CheckId::kElementShared, where, "a children list of its own",
                      Format("the entries of element %zu's list, from %s on", shared.owner,
                             Hex(shared.child).c_str()));
       }
@@ -381,7 +384,7 @@ void Walker::Chain(uint64_t root, const std::string& from) {
     if (on_path.count(child) != 0) {
       cycle(Format("element %zu children[%zu]", top.index, entry), child);
     } else if (const auto it = seen.find(child); it != seen.end()) {
-      report_.Fail("element-shared", Format("element %zu children[%zu]", top.index, entry),
+      report_.Fail(CheckId::kElementShared, Format("element %zu children[%zu]", top.index, entry),
                    "an element listed once",
                    Format("element %zu at %s, listed before", it->second, Hex(child).c_str()));
     } else if (!visit(child)) {
@@ -404,7 +407,7 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
     case kNeedle: size = At(layout::NeedleElement::size); break;
     case kString: size = At(layout::StringElement::size); break;
     default:
-      report_.Fail("element-kind", Where(record, at, At(Head::element_kind), "element_kind"),
+      report_.Fail(CheckId::kElementKind, Where(record, at, At(Head::element_kind), "element_kind"),
                    "0 (static image), 1 (needle), 2 (string) or 4 (icon)", Hex(kind));
       return;
   }
@@ -422,31 +425,31 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
   std::vector<std::pair<uint32_t, uint32_t>> host_owned;
   if (root && (kind != kStaticImage || element.resource_id != 0x100 || element.x != 0 ||
                element.y != 0)) {
-    report_.Fail("element-kind", Where(record, at, At(Head::element_kind), "element_kind"),
+    report_.Fail(CheckId::kElementKind, Where(record, at, At(Head::element_kind), "element_kind"),
                  "the root: a static image of resource 0x100 at 0,0",
                  Format("kind %u resource %s at %d,%d", kind, Hex(element.resource_id).c_str(),
                         element.x, element.y));
   } else if (!root && kind == kStaticImage) {
-    report_.Fail("element-kind", Where(record, at, At(Head::element_kind), "element_kind"),
+    report_.Fail(CheckId::kElementKind, Where(record, at, At(Head::element_kind), "element_kind"),
                  "a static image only at the root", "one further down the chain");
   }
 
   const uint64_t owner = Pointer(record, at, At(Head::gauge_header), "gauge_header");
   if (owner != facts_.header) {
-    report_.Fail("element-owner", Where(record, at, At(Head::gauge_header), "gauge_header"),
+    report_.Fail(CheckId::kElementOwner, Where(record, at, At(Head::gauge_header), "gauge_header"),
                  "the owning GaugeHeader " + Hex(facts_.header), Hex(owner));
   }
   const uint32_t flags_at = At(Head::image_flags);
   const uint32_t flags = U32(at, flags_at);
   if (flags != kFlagsAtLoad) {
-    report_.Fail("element-flags", Where(record, at, flags_at, "image_flags"), "0x83", Hex(flags));
+    report_.Fail(CheckId::kElementFlags, Where(record, at, flags_at, "image_flags"), "0x83", Hex(flags));
   }
-  Zero("element-values", record, at, At(Head::host_words), sizeof ElementHead::host_words,
+  Zero(CheckId::kElementValues, record, at, At(Head::host_words), sizeof ElementHead::host_words,
        "host words");
-  Zero("element-values", record, at, At(Head::host_pointer), ptr_, "host pointer");
+  Zero(CheckId::kElementValues, record, at, At(Head::host_pointer), ptr_, "host pointer");
   Reserved(record, at, Head::reserved, sizeof ElementHead::reserved);
   if (kind != kNeedle) {
-    Zero("element-values", record, at, At(Head::offset_x),
+    Zero(CheckId::kElementValues, record, at, At(Head::offset_x),
          sizeof ElementHead::offset_x + sizeof ElementHead::offset_y,
          "offset_x, offset_y (a needle's only)");
   }
@@ -461,10 +464,10 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
     m_.Read(failures, &failure_list, sizeof failure_list);
     const auto set = [](uint32_t word) { return word != 0; };
     if (std::any_of(std::begin(failure_list.words), std::end(failure_list.words), set)) {
-      report_.Fail("element-failure-list", Where(record, at, failures_at, "failure_list"),
+      report_.Fail(CheckId::kElementFailureList, Where(record, at, failures_at, "failure_list"),
                    "a list that ends at once (12 zero bytes)", "non-zero bytes at " + Hex(failures));
     } else if (!failure_lists_.insert(failures).second) {
-      report_.Fail("element-failure-list", Where(record, at, failures_at, "failure_list"),
+      report_.Fail(CheckId::kElementFailureList, Where(record, at, failures_at, "failure_list"),
                    "a failure list of its own", "the list of an earlier element, " + Hex(failures));
     }
     Span(record + " failure list", failures, sizeof failure_list);
@@ -472,7 +475,7 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
 
   switch (kind) {
     case kStaticImage:
-      Zero("element-values", record, at, At(layout::StaticImageElement::reserved),
+      Zero(CheckId::kElementValues, record, at, At(layout::StaticImageElement::reserved),
            sizeof StaticImageElement::reserved, "static image words");
       break;
     case kIcon: {
@@ -480,10 +483,10 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       element.picture_count = U32(at, At(Icon::picture_count));
       ModuleVarZero(record, at, At(Icon::source_var), true);
       Reserved(record, at, Icon::reserved_1, sizeof IconElement::reserved_1);
-      Expect("element-values", record, at, At(Icon::icon_mode), "icon_mode", 3);
+      Expect(CheckId::kElementValues, record, at, At(Icon::icon_mode), "icon_mode", 3);
       Reserved(record, at, Icon::reserved_2, sizeof IconElement::reserved_2);
       if (element.picture_count < 2 || element.picture_count > 4) {
-        report_.Fail("element-values", Where(record, at, At(Icon::picture_count), "picture_count"),
+        report_.Fail(CheckId::kElementValues, Where(record, at, At(Icon::picture_count), "picture_count"),
                      "2, 3 or 4", std::to_string(element.picture_count));
         element.picture_count = std::min<uint32_t>(element.picture_count, 256);
       }
@@ -500,13 +503,13 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       Reserved(record, at, Needle::reserved_2, sizeof NeedleElement::reserved_2);
       Reserved(record, at, Needle::reserved_3, sizeof NeedleElement::reserved_3);
       Callback(record, at, At(Needle::update_callback), "update_callback");
-      report_.Ran("needle-scale", "needle scale tables: values ascending, angles 0");
+      report_.Ran(CheckId::kNeedleScale, "needle scale tables: values ascending, angles 0");
       const uint64_t table = Pointer(record, at, At(Needle::scale_table), "scale_table");
       const uint32_t count = U32(at, At(Needle::scale_point_count));
       const std::string where = Where(record, at, At(Needle::scale_table), "scale_table");
       const uint32_t point = At(Point::size);
       if (count < 2 || count > 1024) {
-        report_.Fail("needle-scale",
+        report_.Fail(CheckId::kNeedleScale,
                      Where(record, at, At(Needle::scale_point_count), "scale_point_count"),
                      "2 to 1024 scale points", std::to_string(count));
       } else if (Readable(table, count * point, Format("%u NeedleScalePoint entries", count),
@@ -519,12 +522,12 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
           m_.Read(entry + At(Point::value), &value, sizeof value);
           m_.Read(entry + At(Point::angle), &angle, sizeof angle);
           if (!(value > previous)) {
-            report_.Fail("needle-scale", Format("%s entry %u value, %s", record.c_str(), i,
+            report_.Fail(CheckId::kNeedleScale, Format("%s entry %u value, %s", record.c_str(), i,
                                                 Hex(entry + At(Point::value)).c_str()),
                          Format("a value above the one before (%g)", previous), Format("%g", value));
           }
           if (angle != 0.0) {
-            report_.Fail("needle-scale", Format("%s entry %u angle", record.c_str(), i),
+            report_.Fail(CheckId::kNeedleScale, Format("%s entry %u angle", record.c_str(), i),
                          "0 (the host's)", Format("%g", angle));
           }
           previous = value;
@@ -541,36 +544,36 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       // The variable the host refreshes: the value and the one before.
       host_owned.push_back({sources + At(Var::value), At(Var::size) - At(Var::value)});
       host_owned.push_back({At(Text::text_buffer), ptr_});
-      Expect("element-values", record, at, At(Head::resource_id), "resource_id", kNoResource);
+      Expect(CheckId::kElementValues, record, at, At(Head::resource_id), "resource_id", kNoResource);
       ModuleVarZero(record, at, sources, false);
       ModuleVarZero(record, at, sources + At(Var::size), true);
       ModuleVarZero(record, at, sources + 2 * At(Var::size), true);
       Reserved(record, at, Text::reserved_1, sizeof StringElement::reserved_1);
-      Zero("element-values", record, at, At(Text::text_buffer), ptr_, "text_buffer (the host's)");
+      Zero(CheckId::kElementValues, record, at, At(Text::text_buffer), ptr_, "text_buffer (the host's)");
       Reserved(record, at, Text::reserved_2, sizeof StringElement::reserved_2);
       Reserved(record, at, Text::reserved_3, sizeof StringElement::reserved_3);
-      Zero("element-values", record, at, At(Text::background_colour),
+      Zero(CheckId::kElementValues, record, at, At(Text::background_colour),
            sizeof StringElement::background_colour + sizeof StringElement::highlight_colour,
            "background and highlight colours");
       Reserved(record, at, Text::reserved_4, sizeof StringElement::reserved_4);
-      Expect("element-values", record, at, At(Text::font_charset), "font_charset", 1);
+      Expect(CheckId::kElementValues, record, at, At(Text::font_charset), "font_charset", 1);
       Reserved(record, at, Text::reserved_5, sizeof StringElement::reserved_5);
-      Expect("element-values", record, at, At(Text::string_style), "the style word", kStringStyle);
+      Expect(CheckId::kElementValues, record, at, At(Text::string_style), "the style word", kStringStyle);
       Reserved(record, at, Text::reserved_6, sizeof StringElement::reserved_6);
       Reserved(record, at, Text::reserved_7, sizeof StringElement::reserved_7);
       Callback(record, at, At(Text::update_callback), "update_callback");
-      report_.Ran("string-font", "every string's font name ends in NUL within its 32 bytes");
+      report_.Ran(CheckId::kStringFont, "every string's font name ends in NUL within its 32 bytes");
       char font[sizeof StringElement::font_name];
       m_.Read(at + At(Text::font_name), font, sizeof font);
       const size_t length = strnlen(font, sizeof font);
       if (length == 0 || length == sizeof font) {
-        report_.Fail("string-font", Where(record, at, At(Text::font_name), "font_name"),
+        report_.Fail(CheckId::kStringFont, Where(record, at, At(Text::font_name), "font_name"),
                      "a font face name ending in NUL within 32 bytes",
                      length == 0 ? "an empty name" : "no NUL in 32 bytes");
       }
-      report_.Ran("string-box", "every string's box starts on the face and is no larger than it");
+      report_.Ran(CheckId::kStringBox, "every string's box starts on the face and is no larger than it");
       if (element.box_width <= 0 || element.box_height <= 0) {
-        report_.Fail("string-box",
+        report_.Fail(CheckId::kStringBox,
                      Where(record, at, At(Text::box_width), "box_width, box_height"),
                      "a box wider and higher than 0",
                      Format("%d x %d", element.box_width, element.box_height));
@@ -592,7 +595,7 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       break;
     }
     if (i >= kMaxChildren) {
-      report_.Fail("element-chain", where, wanted, "none in 4096 entries");
+      report_.Fail(CheckId::kElementChain, where, wanted, "none in 4096 entries");
       break;
     }
     if (!Readable(list + i * ptr_, ptr_, wanted, where)) break;
@@ -608,8 +611,8 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
 }
 
 void Walker::MouseList(uint64_t at, const std::string& from) {
-  report_.Ran("mouse-cursor", "every mouse child's cursor is 1, 2 or 5 with its event mask");
-  report_.Ran("mouse-children-overlap", "no two mouse children share a pixel");
+  report_.Ran(CheckId::kMouseCursor, "every mouse child's cursor is 1, 2 or 5 with its event mask");
+  report_.Ran(CheckId::kMouseChildrenOverlap, "no two mouse children share a pixel");
   // Kinds in order: 1, 2..., 3, 0.
   size_t i = 0;
   bool ended = false;
@@ -629,7 +632,7 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
     if (!in_order) {
       static const char* const kExpected[] = {"1 (parent)", "2 (child) or 3 (parent end)",
                                               "0 (end of the list)"};
-      report_.Fail("mouse-list-form", Where(record, rect, At(Rect::rect_kind), "rect_kind"),
+      report_.Fail(CheckId::kMouseListForm, Where(record, rect, At(Rect::rect_kind), "rect_kind"),
                    kExpected[stage], std::to_string(kind));
       return;
     }
@@ -642,17 +645,17 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
       const uint32_t mask = U32(rect, At(Rect::event_mask));
       const uint32_t wanted = cursor == kCursorHand ? kMaskPush : kMaskArrow;
       if (cursor != kCursorUp && cursor != kCursorDown && cursor != kCursorHand) {
-        report_.Fail("mouse-cursor", Where(record, rect, At(Rect::cursor), "cursor"), "1, 2 or 5",
+        report_.Fail(CheckId::kMouseCursor, Where(record, rect, At(Rect::cursor), "cursor"), "1, 2 or 5",
                      std::to_string(cursor));
       } else if (mask != wanted) {
-        report_.Fail("mouse-cursor", Where(record, rect, At(Rect::event_mask), "event_mask"),
+        report_.Fail(CheckId::kMouseCursor, Where(record, rect, At(Rect::event_mask), "event_mask"),
                      Format("%s with cursor %u", Hex(wanted).c_str(), cursor), Hex(mask));
       }
-      Zero("mouse-list-form", record, rect, At(Rect::help_id), sizeof MouseRect::help_id,
+      Zero(CheckId::kMouseListForm, record, rect, At(Rect::help_id), sizeof MouseRect::help_id,
            "help_id");
-      Zero("mouse-list-form", record, rect, At(Rect::key_event), sizeof MouseRect::key_event,
+      Zero(CheckId::kMouseListForm, record, rect, At(Rect::key_event), sizeof MouseRect::key_event,
            "key_event");
-      Zero("mouse-list-form", record, rect, At(Rect::callback_data),
+      Zero(CheckId::kMouseListForm, record, rect, At(Rect::callback_data),
            sizeof MouseRect::callback_data, "callback_data");
       Callback(record, rect, At(Rect::mouse_callback), "mouse_callback");
       // Against the children before it, up to the first it overlaps: one
@@ -665,7 +668,7 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
         const int64_t bottom = std::min<int64_t>(int64_t{child.y} + child.height,
                                                  int64_t{other.y} + other.height);
         if (left < right && top < bottom) {
-          report_.Fail("mouse-children-overlap", child.where,
+          report_.Fail(CheckId::kMouseChildrenOverlap, child.where,
                        "no pixel shared with another child",
                        Format("pixels from %lld,%lld to %lld,%lld shared with %s",
                               static_cast<long long>(left), static_cast<long long>(top),
@@ -676,12 +679,12 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
       }
       facts_.children.push_back(child);
     } else {
-      Zero("mouse-list-form", record, rect, At(Rect::x), At(Rect::cursor) - At(Rect::x),
+      Zero(CheckId::kMouseListForm, record, rect, At(Rect::x), At(Rect::cursor) - At(Rect::x),
            "box (a marker's is 0,0 0x0)");
-      Expect("mouse-list-form", record, rect, At(Rect::cursor), "cursor", kCursorNone);
-      Zero("mouse-list-form", record, rect, At(Rect::help_id), 16,
+      Expect(CheckId::kMouseListForm, record, rect, At(Rect::cursor), "cursor", kCursorNone);
+      Zero(CheckId::kMouseListForm, record, rect, At(Rect::help_id), 16,
            "help_id, event_mask, key_event");
-      Zero("mouse-list-form", record, rect, At(Rect::mouse_callback),
+      Zero(CheckId::kMouseListForm, record, rect, At(Rect::mouse_callback),
            size - At(Rect::mouse_callback), "mouse_callback, callback_data");
     }
     if (kind == kRectEnd) {
@@ -690,7 +693,7 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
     }
   }
   if (!ended) {
-    report_.Fail("mouse-list-form", from, "an end record (kind 0)",
+    report_.Fail(CheckId::kMouseListForm, from, "an end record (kind 0)",
                  Format("none in %zu records", kMaxMouseRects));
     return;
   }
@@ -710,10 +713,10 @@ void CheckRecords(const ModuleMemory& memory, uint64_t linkage, uint64_t import_
                   Report& report, RecordFacts* facts) {
   *facts = RecordFacts{};
   facts->linkage = linkage;
-  report.Ran("pointer-target", "every record lies whole inside one section of the module");
-  report.Ran("callback-in-code", "every callback points into an executable section");
+  report.Ran(CheckId::kPointerTarget, "every record lies whole inside one section of the module");
+  report.Ran(CheckId::kCallbackInCode, "every callback points into an executable section");
   if (memory.relocatable_format()) {
-    report.Ran("reloc-missing", "every pointer field of the records has a base relocation");
+    report.Ran(CheckId::kRelocMissing, "every pointer field of the records has a base relocation");
   }
   Walker(memory, report, *facts).Run(linkage, import_table);
 }
@@ -721,22 +724,22 @@ void CheckRecords(const ModuleMemory& memory, uint64_t linkage, uint64_t import_
 void CheckInsideFace(const RecordFacts& facts, int face_width, int face_height, Report& report) {
   // A text box starts on the face and is no larger than it; the host clips
   // what reaches past the edge (the radio page's right column does).
-  report.Ran("string-box", "every string's box starts on the face and is no larger than it");
+  report.Ran(CheckId::kStringBox, "every string's box starts on the face and is no larger than it");
   for (const ElementFacts& e : facts.elements) {
     if (e.kind == kString && e.box_width > 0 && e.box_height > 0 &&
         (e.x < 0 || e.y < 0 || e.x >= face_width || e.y >= face_height ||
          e.box_width > face_width || e.box_height > face_height)) {
-      report.Fail("string-box", e.where,
+      report.Fail(CheckId::kStringBox, e.where,
                   Format("a text box starting on the face and at most %dx%d", face_width,
                          face_height),
                   Format("%d,%d %dx%d", e.x, e.y, e.box_width, e.box_height));
     }
   }
-  report.Ran("mouse-child-outside", "every mouse child has a size and lies inside the face");
+  report.Ran(CheckId::kMouseChildOutside, "every mouse child has a size and lies inside the face");
   for (const MouseChildFacts& c : facts.children) {
     if (c.x < 0 || c.y < 0 || c.width <= 0 || c.height <= 0 ||
         int64_t{c.x} + c.width > face_width || int64_t{c.y} + c.height > face_height) {
-      report.Fail("mouse-child-outside", c.where,
+      report.Fail(CheckId::kMouseChildOutside, c.where,
                   Format("a rectangle inside the face, 0,0 %dx%d", face_width, face_height),
                   Format("%d,%d %dx%d", c.x, c.y, c.width, c.height));
     }

@@ -34,7 +34,7 @@ const char* StatusName(Status status) {
   return "?";
 }
 
-Report::Check& Report::Find(const std::string& id) {
+Report::Check& Report::Find(CheckId id) {
   for (Check& check : checks_) {
     if (check.id == id) return check;
   }
@@ -42,26 +42,26 @@ Report::Check& Report::Find(const std::string& id) {
   return checks_.back();
 }
 
-void Report::Ran(const std::string& id, const std::string& summary) {
+void Report::Ran(CheckId id, const std::string& summary) {
   Check& check = Find(id);
   if (check.summary.empty()) check.summary = summary;
 }
 
-void Report::Add(Status status, const std::string& id, const std::string& where,
-                 const std::string& expected, const std::string& found) {
+void Report::Add(Status status, CheckId id, const std::string& where, const std::string& expected,
+                 const std::string& found) {
   Check& check = Find(id);
   if (check.faults.size() >= kMaxFaultsPerCheck) {
     ++check.left_off;
     return;
   }
-  check.faults.push_back(Line{id, status, where, expected, found});
+  check.faults.push_back(Line{Id(id), status, where, expected, found});
 }
 
 std::vector<Line> Report::Lines() const {
   std::vector<Line> lines;
   for (const Check& check : checks_) {
     if (check.faults.empty()) {
-      lines.push_back(Line{check.id, Status::kPass, "", check.summary, ""});
+      lines.push_back(Line{Id(check.id), Status::kPass, "", check.summary, ""});
       continue;
     }
     lines.insert(lines.end(), check.faults.begin(), check.faults.end());
@@ -74,7 +74,7 @@ std::vector<Line> Report::Lines() const {
   return lines;
 }
 
-bool Report::Failed(const std::string& id) const {
+bool Report::Failed(CheckId id) const {
   for (const Check& check : checks_) {
     for (const Line& line : check.faults) {
       if (check.id == id && line.status == Status::kFail) return true;
@@ -93,7 +93,9 @@ void Report::Merge(const Report& other) {
   for (const Check& check : other.checks_) {
     Check& mine = Find(check.id);
     if (mine.summary.empty()) mine.summary = check.summary;
-    for (const Line& line : check.faults) Add(line.status, line.id, line.where, line.expected, line.found);
+    for (const Line& line : check.faults) {
+      Add(line.status, check.id, line.where, line.expected, line.found);
+    }
     mine.left_off += check.left_off;
   }
   notes_.insert(notes_.end(), other.notes_.begin(), other.notes_.end());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gauge_check/checks.h"
 #include "host/text_format.h"
 
 namespace gauge_check {
@@ -16,7 +17,7 @@ enum class Status { kPass, kWarn, kFail };
 const char* StatusName(Status status);
 
 struct Line {
-  std::string id;        // kebab-case, stable: docs/gauge-check.md lists them
+  std::string id;        // the check's id as printed (checks.h)
   Status status = Status::kPass;
   std::string where;     // record, offset, address; or "" for the whole file
   std::string expected;  // for a pass: what was checked
@@ -30,10 +31,10 @@ class Report {
   const std::string& file() const { return file_; }
 
   // A check ran; unless it also fails or warns, it passes with `summary`.
-  void Ran(const std::string& id, const std::string& summary);
-  void Fail(const std::string& id, const std::string& where, const std::string& expected,
+  void Ran(CheckId id, const std::string& summary);
+  void Fail(CheckId id, const std::string& where, const std::string& expected,
             const std::string& found) { Add(Status::kFail, id, where, expected, found); }
-  void Warn(const std::string& id, const std::string& where, const std::string& expected,
+  void Warn(CheckId id, const std::string& where, const std::string& expected,
             const std::string& found) { Add(Status::kWarn, id, where, expected, found); }
   // Something left out, and why (running checks where the file cannot run).
   void Note(const std::string& note) { notes_.push_back(note); }
@@ -44,7 +45,7 @@ class Report {
   std::vector<Line> Lines() const;
   const std::vector<std::string>& notes() const { return notes_; }
   const std::string& unreadable() const { return unreadable_; }
-  bool Failed(const std::string& id) const;
+  bool Failed(CheckId id) const;
   int Count(Status status) const;
 
   // Appends the lines of another report (the running checks' child).
@@ -52,13 +53,13 @@ class Report {
 
  private:
   struct Check {
-    std::string id;
+    CheckId id;
     std::string summary;
     std::vector<Line> faults;
     size_t left_off = 0;
   };
-  Check& Find(const std::string& id);
-  void Add(Status status, const std::string& id, const std::string& where,
+  Check& Find(CheckId id);
+  void Add(Status status, CheckId id, const std::string& where,
            const std::string& expected, const std::string& found);
 
   std::string file_;

@@ -62,15 +62,18 @@ class Drive {
         step_(std::move(step)) {}
 
   void Run() {
-    static const char* const kChecks[][2] = {
-        {"run-load", "loads through the host core, twice"},
-        {"run-trapped-slot", "calls no service slot but 36, 39 and 40"},
-        {"run-text", "every string's text ends in NUL inside the host's buffer"},
-        {"run-flags", "only bits 0x4 and 0x40000000 of image_flags change"},
-        {"run-records", "no other byte of the records changes"},
-        {"run-fp-state", "the x87 control word and MXCSR stay as they were"},
-        {"run-unload", "unloading leaves neither the module nor the sound library behind"}};
-    for (const auto& check : kChecks) report_.Ran(check[0], check[1]);
+    static const struct {
+      CheckId id;
+      const char* summary;
+    } kChecks[] = {
+        {CheckId::kRunLoad, "loads through the host core, twice"},
+        {CheckId::kRunTrappedSlot, "calls no service slot but 36, 39 and 40"},
+        {CheckId::kRunText, "every string's text ends in NUL inside the host's buffer"},
+        {CheckId::kRunFlags, "only bits 0x4 and 0x40000000 of image_flags change"},
+        {CheckId::kRunRecords, "no other byte of the records changes"},
+        {CheckId::kRunFpState, "the x87 control word and MXCSR stay as they were"},
+        {CheckId::kRunUnload, "unloading leaves neither the module nor the sound library behind"}};
+    for (const auto& check : kChecks) report_.Ran(check.id, check.summary);
     if (Phase(false)) Phase(true);
   }
 
@@ -138,7 +141,7 @@ class Drive {
     host::Module* first = host->LoadModule(path_, &error);
     host::Module* second = first != nullptr ? host->LoadModule(path_, &error) : nullptr;
     if (first == nullptr || second == nullptr) {
-      report_.Fail("run-load", path_, "a module the host core loads", error);
+      report_.Fail(CheckId::kRunLoad, path_, "a module the host core loads", error);
       return false;
     }
     const int64_t delta = static_cast<int64_t>(reinterpret_cast<uintptr_t>(&first->linkage()) -
@@ -179,12 +182,12 @@ class Drive {
     host->UnloadModule(first);
     watch_->CheckLog(*host, "module_deinit " + phase, report_);
     if (StillLoaded(path_)) {
-      report_.Fail("run-unload", phase, "the module gone after it was unloaded twice",
+      report_.Fail(CheckId::kRunUnload, phase, "the module gone after it was unloaded twice",
                    "it is still loaded");
     }
     host.reset();
     if (StillLoaded(kSoundLibraryName)) {
-      report_.Fail("run-unload", phase,
+      report_.Fail(CheckId::kRunUnload, phase,
                    "the sound library released once its host and the module are gone",
                    "it is still loaded: the module kept a reference");
     }
@@ -227,7 +230,7 @@ std::vector<std::string> Split(const std::string& line) {
 // reported. A child that dies or hangs gives a run-crash failure naming the
 // step it was in. Where there are no child processes, the work runs here.
 void InChild(const std::function<void(Report&, const Step&)>& work, Report& report) {
-  report.Ran("run-crash", "the module returned from every call (no crash, no hang)");
+  report.Ran(CheckId::kRunCrash, "the module returned from every call (no crash, no hang)");
   if (!host::kChildProcesses) {
     report.Note("the running checks ran inside this process: a module that crashes ends it");
     // No child here, but the module's output still goes to the null
@@ -255,7 +258,7 @@ void InChild(const std::function<void(Report&, const Step&)>& work, Report& repo
       },
       host::kCheckDeadline);
   if (!run.started) {
-    report.Fail("run-crash", "", "a child process to run the checks in", run.failure);
+    report.Fail(CheckId::kRunCrash, "", "a child process to run the checks in", run.failure);
     return;
   }
 
@@ -266,15 +269,18 @@ void InChild(const std::function<void(Report&, const Step&)>& work, Report& repo
   for (size_t end; (end = run.said.find('\n', start)) != std::string::npos; start = end + 1) {
     const std::vector<std::string> f = Split(run.said.substr(start, end - start));
     if (f[0] == "S" && f.size() == 2) step = f[1];
-    if (f[0] == "R" && f.size() == 3) theirs.Ran(f[1], f[2]);
-    if (f[0] == "F" && f.size() == 5) theirs.Fail(f[1], f[2], f[3], f[4]);
-    if (f[0] == "W" && f.size() == 5) theirs.Warn(f[1], f[2], f[3], f[4]);
+    // The child is this program: every id it sends is one of the table's.
+    CheckId id{};
+    const bool known = f.size() > 1 && FindCheck(f[1], &id);
+    if (f[0] == "R" && f.size() == 3 && known) theirs.Ran(id, f[2]);
+    if (f[0] == "F" && f.size() == 5 && known) theirs.Fail(id, f[2], f[3], f[4]);
+    if (f[0] == "W" && f.size() == 5 && known) theirs.Warn(id, f[2], f[3], f[4]);
     if (f[0] == "N" && f.size() == 2) theirs.Note(f[1]);
     if (f[0] == "E") ended = true;
   }
   report.Merge(theirs);
   if (!ended || !run.Finished()) {
-    report.Fail("run-crash", "while " + step, "every call into the module to return",
+    report.Fail(CheckId::kRunCrash, "while " + step, "every call into the module to return",
                 run.Ending());
   }
 }
@@ -299,7 +305,7 @@ void RunChecks(const std::string& path, const RecordFacts& facts, uint64_t linka
 }
 
 void CheckNativeForm(const std::vector<uint8_t>& bytes, Report& report) {
-  report.Ran("elf-form", "a shared object for this machine, its tables inside the file");
+  report.Ran(CheckId::kElfForm, "a shared object for this machine, its tables inside the file");
   std::string why;
 #if defined(_WIN32)
   // The host core of a Windows build has no ELF checks (nor does CheckFile
@@ -311,7 +317,7 @@ void CheckNativeForm(const std::vector<uint8_t>& bytes, Report& report) {
   const bool mappable = formats::CheckElfImage(bytes.data(), bytes.size(), &why);
 #endif
   if (!mappable) {
-    report.Fail("elf-form", "the file's headers and tables",
+    report.Fail(CheckId::kElfForm, "the file's headers and tables",
                 "a shared object the system's loader can map", why);
   }
   report.Note("record and running checks skipped: a native module's records are read from it "
@@ -320,14 +326,14 @@ void CheckNativeForm(const std::vector<uint8_t>& bytes, Report& report) {
 
 void CheckNativeModule(const std::string& path, const Options& options, Report& report) {
   if (!RunsHere(ModuleFormat::kNative)) {
-    report.Ran("run-load", "loads through the host core");
-    report.Fail("run-load", path, "a module this build can load",
+    report.Ran(CheckId::kRunLoad, "loads through the host core");
+    report.Fail(CheckId::kRunLoad, path, "a module this build can load",
                 "a native (ELF) module, which only the native build of gauge-check loads");
     return;
   }
   InChild(
       [&](Report& mine, const Step& step) {
-        mine.Ran("run-load", "loads through the host core, twice");
+        mine.Ran(CheckId::kRunLoad, "loads through the host core, twice");
         step("loading the module");
         RecordFacts facts;
         uint64_t linkage_at = 0;
@@ -336,12 +342,12 @@ void CheckNativeModule(const std::string& path, const Options& options, Report& 
           std::string error;
           host::Module* module = host.LoadModule(path, &error);
           if (module == nullptr) {
-            mine.Fail("run-load", path, "a gauge module the host core loads", error);
+            mine.Fail(CheckId::kRunLoad, path, "a gauge module the host core loads", error);
             return;
           }
           LoadedMemory memory;
           if (!memory.Find(&module->linkage(), &error)) {
-            mine.Fail("run-load", path, "the module's loaded segments", error);
+            mine.Fail(CheckId::kRunLoad, path, "the module's loaded segments", error);
             return;
           }
           step("reading the records");

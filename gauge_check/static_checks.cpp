@@ -56,33 +56,33 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
   RecordFacts& facts = facts_out != nullptr ? *facts_out : local;
   facts = RecordFacts{};
 
-  report.Ran("pe-format", "a PE32 library (the 32-bit optional header)");
+  report.Ran(CheckId::kPeFormat, "a PE32 library (the 32-bit optional header)");
   PeLayout layout;
   std::string why;
   if (!ReadPeLayout(bytes, &layout, &why)) {
-    report.Fail("pe-format", "the file's headers", "a 32-bit Windows library (MZ, PE, PE32)", why);
+    report.Fail(CheckId::kPeFormat, "the file's headers", "a 32-bit Windows library (MZ, PE, PE32)", why);
     return;
   }
   formats::PeImage image;
   why.clear();
   if (!formats::ParsePeImage(bytes, &image, &why)) {
-    report.Fail("pe-format", "the export, import or resource directory",
+    report.Fail(CheckId::kPeFormat, "the export, import or resource directory",
                 "directories that lie inside the file", why);
     return;
   }
-  report.Ran("pe-machine", "machine i386 (0x14C)");
+  report.Ran(CheckId::kPeMachine, "machine i386 (0x14C)");
   if (layout.machine != formats::kMachineI386) {
-    report.Fail("pe-machine", "COFF header", "i386 (0x14C)", Hex(layout.machine));
+    report.Fail(CheckId::kPeMachine, "COFF header", "i386 (0x14C)", Hex(layout.machine));
   }
-  report.Ran("pe-dll", "a DLL");
+  report.Ran(CheckId::kPeDll, "a DLL");
   if ((layout.characteristics & formats::kCharacteristicDll) == 0) {
-    report.Fail("pe-dll", "COFF header characteristics", "the DLL bit 0x2000",
+    report.Fail(CheckId::kPeDll, "COFF header characteristics", "the DLL bit 0x2000",
                 Hex(layout.characteristics));
   }
 
   // Exports: exactly Linkage and ImportTable, as data.
-  report.Ran("exports", "exactly the exports Linkage and ImportTable");
-  report.Ran("exports-data", "both exports outside code (data, not functions)");
+  report.Ran(CheckId::kExports, "exactly the exports Linkage and ImportTable");
+  report.Ran(CheckId::kExportsData, "both exports outside code (data, not functions)");
   uint32_t linkage = 0, import_table = 0;
   std::vector<std::string> others;
   for (const formats::PeExport& e : image.exports) {
@@ -95,16 +95,16 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
     }
     if ((e.section_characteristics & formats::kSectionExecutable) != 0) {
       const PeSection* s = layout.SectionOf(e.rva);
-      report.Fail("exports-data", "export " + e.name + " at RVA " + Hex(e.rva),
+      report.Fail(CheckId::kExportsData, "export " + e.name + " at RVA " + Hex(e.rva),
                   "data outside code", "it lies in " + (s ? s->name : std::string("code")));
     }
   }
   for (const std::string& name : others) {
-    report.Fail("exports", "the export directory", "only Linkage and ImportTable",
+    report.Fail(CheckId::kExports, "the export directory", "only Linkage and ImportTable",
                 "also " + name);
   }
   if (linkage == 0 || import_table == 0) {
-    report.Fail("exports", "the export directory", "Linkage and ImportTable",
+    report.Fail(CheckId::kExports, "the export directory", "Linkage and ImportTable",
                 std::string(linkage == 0 ? "no Linkage" : "") +
                     (linkage == 0 && import_table == 0 ? " and " : "") +
                     (import_table == 0 ? "no ImportTable" : "") + ": not a gauge module");
@@ -113,24 +113,24 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
   // Imports: the system's own libraries only.
   std::string listed;
   for (const std::string& name : image.imports) listed += (listed.empty() ? "" : ", ") + name;
-  report.Ran("imports", "imports " + (listed.empty() ? std::string("nothing") : listed));
+  report.Ran(CheckId::kImports, "imports " + (listed.empty() ? std::string("nothing") : listed));
   for (const std::string& name : image.imports) {
     const std::string lower = Lower(name);
     if (lower != "kernel32.dll" && lower != "msvcrt.dll") {
-      report.Warn("imports", "the import directory", "only KERNEL32.dll and msvcrt.dll",
+      report.Warn(CheckId::kImports, "the import directory", "only KERNEL32.dll and msvcrt.dll",
                   name + ", which must be found beside the simulator");
     }
   }
 
   // Base relocations.
-  report.Ran("reloc-table", "a base relocation table of 32-bit entries");
+  report.Ran(CheckId::kRelocTable, "a base relocation table of 32-bit entries");
   if ((layout.characteristics & 0x0001) != 0 || !layout.has_relocation_directory) {
-    report.Fail("reloc-table", "COFF header and data directory 5",
+    report.Fail(CheckId::kRelocTable, "COFF header and data directory 5",
                 "a base relocation table, so the library can be loaded at any address",
                 (layout.characteristics & 0x0001) != 0 ? "relocations stripped (flag 0x0001)"
                                                         : "no base relocation directory");
   } else if (!layout.relocation_error.empty()) {
-    report.Fail("reloc-table", "data directory 5", "a readable base relocation table",
+    report.Fail(CheckId::kRelocTable, "data directory 5", "a readable base relocation table",
                 layout.relocation_error);
   }
 
@@ -141,15 +141,15 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
   }
 
   // The export directory names the file after its gauge.
-  report.Ran("export-name", "the export directory's name is the gauge's name with .gau");
+  report.Ran(CheckId::kExportName, "the export directory's name is the gauge's name with .gau");
   const std::string stem = std::filesystem::path(file_name).stem().string();
   const std::string gauge = !facts.gauge_name.empty() ? facts.gauge_name : stem;
   if (image.export_name != gauge + ".gau") {
-    report.Fail("export-name", "the export directory's name", gauge + ".gau",
+    report.Fail(CheckId::kExportName, "the export directory's name", gauge + ".gau",
                 image.export_name.empty() ? "no name" : image.export_name);
   }
   if (!facts.gauge_name.empty() && Lower(stem) != Lower(facts.gauge_name)) {
-    report.Warn("export-name", "the file's name", facts.gauge_name + ".gau (a panel loads it by name)",
+    report.Warn(CheckId::kExportName, "the file's name", facts.gauge_name + ".gau (a panel loads it by name)",
                 std::filesystem::path(file_name).filename().string());
   }
 

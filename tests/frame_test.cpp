@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "bench/gauge_names.h"
 #include "frame/convert.h"
 #include "tests/gauge_fixture.h"
 
@@ -13,11 +14,9 @@ namespace {
 using ::testing::ElementsAre;
 using namespace testing_support;
 
-constexpr const char* kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
-
 TEST(ModuleFiles, LinkageAndImportTableCarryTheFixedValues) {
   host::Host host;
-  for (const char* gauge : kGauges) {
+  for (const char* gauge : bench::kGaugeNames) {
     host::Module* module = LoadGauge(host, gauge);
     ASSERT_NE(module, nullptr);
     const ModuleLinkage& linkage = module->linkage();

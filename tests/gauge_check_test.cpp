@@ -6,31 +6,34 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "bench/gauge_names.h"
 #include "formats/file_read.h"
 #include "formats/pe_image.h"
 #include "frame/elements.h"
 #include "frame/record_layout.h"
 #include "gauge_check/check_file.h"
+#include "gauge_check/checks.h"
 #include "gauge_check/pe_layout.h"
 #include "gauge_check/pictures.h"
 #include "gauge_check/static_checks.h"
 
 namespace {
 
+using gauge_check::CheckId;
 using gauge_check::Report;
 using gauge_check::Status;
 // A .gau file holds the 32-bit records: every offset below is a field's `narrow` one.
 namespace layout = record_layout;
-
-const char* const kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
 
 std::string GauPath(const std::string& gauge) {
   return std::string(WIN32_GAUGES_DIR) + "/" + gauge + ".gau";
@@ -120,7 +123,7 @@ struct GauFile {
 };
 
 TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
-  for (const char* gauge : kGauges) {
+  for (const char* gauge : bench::kGaugeNames) {
     std::vector<uint8_t> bytes;
     formats::FileReadError error;
     ASSERT_TRUE(formats::ReadRegularFile(GauPath(gauge), formats::kMaxPeFileBytes, "gauge file",
@@ -137,16 +140,18 @@ TEST(GaugeCheck, OurGauFilesPassEveryStaticCheck) {
 TEST(GaugeCheck, OurNativeModulesPassEveryCheckAndRun) {
   gauge_check::Options options;
   options.updates = 60;
-  for (const char* gauge : kGauges) {
+  for (const char* gauge : bench::kGaugeNames) {
     const Report report =
         gauge_check::CheckFile(std::string(GAUGES_DIR) + "/" + gauge + ".so", options);
     EXPECT_EQ(report.Count(Status::kFail) + report.Count(Status::kWarn), 0)
         << gauge << Failures(report);
-    for (const char* id : {"element-chain", "mouse-list-form", "run-crash", "run-records",
-                           "run-unload"}) {
+    for (CheckId id : {CheckId::kElementChain, CheckId::kMouseListForm, CheckId::kRunCrash,
+                       CheckId::kRunRecords, CheckId::kRunUnload}) {
       bool ran = false;
-      for (const gauge_check::Line& line : report.Lines()) ran = ran || line.id == id;
-      EXPECT_TRUE(ran) << gauge << " did not run " << id;
+      for (const gauge_check::Line& line : report.Lines()) {
+        ran = ran || line.id == gauge_check::Id(id);
+      }
+      EXPECT_TRUE(ran) << gauge << " did not run " << gauge_check::Id(id);
     }
   }
 }
@@ -341,6 +346,8 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
        }},
   };
   for (const Break& b : breaks) {
+    CheckId known;
+    EXPECT_TRUE(gauge_check::FindCheck(b.id, &known)) << b.id << " is no check of the table";
     GauFile file(b.gauge);
     b.patch(file);
     Report report(b.id);
@@ -373,7 +380,7 @@ TEST(GaugeCheck, DamagedFilesFailWithoutACrash) {
 }
 
 struct Misbehaviour {
-  const char* id;
+  std::optional<CheckId> id;  // none: the module behaves
   const char* what;
   const char* found = "";  // in the fail line, where given
 };
@@ -382,22 +389,23 @@ TEST(GaugeCheck, EachMisbehaviourAtRunTimeFailsWithItsOwnId) {
   const std::string module = std::string(TEST_GAUGES_DIR) + "/misbehaving.so";
   gauge_check::Options options;
   options.updates = 20;
-  for (const Misbehaviour& m : {Misbehaviour{"run-load", "none"},
-                                {"run-crash", "crash", "crashed with SIGSEGV (Segmentation fault)"},
-                                {"run-trapped-slot", "slot"}, {"run-text", "text"},
-                                {"run-flags", "flags"}, {"run-records", "records"},
-                                {"run-fp-state", "fp"}, {"run-unload", "leak"},
-                                {"", "none"}}) {
+  for (const Misbehaviour& m :
+       {Misbehaviour{CheckId::kRunLoad, "none"},
+        {CheckId::kRunCrash, "crash", "crashed with SIGSEGV (Segmentation fault)"},
+        {CheckId::kRunTrappedSlot, "slot"}, {CheckId::kRunText, "text"},
+        {CheckId::kRunFlags, "flags"}, {CheckId::kRunRecords, "records"},
+        {CheckId::kRunFpState, "fp"}, {CheckId::kRunUnload, "leak"}, {std::nullopt, "none"}}) {
     setenv("GAUGE_MISBEHAVE", m.what, 1);
     // A native library that is no gauge module: the sound library.
-    const std::string path = m.id == std::string("run-load")
+    const std::string path = m.id == CheckId::kRunLoad
                                  ? std::string(GAUGES_DIR) + "/../lib/libGaugeSound.so"
                                  : module;
     const Report report = gauge_check::CheckFile(path, options);
-    if (m.id[0] == '\0') {
+    if (!m.id) {
       EXPECT_EQ(report.Count(Status::kFail), 0) << "behaving" << Failures(report);
     } else {
-      EXPECT_TRUE(report.Failed(m.id)) << m.what << ": no fail line " << m.id << Failures(report);
+      EXPECT_TRUE(report.Failed(*m.id))
+          << m.what << ": no fail line " << gauge_check::Id(*m.id) << Failures(report);
       // Where given, how it failed: a crash in the words the host uses.
       EXPECT_NE(Failures(report).find(m.found), std::string::npos) << m.what << Failures(report);
     }
@@ -442,6 +450,48 @@ Outcome RunGaugeCheck(const std::vector<std::string>& args, const std::vector<st
   return outcome;
 }
 
+// docs/gauge-check.md's tables of checks (those headed "| id |") list the
+// table's ids, each once, in its order.
+TEST(GaugeCheck, TheDocumentListsEveryCheckOfTheTable) {
+  std::string doc;
+  formats::FileReadError error;
+  ASSERT_TRUE(formats::ReadRegularFile(std::string(SOURCE_DIR) + "/docs/gauge-check.md", 1 << 20,
+                                    "document", &doc, &error))
+      << error.message;
+  std::vector<std::string> listed;
+  bool in_table = false;
+  size_t start = 0;
+  for (size_t end; (end = doc.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = doc.substr(start, end - start);
+    if (line.rfind("| id |", 0) == 0) {
+      in_table = true;
+    } else if (line.empty() || line[0] != '|') {
+      in_table = false;
+    } else if (in_table && line.rfind("|---", 0) != 0) {
+      std::string id = line.substr(1, line.find('|', 1) - 1);
+      std::erase_if(id, [](char c) { return c == '`' || c == ' '; });
+      listed.push_back(id);
+    }
+  }
+  std::vector<std::string> table, missing, unknown;
+  for (const gauge_check::CheckInfo& info : gauge_check::AllChecks()) table.push_back(info.id);
+  for (const std::string& id : table) {
+    if (std::count(listed.begin(), listed.end(), id) != 1) missing.push_back(id);
+  }
+  for (const std::string& id : listed) {
+    if (std::count(table.begin(), table.end(), id) != 1) unknown.push_back(id);
+  }
+  const auto words = [](const std::vector<std::string>& ids) {
+    std::string text;
+    for (const std::string& id : ids) text += " " + id;
+    return text.empty() ? " none" : text;
+  };
+  EXPECT_TRUE(missing.empty() && unknown.empty())
+      << "not listed once in the document:" << words(missing)
+      << "\nlisted in the document but no check of the table:" << words(unknown);
+  EXPECT_EQ(listed, table) << "the document lists the checks in another order than the table";
+}
+
 struct CommandRow {
   std::vector<std::string> args;
   int code;
@@ -480,6 +530,9 @@ TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
        "\nx.gau: 36 passed"},
       {{"--json", d + "/caf\xC3\xA9.gau"}, 1, "\"file\": \"" + d + "/caf\xC3\xA9.gau\"", "\\u00"},
       {{"--\x1B[2K"}, 2, "unknown option --\\x1B[2K"},
+      {{"--list-checks"}, 0, "\nrun-key-event\ta module sending key events"},
+      {{"--list-checks", "--json"}, 0, "{\"id\": \"pe-format\", \"protects\": \"a file the"},
+      {{"--list-checks", d + "/folder.gau"}, 2, "--list-checks takes no file"},
       {{std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau"}, 4,
        "the results could not be written to standard output", nullptr, {}, true},
   };

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/gauge_names.h"
 #include "frame/os_loader.h"
 #include "tests/gauge_fixture.h"
 
@@ -17,8 +18,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using namespace testing_support;
-
-constexpr const char* kGauges[] = {"VORN_Kestrel_FMC", "orlaaudio", "orlapfdset", "orlahyd"};
 
 // The output of a command, one entry per line.
 std::vector<std::string> CommandLines(const std::string& command) {
@@ -36,7 +35,7 @@ std::vector<std::string> CommandLines(const std::string& command) {
 }
 
 TEST(ModuleFiles, ExportExactlyLinkageAndImportTableAsData) {
-  for (const char* gauge : kGauges) {
+  for (const char* gauge : bench::kGaugeNames) {
     const auto file = host::GaugeFile(host::DefaultGaugeDir(), gauge);
     std::set<std::string> exported;
     for (const std::string& line : CommandLines("nm -D --defined-only " + file.string())) {
@@ -52,7 +51,7 @@ TEST(ModuleFiles, ExportExactlyLinkageAndImportTableAsData) {
 
 #if !defined(__SANITIZE_ADDRESS__)
 TEST(ModuleFiles, NeedNothingButTheCLibrary) {
-  for (const char* gauge : kGauges) {
+  for (const char* gauge : bench::kGaugeNames) {
     const auto file = host::GaugeFile(host::DefaultGaugeDir(), gauge);
     std::vector<std::string> needed;
     for (const std::string& line : CommandLines("readelf -d " + file.string())) {

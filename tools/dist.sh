@@ -6,7 +6,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 win=$root/build/win32
 dist=$root/dist
-gauges=(VORN_Kestrel_FMC orlaaudio orlapfdset orlahyd)
+[ -f "$win/gauges.txt" ] || {
+  echo "dist: $win/gauges.txt is missing: build the Windows tree first (tools/build-win32.sh)" >&2
+  exit 1
+}
+mapfile -t gauges < "$win/gauges.txt"  # the panel's gauges: GAUGE_MODULES (CMakeLists.txt)
 for gauge in "${gauges[@]}"; do
   [ -f "$win/gauges/$gauge.gau" ] || {
     echo "dist: $win/gauges/$gauge.gau is missing: build the Windows tree first (tools/build-win32.sh)" >&2
@@ -55,4 +59,12 @@ The installer, business-jet-gauges-$GAUGES_VERSION-setup.exe, does all of this
 for you, keeps a GaugeSound.dll that is already there, and registers an
 uninstaller that removes exactly what it installed.
 TEXT
+# The text above names each gauge with what it is; a gauge added to the
+# panel without its line there would go out unexplained.
+for gauge in "${gauges[@]}"; do
+  grep -q "^    $gauge\.gau " "$dist/INSTALL.txt" || {
+    echo "dist: INSTALL.txt does not say what $gauge.gau is: add its line in tools/dist.sh" >&2
+    exit 1
+  }
+done
 echo "dist: laid out $dist"

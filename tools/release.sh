@@ -24,8 +24,9 @@ for tool in zip makensis; do
     { echo "release: $tool is missing: run tools/setup.sh main (as root)" >&2; exit 1; }
 done
 
-# The Windows files the release ships (the whole tree: tools/build-win32.sh).
-BUILD_TARGETS="VORN_Kestrel_FMC orlaaudio orlapfdset orlahyd GaugeSound" \
+# The Windows files the release ships (the whole tree: tools/build-win32.sh);
+# gauge_modules is every gauge of the panel (GAUGE_MODULES, CMakeLists.txt).
+BUILD_TARGETS="gauge_modules GaugeSound" \
   "$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
 "$root/tools/dist.sh"
 # shellcheck source=/dev/null

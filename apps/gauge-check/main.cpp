@@ -8,12 +8,14 @@
 
 #include "host/text_format.h"
 #include "gauge_check/check_file.h"
+#include "gauge_check/checks.h"
 #include "gauge_check/report.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "usage: gauge-check [--json] [--static-only] FILE...\n"
+    "       gauge-check --list-checks [--json]\n"
     "       gauge-check --version\n"
     "\n"
     "Checks gauge module files against the frame's contract: 32-bit Windows\n"
@@ -24,6 +26,8 @@ constexpr char kUsage[] =
     "\n"
     "  --json         one JSON document instead of lines of text\n"
     "  --static-only  no running checks, and no code of the file runs at all\n"
+    "  --list-checks  every check, one a line: its id, what it protects against\n"
+    "                 and its rule, separated by tabs\n"
     "  --version      this program's version\n"
     "\n"
     "Exit status: 0 every check passed (warnings allowed), 1 a check failed,\n"
@@ -34,6 +38,7 @@ constexpr char kUsage[] =
 
 int main(int argc, char** argv) {
   bool json = false;
+  bool list_checks = false;
   gauge_check::Options options;
   std::vector<std::string> files;
   bool only_files = false;
@@ -47,6 +52,8 @@ int main(int argc, char** argv) {
       json = true;
     } else if (arg == "--static-only") {
       options.run = false;
+    } else if (arg == "--list-checks") {
+      list_checks = true;
     } else if (arg == "--version") {
       std::printf("gauge-check %s\n", GAUGES_VERSION);
       return 0;
@@ -59,13 +66,22 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (files.empty()) {
+  if (list_checks && !files.empty()) {
+    std::fprintf(stderr, "gauge-check: --list-checks takes no file\n\n%s", kUsage);
+    return 2;
+  }
+  if (!list_checks && files.empty()) {
     std::fprintf(stderr, "gauge-check: no file to check\n\n%s", kUsage);
     return 2;
   }
   std::vector<gauge_check::Report> reports;
-  for (const std::string& file : files) reports.push_back(gauge_check::CheckFile(file, options));
-  const std::string out = json ? gauge_check::Json(reports) : gauge_check::Text(reports);
+  std::string out;
+  if (list_checks) {
+    out = json ? gauge_check::ChecksJson() : gauge_check::ChecksText();
+  } else {
+    for (const std::string& file : files) reports.push_back(gauge_check::CheckFile(file, options));
+    out = json ? gauge_check::Json(reports) : gauge_check::Text(reports);
+  }
   std::fwrite(out.data(), 1, out.size(), stdout);
   // Results that never arrived (a full disk, a closed pipe) are no pass.
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
@@ -75,5 +91,5 @@ int main(int argc, char** argv) {
                  std::strerror(errno));
     return 4;
   }
-  return gauge_check::ExitStatus(reports);
+  return list_checks ? 0 : gauge_check::ExitStatus(reports);
 }
