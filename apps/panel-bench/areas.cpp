@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "apps/panel-bench/full_bench.h"
-#include "bench/drawing/render.h"
+#include "bench/probe/area_probe.h"
 #include "host/text_format.h"
 
 namespace panel_bench {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "apps/panel-bench/full_bench.h"
-#include "bench/reports/file_write.h"
+#include "bench/file_write.h"
 #include "bench/scripts/scenario.h"
 
 namespace panel_bench {
