@@ -13,6 +13,7 @@
 
 #include "apps/panel-bench/full_bench.h"
 #include "bench/file_write.h"
+#include "bench/reports/scenario_reports.h"
 #include "bench/scripts/scenario.h"
 
 namespace panel_bench {
