@@ -66,7 +66,9 @@ int Run(const Line& line) {
   }
 
   bench::Panel panel;
-  if (!OpenInState(panel, PanelOptionsFrom(line), {}, state, given.state.updates)) return kExitCannot;
+  if (!OpenInState(panel, PanelOptionsFrom(line), {}, state, given.state.updates)) {
+    return kExitCannot;
+  }
   const bench::RenderOptions options{ambient, scale, given.overlay};
   std::string suffix = std::string("-") + kStateNames[static_cast<int>(state)];
   if (ambient != StateAmbient(state)) suffix += std::string("-") + bench::AmbientName(ambient);
