@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/drawing/render.h"
+#include "bench/probe/area_probe.h"
 #include "formats/limits.h"
 #include "host/host.h"
 #include "host/text_format.h"

@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bench/panel.h"
+#include "bench/reports/scenario_reports.h"
 #include "bench/scripts/scenario.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <system_error>
 
-#include "bench/reports/file_write.h"
+#include "bench/file_write.h"
 
 namespace bench {
 

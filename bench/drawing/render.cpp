@@ -2,22 +2,12 @@
 // What is ours to choose (lighting, needle placement, text placement, the
 // mouse overlay) is written down in docs/drawing.md.
 #include <algorithm>
-#include <atomic>
-#include <cinttypes>
 #include <cmath>
 #include <numbers>
-#include <system_error>
 
 #include "bench/drawing/render.h"
+#include "bench/probe/area_probe.h"
 #include "host/text_format.h"
-
-#if defined(_WIN32)
-#  include <process.h>
-#  define BENCH_GETPID _getpid
-#else
-#  include <unistd.h>
-#  define BENCH_GETPID getpid
-#endif
 
 namespace bench {
 namespace {
@@ -267,85 +257,7 @@ void DrawMouseOverlay(Image* canvas, host::Gauge& gauge, Fonts& fonts, int scale
   }
 }
 
-std::vector<std::string> ProbeMouseAreas(host::Gauge& gauge, size_t count) {
-  std::vector<std::string> labels(count, "-");
-  static std::atomic<unsigned> serial{0};
-  const std::filesystem::path original = gauge.module().path();
-  std::error_code ec;
-  const std::filesystem::path copy =
-      std::filesystem::temp_directory_path(ec) /
-      ("panel-bench-probe-" + std::to_string(BENCH_GETPID()) + "-" +
-       std::to_string(serial++) + "-" + original.filename().string());
-  if (ec || !std::filesystem::copy_file(original, copy,
-                                        std::filesystem::copy_options::overwrite_existing, ec)) {
-    std::fill(labels.begin(), labels.end(), "?");
-    return labels;
-  }
-  {
-    host::Host probe;
-    // Registered so that what a callback changes in them shows.
-    for (const char* name : Aircraft::kPartnerNames) probe.vars().Register(name, 0);
-    std::string error;
-    host::Module* module = probe.LoadModule(copy, &error);
-    if (module == nullptr) {
-      std::fill(labels.begin(), labels.end(), "?");
-    } else {
-      host::Gauge* copy_gauge = probe.CreateGauge(*module);
-      copy_gauge->Update();
-      copy_gauge->Draw();
-      const std::vector<const MouseRect*> areas = copy_gauge->MouseAreas();
-      for (size_t i = 0; i < areas.size() && i < count; ++i) {
-        // Two presses: the key events of the first; for a named variable, a
-        // step that repeats ("dhset+1") or the value set ("temp=1").
-        const AreaPress first = PressArea(probe, *copy_gauge, *areas[i]);
-        const AreaPress second = PressArea(probe, *copy_gauge, *areas[i]);
-        std::string label;
-        for (const host::LogEntry& entry : first.sent) {
-          if (entry.kind != host::LogKind::kKeyEvent) continue;
-          label += (label.empty() ? "" : "/") + host::Format("%" PRIX32, entry.id);
-        }
-        for (const char* name : Aircraft::kPartnerNames) {
-          if (!label.empty()) break;
-          const int64_t was = first.before.at(name).value_or(0);
-          const int64_t now = first.after.at(name).value_or(0);
-          if (now == was) continue;
-          const int64_t step = now - was;
-          const bool repeats = second.after.at(name).value_or(0) - now == step;
-          label = name + (repeats && step == 1    ? std::string("+1")
-                          : repeats && step == -1 ? std::string("-1")
-                                                  : "=" + std::to_string(now));
-        }
-        if (!label.empty()) labels[i] = label;
-      }
-      probe.UnloadModule(module);
-    }
-  }
-  std::filesystem::remove(copy, ec);
-  return labels;
-}
-
 }  // namespace
-
-AreaPress PressArea(host::Host& host, host::Gauge& gauge, const MouseRect& area) {
-  AreaPress press;
-  press.before = ReadPartners(host.vars());
-  const uint64_t logged = host.log().next();
-  gauge.CallMouse(area, kMousePress);
-  press.sent.assign(host.log().From(logged), host.log().end());
-  press.after = ReadPartners(host.vars());
-  return press;
-}
-
-std::vector<std::string> MouseAreaLabels(host::Gauge& gauge) {
-  static std::map<std::string, std::vector<std::string>> cache;
-  const size_t count = gauge.MouseAreas().size();
-  const std::string key = gauge.module().path().string();
-  auto found = cache.find(key);
-  if (found == cache.end() || found->second.size() != count) {
-    found = cache.insert_or_assign(key, ProbeMouseAreas(gauge, count)).first;
-  }
-  return found->second;
-}
 
 // ---- gauges ------------------------------------------------------------------
 

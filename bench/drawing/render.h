@@ -123,22 +123,6 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
                   const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
                   std::string* error = nullptr);
 
-// The label the mouse overlay gives each of the gauge's mouse areas, in the
-// order of Gauge::MouseAreas: the key events its callback sends ("1038C"),
-// else what else it changes ("dhset+1"), else "-". Found by calling each
-// callback in a separate copy of the module (the gauge's own state is not
-// touched), once per module file.
-std::vector<std::string> MouseAreaLabels(host::Gauge& gauge);
-
-// What one press of a mouse area did: what the gauge sent meanwhile (key
-// events, clicks played, in order), and the partner gauges' named variables
-// (Aircraft::kPartnerNames) before and after it, unset while not registered.
-struct AreaPress {
-  std::vector<host::LogEntry> sent;
-  PartnerValues before, after;
-};
-AreaPress PressArea(host::Host& host, host::Gauge& gauge, const MouseRect& area);
-
 // Several gauge pictures side by side on a panel background, each labelled
 // with its name beneath it; empty (and `error` says why) when the panel
 // would be larger than CanvasFits allows.

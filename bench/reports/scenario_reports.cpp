@@ -1,5 +1,5 @@
-// The machine-readable reports of a run: JUnit XML and JSON, valid
-// whatever bytes a script or a file name held.
+#include "bench/reports/scenario_reports.h"
+
 #include <cmath>
 
 #include <nlohmann/json.hpp>

@@ -94,17 +94,8 @@ ScenarioResult RunScenarioFile(const std::filesystem::path& file, const Scenario
 std::vector<ScenarioProblem> CheckScenarioText(const std::string& text, const std::string& file,
                                                uint64_t* more = nullptr);
 
-
-// Machine-readable reports of a run.
-std::string JunitReport(const std::vector<ScenarioResult>& results);
-std::string JsonReport(const std::vector<ScenarioResult>& results);
-
 // The largest script file read (bytes); a real one is a few kilobytes.
 inline constexpr size_t kLargestScript = size_t{16} << 20;
-
-// Text as valid UTF-8: each byte that is not part of a UTF-8 character
-// becomes U+FFFD.
-std::string ValidUtf8(std::string_view text);
 
 // The names by which scripts refer to the radio display's read-outs
 // ("COM2", "COM2-PRESET", ...) and the variable each shows; false if none.

@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "bench/commands.h"
+#include "bench/print_frame.h"
 #include "bench/scripts/script.h"
 #include "bench/text.h"
 

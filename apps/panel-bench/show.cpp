@@ -2,20 +2,25 @@
 // aircraft (power and panel lights on, radios tuned, both hydraulic sources
 // pressurised, the partner gauges' named variables registered), a few
 // clicks, and what each gauge then shows and sends.
-#include <cinttypes>
 #include <cstdio>
+#include <filesystem>
 #include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "apps/panel-bench/command.h"
 #include "bench/aircraft/aircraft.h"
-#include "bench/commands.h"
+#include "bench/gauge_names.h"
 #include "bench/loading.h"
+#include "bench/print_frame.h"
 #include "host/host.h"
 
-namespace bench {
+namespace panel_bench {
 namespace {
+
+using bench::Aircraft;
+namespace var = bench::var;
 
 struct ExampleClick {
   const char* gauge;
@@ -57,50 +62,17 @@ void ExampleAircraft(host::Variables& vars) {
   vars.Register(Aircraft::kDimmerName, 1);
 }
 
-const char* KindName(uint32_t kind) {
-  switch (kind) {
-    case kStaticImage: return "face";
-    case kIcon: return "picture";
-    case kNeedle: return "needle";
-    case kString: return "text";
-    default: return "element";
-  }
-}
-
-}  // namespace
-
-void PrintFrame(FILE* out, const host::Frame& frame) {
-  int number = 0;
-  for (const host::DrawnElement& drawn : frame.elements) {
-    std::fprintf(out, "    %2d %-7s ", ++number, KindName(drawn.kind));
-    switch (drawn.kind) {
-      case kIcon:
-        std::fprintf(out, "0x%04" PRIX32 " + %g at (%d, %d)", drawn.resource_id, drawn.value,
-                     drawn.x, drawn.y);
-        break;
-      case kNeedle:
-        std::fprintf(out, "0x%04" PRIX32 " at %g", drawn.resource_id, drawn.value);
-        break;
-      case kString:
-        std::fprintf(out, "%-10.*s at (%d, %d)", static_cast<int>(drawn.text.size()),
-                     drawn.text.data(), drawn.x, drawn.y);
-        break;
-      default:
-        std::fprintf(out, "0x%04" PRIX32, drawn.resource_id);
-        break;
-    }
-    std::fprintf(out, "%s%s\n", drawn.lit() ? "  lit" : "", drawn.hidden() ? "  hidden" : "");
-  }
-}
-
-bool Show(const Options& options, std::string* error) {
+// False, with the reason, if the gauges or the sound library cannot be
+// loaded.
+bool Show(const std::filesystem::path& gauge_dir, const std::filesystem::path& sound_library,
+          std::string* error) {
   host::Host host;
-  if (!LoadSoundLibrary(host, options.sound_library, {}, error)) return false;
+  if (!bench::LoadSoundLibrary(host, sound_library, {}, error)) return false;
   ExampleAircraft(host.vars());
 
   std::vector<host::Gauge*> gauges;
-  for (const char* name : kGaugeNames) {
-    host::Module* module = LoadGauge(host, options.gauge_dir, name, error);
+  for (const char* name : bench::kGaugeNames) {
+    host::Module* module = bench::LoadGauge(host, gauge_dir, name, error);
     if (module == nullptr) return false;
     gauges.push_back(host.CreateGauge(*module));
   }
@@ -131,7 +103,7 @@ bool Show(const Options& options, std::string* error) {
   for (host::Gauge* gauge : gauges) {
     std::printf("\n%s  (%s)\n  shows:\n", gauge->name().c_str(),
                 gauge->module().path().string().c_str());
-    PrintFrame(stdout, gauge->last_frame());
+    bench::PrintFrame(stdout, gauge->last_frame());
     std::printf("  sent:\n");
     bool any = false;
     for (const host::LogEntry& entry : host.log()) {
@@ -152,4 +124,31 @@ bool Show(const Options& options, std::string* error) {
   return true;
 }
 
-}  // namespace bench
+int Run(const Line& line) {
+  if (!line.words.empty()) return UsageError("show takes no arguments", line.command);
+  std::filesystem::path gauge_dir = host::DefaultGaugeDir();
+  std::filesystem::path sound_library = host::DefaultSoundLibrary();
+  if (!line.gauges.empty()) gauge_dir = line.gauges;
+  if (!line.sound_library.empty()) sound_library = line.sound_library;
+  std::string error;
+  if (Show(gauge_dir, sound_library, &error)) return kExitOk;
+  Complain(error);
+  return kExitCannot;
+}
+
+}  // namespace
+
+extern const Command kShowCommand = {
+    "show",
+    "load the four gauges with an example aircraft, click a few areas, print what each shows and "
+    "sent",
+    "usage: panel-bench show\n"
+    "\n"
+    "Loads the four gauges with an example aircraft (power and panel lights on,\n"
+    "radios tuned, hydraulic pressure up, the partner gauges' named variables\n"
+    "registered), runs 80 updates, clicks a few areas and prints what each gauge\n"
+    "shows (texts, pictures, lamps, the needle) and what it sent (key events and\n"
+    "clicks).\n",
+    nullptr, Run};
+
+}  // namespace panel_bench

@@ -1,4 +1,4 @@
-#include "bench/reports/file_write.h"
+#include "bench/file_write.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,0 +1,42 @@
+// What the full bench's commands (render, run, click, areas, serve) share:
+// the panel's files (--pictures and --sound-root, options of every command
+// in the builds that have these commands), the aircraft's state that render
+// and click start from, and how click and areas name what they found.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apps/panel-bench/command.h"
+#include "bench/panel.h"
+
+namespace panel_bench {
+
+enum class State { kDark, kDay, kDusk, kNight };
+inline constexpr const char* kStateNames[] = {"dark", "day", "dusk", "night"};
+
+// --state and --updates.
+struct AircraftState {
+  State state = State::kDay;
+  int updates = 100;
+};
+void AddStateOptions(CLI::App* command, AircraftState* state);
+
+// The panel's files: the line's, else the defaults.
+bench::PanelOptions PanelOptionsFrom(const Line& line);
+
+// Opens the panel and puts the aircraft in the state: switches first, the
+// audio selections through their key events and the DME 1 knob through a
+// click, then the updates (at least one when the state is not dark).
+bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
+                 const std::vector<std::string>& gauges, State state, long updates);
+
+// A mouse area's kind by its cursor, as click and areas print it.
+const char* CursorName(uint32_t cursor);
+
+// A named variable's value as the click and areas commands show it.
+std::string NamedText(std::optional<int32_t> value);
+
+}  // namespace panel_bench
