@@ -6,7 +6,7 @@
 #include "frame/host_services.h"
 #include "frame/key_press.h"
 #include "frame/mouse_rect.h"
-#include "frame/panel_events.h"
+#include "frame/gauge_events.h"
 #include "frame/sound_binding.h"
 
 namespace {
@@ -106,7 +106,7 @@ int32_t GAUGE_CALL Dme2Press(uint32_t, uint32_t) {
 
 // ---- panel service events --------------------------------------------------
 
-struct AudioPanelSteps : PanelSteps {
+struct AudioPanelSteps : GaugeSteps {
   static void Derive() {
     powered = PoweredFrom(vars[kBusVoltage].value);
     lampEnable = TruncateToInt32(vars[kLampEnable].value);
@@ -127,7 +127,7 @@ extern MouseRect mouseRects[];
 constinit ElementHead* rootSlot[1] = {&face.head};
 constinit GaugeHeader gaugeHeader =
     MakeGaugeHeader("orlaaudio", rootSlot, mouseRects,
-                    PanelEvents<AudioPanelSteps, vars, firstDrawDone>);
+                    GaugeEvents<AudioPanelSteps, vars, firstDrawDone>);
 
 constexpr int kElementCount = 10;
 constinit FailureRecord failures[kElementCount] = {};

@@ -137,13 +137,13 @@ int Panel::Press(host::Gauge& gauge, int x, int y, int repeats) {
   return taken;
 }
 
-const host::Frame& Panel::LastFrame(host::Gauge& gauge) {
+const host::Drawing& Panel::LastDrawing(host::Gauge& gauge) {
   const size_t index = IndexOf(gauge);
   if (index < slots_.size() && !slots_[index]->drawn) {
     gauge.Draw();
     slots_[index]->drawn = true;
   }
-  return gauge.last_frame();
+  return gauge.last_drawing();
 }
 
 void Panel::SetNamed(const std::string& name, int32_t value) {
@@ -193,7 +193,7 @@ bool Panel::PrepareRender(size_t index) {
 Image Panel::Render(host::Gauge& gauge, const RenderOptions& options) {
   const size_t index = IndexOf(gauge);
   if (!PrepareRender(index)) return Image();
-  LastFrame(gauge);
+  LastDrawing(gauge);
   return RenderGauge(host_, gauge, slots_[index]->pictures, fonts_, options, &render_error_);
 }
 

@@ -75,7 +75,7 @@ class Panel {
   // What the gauge showed at its last draw. A gauge never drawn is drawn
   // now: its first draw, before any update. [lives until the gauge's next
   // draw or its re-creation]
-  const host::Frame& LastFrame(host::Gauge& gauge);
+  const host::Drawing& LastDrawing(host::Gauge& gauge);
 
   // Named variables of the partner gauges. Registering or unregistering a
   // name (here, or by the aircraft's partner switches) re-creates every

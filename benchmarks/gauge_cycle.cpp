@@ -84,7 +84,7 @@ void Cycle(benchmark::State& state, const char* gauge_name) {
   }
   host::Gauge* gauge = host.CreateGauge(*module);
   gauge->Update();
-  gauge->Draw();  // first draw: buffers and the frame take their size
+  gauge->Draw();  // first draw: buffers and the drawing take their size
 
   const long before = allocations;
   for (auto _ : state) {

@@ -50,12 +50,12 @@ void Clear() {
 
 }  // namespace
 
-void PanelSoundBinding::Initialise() {
+void PerGaugeSoundBinding::Initialise() {
   Load();
   BindEntries(false);
 }
 
-void PanelSoundBinding::Kill() {
+void PerGaugeSoundBinding::Kill() {
   if (heldLoads == 0) return;
   os::FreeLibrary(soundLibrary);
   if (--heldLoads == 0) Clear();

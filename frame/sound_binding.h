@@ -12,7 +12,7 @@
 
 // The panels' way (orlaaudio, orlapfdset, orlahyd): each gauge's initialise
 // makes one load of its own, and its kill gives that load back.
-struct PanelSoundBinding {
+struct PerGaugeSoundBinding {
   // [lifecycle 4] Load the library and bind play and stop (stop is bound,
   // never called).
   static void Initialise();

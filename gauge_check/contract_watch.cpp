@@ -85,7 +85,7 @@ void ContractWatch::Check(host::Host& host, const host::Gauge* gauge, const std:
                           Report& report) {
   CheckLog(host, when, report);
   if (gauge != nullptr) {
-    for (const host::DrawnElement& e : gauge->last_frame().elements) {
+    for (const host::DrawnElement& e : gauge->last_drawing().elements) {
       if (e.kind == kString && e.text.size() >= static_cast<size_t>(kStringTextCapacity)) {
         report.Fail(CheckId::kRunText, when,
                     Format("a text ending in NUL within the %d bytes a host must supply",

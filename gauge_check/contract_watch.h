@@ -42,7 +42,7 @@ class ContractWatch {
   void AllowKeys(std::set<uint32_t> keys) { keys_ = std::move(keys); has_keys_ = true; }
 
   // Checks everything after a call described by `when`, from the host's log
-  // (which it then clears) and the gauge's last drawn frame.
+  // (which it then clears) and the gauge's last drawing.
   void Check(host::Host& host, const host::Gauge* gauge, const std::string& when,
              Report& report);
   // The log alone: for calls after which the module is no longer mapped.

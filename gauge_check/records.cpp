@@ -334,13 +334,13 @@ void Walker::Chain(uint64_t root, const std::string& from) {
   // Depth first, each element before its children, as the host draws them;
   // each element once. An element met again is a cycle when it is one of
   // those it hangs from, else an element with two parents.
-  struct Frame {
+  struct OnPath {  // an element on the path from the root, and its children still to walk
     uint64_t at;
     size_t index;
     std::vector<uint64_t> children;
     size_t next = 0;
   };
-  std::vector<Frame> path;
+  std::vector<OnPath> path;
   std::unordered_set<uint64_t> on_path;
   std::unordered_map<uint64_t, size_t> seen;  // each element walked, with its index
   const auto cycle = [&](const std::string& where, uint64_t to) {
@@ -355,9 +355,9 @@ void Walker::Chain(uint64_t root, const std::string& from) {
     const size_t index = facts_.elements.size();
     seen.emplace(at, index);
     on_path.insert(at);
-    Frame frame{at, index, {}};
+    OnPath step{at, index, {}};
     SharedList shared;
-    Element(at, index, at == root, &frame.children, &shared);
+    Element(at, index, at == root, &step.children, &shared);
     if (shared.found) {
       const std::string where = Format("element %zu children[%zu]", index, shared.entry);
       if (on_path.count(shared.child) != 0) {
@@ -368,12 +368,12 @@ void Walker::Chain(uint64_t root, const std::string& from) {
                             Hex(shared.child).c_str()));
       }
     }
-    path.push_back(std::move(frame));
+    path.push_back(std::move(step));
     return true;
   };
   if (!visit(root)) return;
   while (!path.empty()) {
-    Frame& top = path.back();
+    OnPath& top = path.back();
     if (top.next == top.children.size()) {
       on_path.erase(top.at);
       path.pop_back();

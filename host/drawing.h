@@ -1,4 +1,4 @@
-// What a gauge drew: its element chain as a frame of values, which the bench
+// What a gauge drew: the values of its element chain at one draw, which the bench
 // turns into pixels and the tests and tools read. Gauge::Draw makes it.
 #pragma once
 
@@ -27,7 +27,7 @@ struct DrawnElement {
   bool lit() const { return (flags & kFlagLit) != 0; }
 };
 
-struct Frame {
+struct Drawing {
   std::vector<DrawnElement> elements;  // chain order, face first
 };
 

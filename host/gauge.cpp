@@ -46,10 +46,10 @@ std::vector<ElementHead*> Gauge::WalkChain(ElementHead* root) {
   return order;
 }
 
-const Frame& Gauge::Draw() {
+const Drawing& Gauge::Draw() {
   SendEvent(kPanelDraw);
   ServingScope scope(host_, this);
-  frame_.elements.clear();
+  drawing_.elements.clear();
   for (size_t index = 0; index < elements_.size(); ++index) {
     ElementHead* element = elements_[index];
     DrawnElement drawn;
@@ -85,9 +85,9 @@ const Frame& Gauge::Draw() {
       drawn.text = std::string_view(buffer.data(), std::strlen(buffer.data()));
     }
     drawn.flags = element->image_flags;
-    frame_.elements.push_back(drawn);
+    drawing_.elements.push_back(drawn);
   }
-  return frame_;
+  return drawing_;
 }
 
 std::vector<const MouseRect*> Gauge::MouseAreas() const {

@@ -42,9 +42,9 @@ class Gauge {
 
   // Event 10, then every element's update callback in chain order. Before a
   // string's callback the host refreshes its first source variable and
-  // supplies its text buffer. The frame stays valid until the next Draw.
-  const Frame& Draw();
-  const Frame& last_frame() const { return frame_; }
+  // supplies its text buffer. The drawing stays valid until the next Draw.
+  const Drawing& Draw();
+  const Drawing& last_drawing() const { return drawing_; }
 
   // The elements of the chain in drawing order, and the children of the
   // mouse list in list order. [the records live in the module: until it is
@@ -70,7 +70,7 @@ class Gauge {
   std::string name_;
   bool alive_ = false;
   std::vector<ElementHead*> elements_;  // the chain, walked once at creation
-  Frame frame_;
+  Drawing drawing_;
   // One text buffer per element of the chain (used by strings only).
   std::vector<std::array<char, kTextBufferSize>> text_buffers_;
 };

@@ -1,8 +1,8 @@
 // The host core: our stand-in for the simulator's panel system. It loads
 // gauge modules, offers them the host services, keeps the simulation and
 // named variables, drives each gauge through its panel service events,
-// draws its element chain into a frame of values, and delivers clicks to
-// its mouse rectangles. Everything a module sends out lands in one ordered
+// draws its element chain into a drawing (the values each element shows),
+// and delivers clicks to its mouse rectangles. Everything a module sends out lands in one ordered
 // log. One thread; one call into a module at a time.
 //
 // Its parts, each in a file of its own: the log (host/log.h), the variables

@@ -5,7 +5,7 @@
 #include "frame/elements.h"
 #include "frame/host_services.h"
 #include "frame/mouse_rect.h"
-#include "frame/panel_events.h"
+#include "frame/gauge_events.h"
 
 namespace {
 
@@ -55,9 +55,9 @@ double GAUGE_CALL HydPressNeedleValue(ElementHead* element) {
   return needlePressure;
 }
 
-struct HydraulicsSteps : PanelSteps {
+struct HydraulicsSteps : GaugeSteps {
   // Bound though nothing here clicks: every module's initialise and kill bind and release it.
-  using Sound = PanelSoundBinding;
+  using Sound = PerGaugeSoundBinding;
   static void BindNamedVariables() { InitializeVarByName(dimmerVar, "dimbrtb"); }
   static void Derive() {
     if (dimmerVar.value_ptr != nullptr) dimSelection = *dimmerVar.value_ptr;
@@ -82,7 +82,7 @@ extern MouseRect mouseRects[];
 constinit ElementHead* rootSlot[1] = {&face.head};
 constinit GaugeHeader gaugeHeader =
     MakeGaugeHeader("orlahyd", rootSlot, mouseRects,
-                    PanelEvents<HydraulicsSteps, vars, firstDrawDone>);
+                    GaugeEvents<HydraulicsSteps, vars, firstDrawDone>);
 
 constinit FailureRecord failures[3] = {};
 

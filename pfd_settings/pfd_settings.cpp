@@ -6,7 +6,7 @@
 #include "frame/elements.h"
 #include "frame/host_services.h"
 #include "frame/mouse_rect.h"
-#include "frame/panel_events.h"
+#include "frame/gauge_events.h"
 #include "frame/sound_binding.h"
 
 namespace {
@@ -114,7 +114,7 @@ double GAUGE_CALL LegendLightPicture(ElementHead* element) {
 
 // ---- panel service events --------------------------------------------------
 
-struct PfdSettingsSteps : PanelSteps {
+struct PfdSettingsSteps : GaugeSteps {
   static void BindNamedVariables() {
     for (int which = 0; which < kNamedCount; ++which) {
       InitializeVarByName(namedVars[which], kNamedVarNames[which]);
@@ -142,7 +142,7 @@ extern MouseRect mouseRects[];
 constinit ElementHead* rootSlot[1] = {&face.head};
 constinit GaugeHeader gaugeHeader =
     MakeGaugeHeader("orlapfdset", rootSlot, mouseRects,
-                    PanelEvents<PfdSettingsSteps, vars, firstDrawDone>);
+                    GaugeEvents<PfdSettingsSteps, vars, firstDrawDone>);
 
 constinit FailureRecord failures[4] = {};
 

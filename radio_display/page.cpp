@@ -7,7 +7,7 @@
 
 #include "frame/elements.h"
 #include "frame/host_services.h"
-#include "frame/panel_events.h"
+#include "frame/gauge_events.h"
 #include "radio_display/radio_display.h"
 
 namespace radio_display {
@@ -196,7 +196,7 @@ double GAUGE_CALL LegendLightPicture(ElementHead* element) {
 
 // No named variables, nothing derived, nothing to reset: only the sound
 // binding differs from the panels'.
-struct RadioDisplaySteps : PanelSteps {
+struct RadioDisplaySteps : GaugeSteps {
   using Sound = RebindingSoundBinding;
 };
 
@@ -213,7 +213,7 @@ constinit FailureRecord failures[2 + kStringCount] = {};
 constinit ElementHead* rootSlot[1] = {&face.head};
 constinit GaugeHeader gaugeHeader =
     MakeGaugeHeader("VORN_Kestrel_FMC", rootSlot, keyAreas,
-                    PanelEvents<RadioDisplaySteps, vars, firstDrawDone>);
+                    GaugeEvents<RadioDisplaySteps, vars, firstDrawDone>);
 
 // The chain: face, lit legends, then the strings in table order.
 constinit ElementHead* faceChildren[2] = {&legends.head, nullptr};

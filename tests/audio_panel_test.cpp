@@ -69,7 +69,7 @@ class AudioPanelTest : public testing_support::GaugeTest {
     Press(kKnobs[kDme2]);
   }
 
-  // Picture index of each icon of the last frame, in drawing order.
+  // Picture index of each icon of the last drawing, in drawing order.
   std::vector<double> Pictures() {
     std::vector<double> pictures;
     for (const IconRecord& icon : kIcons) pictures.push_back(Drawn(icon.resource).value);
@@ -318,16 +318,16 @@ TEST_F(AudioPanelTest, LegendsFollowLightingAndLampsDoNot) {
 }
 
 TEST_F(AudioPanelTest, EveryIconSetsItsLitBitEvenWhenDark) {
-  const host::Frame& frame = Draw();
-  ASSERT_EQ(frame.elements.size(), 10u);
-  EXPECT_EQ(frame.elements[0].flags, 0x83u) << "the face is not touched";
-  for (size_t i = 1; i < frame.elements.size(); ++i) {
-    EXPECT_EQ(frame.elements[i].value, 0.0) << kIcons[i - 1].name;
-    EXPECT_EQ(frame.elements[i].flags, 0x87u) << kIcons[i - 1].name;
+  const host::Drawing& drawing = Draw();
+  ASSERT_EQ(drawing.elements.size(), 10u);
+  EXPECT_EQ(drawing.elements[0].flags, 0x83u) << "the face is not touched";
+  for (size_t i = 1; i < drawing.elements.size(); ++i) {
+    EXPECT_EQ(drawing.elements[i].value, 0.0) << kIcons[i - 1].name;
+    EXPECT_EQ(drawing.elements[i].flags, 0x87u) << kIcons[i - 1].name;
   }
   AllOn();
   Cycle();
-  for (size_t i = 1; i < frame.elements.size(); ++i) {
+  for (size_t i = 1; i < drawing.elements.size(); ++i) {
     EXPECT_EQ(Drawn(kIcons[i - 1].resource).flags, 0x87u) << kIcons[i - 1].name << " lit";
   }
 }

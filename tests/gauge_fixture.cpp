@@ -82,7 +82,7 @@ class HostProcessState : public ::testing::Environment {
 }  // namespace
 
 const host::DrawnElement& GaugeTest::Drawn(uint32_t resource_id) {
-  for (const host::DrawnElement& element : gauge_->last_frame().elements) {
+  for (const host::DrawnElement& element : gauge_->last_drawing().elements) {
     if (element.resource_id == resource_id) return element;
   }
   ADD_FAILURE() << "no drawn element with resource 0x" << std::hex << resource_id;

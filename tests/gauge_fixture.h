@@ -45,7 +45,7 @@ class GaugeTest : public ::testing::Test {
   host::Variables& vars() { return host_.vars(); }
 
   // The element update callbacks' view after one draw (event 10 included).
-  const host::Frame& Draw() { return gauge_->Draw(); }
+  const host::Drawing& Draw() { return gauge_->Draw(); }
   // The drawn element with this resource id (icons, needle), or fails.
   const host::DrawnElement& Drawn(uint32_t resource_id);
   // Kills the gauge and creates a new one of the same loaded module (its
@@ -55,7 +55,7 @@ class GaugeTest : public ::testing::Test {
     gauge_ = host_.CreateGauge(*module_);
     return *gauge_;
   }
-  const host::Frame& Cycle() {
+  const host::Drawing& Cycle() {
     gauge_->Update();
     return gauge_->Draw();
   }

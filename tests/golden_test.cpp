@@ -96,7 +96,7 @@ struct State {
   bool mouse_overlay = false;
   // Which part of the picture is kept (in output pixels); all if empty.
   int crop_x = 0, crop_y = 0, crop_width = 0, crop_height = 0;
-  // For a needle value the gauge itself never shows: the last frame with
+  // For a needle value the gauge itself never shows: the last drawing with
   // the needle's value replaced.
   double needle_value = -1.0;
 };
@@ -121,17 +121,17 @@ Image Draw(Bench& bench, const State& state) {
   options.mouse_overlay = state.mouse_overlay;
   Image picture;
   if (state.needle_value >= 0.0) {
-    host::Frame frame = bench.gauge->last_frame();
+    host::Drawing drawing = bench.gauge->last_drawing();
     bool found = false;
-    for (host::DrawnElement& element : frame.elements) {
+    for (host::DrawnElement& element : drawing.elements) {
       if (element.kind == kNeedle) {
         element.value = state.needle_value;
         found = true;
       }
     }
     EXPECT_TRUE(found) << state.gauge << " drew no needle";
-    picture = bench::RenderFrame(bench.host, *bench.gauge, frame, bench.pictures, bench.fonts,
-                                 options);
+    picture = bench::RenderDrawing(bench.host, *bench.gauge, drawing, bench.pictures,
+                                   bench.fonts, options);
   } else {
     picture = bench::RenderGauge(bench.host, *bench.gauge, bench.pictures, bench.fonts, options);
   }

@@ -268,7 +268,7 @@ class ContractTest : public testing_support::GaugeTest,
     return LogLines(host_);
   }
 
-  // The last frame against `want`, each as "0x1100 value 1 flags 0x87".
+  // The last drawing against `want`, each as "0x1100 value 1 flags 0x87".
   void ExpectShown(const std::vector<Shown>& want, const char* when) {
     std::vector<std::string> got_lines, want_lines;
     for (const Shown& s : want) {
@@ -294,9 +294,9 @@ class ModuleContractAlone : public ContractTest {
 class ClickingGauge : public ModuleContract {};
 
 // One line per drawn element, for comparing whole draws.
-std::vector<std::string> Describe(const host::Frame& frame) {
+std::vector<std::string> Describe(const host::Drawing& drawing) {
   std::vector<std::string> lines;
-  for (const host::DrawnElement& e : frame.elements) {
+  for (const host::DrawnElement& e : drawing.elements) {
     lines.push_back(Format("%u 0x%X flags 0x%X value %.17g text \"", e.kind, e.resource_id,
                            e.flags, e.value) +
                     std::string(e.text) + "\"");

@@ -14,7 +14,7 @@
 namespace {
 
 using host::DrawnElement;
-using host::Frame;
+using host::Drawing;
 using host::Hex;
 using namespace tables::radio;
 using namespace testing_support;
@@ -186,7 +186,7 @@ TEST_F(RadioDisplayTest, ReadOutsDecodeEverySixteenBitValue) {
       for (const TextField& f : kFields) {
         if (f.var != 0) vars().SetInteger(f.var, v);
       }
-      const Frame& frame = Draw();
+      const Drawing& drawing = Draw();
       for (size_t i = 0; i < 21; ++i) {
         const TextField& f = kFields[i];
         std::string want;
@@ -196,7 +196,7 @@ TEST_F(RadioDisplayTest, ReadOutsDecodeEverySixteenBitValue) {
           case Shows::kAdf: want = ExpectedAdf(v, extension); break;
           case Shows::kAtc: want = ExpectedAtc(v); break;
         }
-        const std::string_view got = frame.elements[kFirstField + i].text;
+        const std::string_view got = drawing.elements[kFirstField + i].text;
         if (got != want && ++mismatches <= 10) {
           EXPECT_EQ(got, want) << f.label << " var " << Hex(f.var) << " = " << Hex(v)
                                << ", 0x12 = " << Hex(extension);
@@ -235,11 +235,11 @@ TEST_F(RadioDisplayTest, TextShowsOnlyWithDisplayPowerExactlyOne) {
     for (size_t i = 0; i < 21; ++i) {
       gauge().Elements()[kFirstField + i]->image_flags = power == 1.0 ? 0x40000083u : 0x83u;
     }
-    const Frame& frame = Draw();
+    const Drawing& drawing = Draw();
     const uint32_t want_flags = power == 1.0 ? 0x87u : 0x40000087u;
     for (size_t i = 0; i < 21; ++i) {
       const TextField& f = kFields[i];
-      const DrawnElement& e = frame.elements[kFirstField + i];
+      const DrawnElement& e = drawing.elements[kFirstField + i];
       EXPECT_EQ(e.flags, want_flags) << f.label << " with power " << power;
       if (f.shows == Shows::kLabel) {
         EXPECT_EQ(e.text, f.label) << "label with power " << power;
@@ -251,7 +251,7 @@ TEST_F(RadioDisplayTest, TextShowsOnlyWithDisplayPowerExactlyOne) {
     }
   }
   vars().Set(kDisplayPowerVar, 1.0);
-  const Frame& stale = Draw();
+  const Drawing& stale = Draw();
   EXPECT_TRUE(stale.elements[kFirstField].hidden()) << "display power read before an update";
 }
 

@@ -32,34 +32,34 @@ constexpr double kDegree = std::numbers::pi / 180.0;
 
 std::string Describe(const Rgba& p) { return host::Format("(%d, %d, %d, %d)", p.r, p.g, p.b, p.a); }
 
-// A drawn gauge, with the ways these tests draw and take apart its frames.
+// A drawn gauge, with the ways these tests draw and take apart its drawings.
 class GaugeBench : public testing_support::DrawnGauge {
  public:
   using DrawnGauge::DrawnGauge;
   host::Variables& vars() { return host.vars(); }
   Image Render(Ambient ambient = Ambient::kDay, int scale = 1) {
-    return Render(gauge->last_frame(), ambient, scale);
+    return Render(gauge->last_drawing(), ambient, scale);
   }
-  Image Render(const host::Frame& frame, Ambient ambient = Ambient::kDay, int scale = 1,
+  Image Render(const host::Drawing& drawing, Ambient ambient = Ambient::kDay, int scale = 1,
                bool overlay = false) {
     RenderOptions options;
     options.ambient = ambient;
     options.scale = scale;
     options.mouse_overlay = overlay;
-    return bench::RenderFrame(host, *gauge, frame, pictures, fonts, options);
+    return bench::RenderDrawing(host, *gauge, drawing, pictures, fonts, options);
   }
-  host::Frame FrameWithout(uint32_t kind) const {
-    host::Frame frame = gauge->last_frame();
-    std::erase_if(frame.elements, [&](const host::DrawnElement& e) { return e.kind == kind; });
-    return frame;
+  host::Drawing DrawingWithout(uint32_t kind) const {
+    host::Drawing drawing = gauge->last_drawing();
+    std::erase_if(drawing.elements, [&](const host::DrawnElement& e) { return e.kind == kind; });
+    return drawing;
   }
-  host::Frame FaceOnly() const {
-    host::Frame frame = gauge->last_frame();
-    frame.elements.resize(std::min<size_t>(frame.elements.size(), 1));
-    return frame;
+  host::Drawing FaceOnly() const {
+    host::Drawing drawing = gauge->last_drawing();
+    drawing.elements.resize(std::min<size_t>(drawing.elements.size(), 1));
+    return drawing;
   }
-  host::DrawnElement* Find(host::Frame& frame, uint32_t resource_id) {
-    for (host::DrawnElement& element : frame.elements) {
+  host::DrawnElement* Find(host::Drawing& drawing, uint32_t resource_id) {
+    for (host::DrawnElement& element : drawing.elements) {
       if (element.resource_id == resource_id) return &element;
     }
     ADD_FAILURE() << "no element with resource 0x" << std::hex << resource_id;
@@ -188,14 +188,14 @@ TEST_F(NeedleTest, DrawnNeedleTipPointsWhereTheAngleSays) {
   // From the pivot to the far end of the bitmap's pointer.
   const double length = bitmap->width - (needle.head.offset_x + 0.5);
   constexpr int kScale = 4;
-  const Image bare = hyd.Render(hyd.FrameWithout(kNeedle), Ambient::kDay, kScale);
+  const Image bare = hyd.Render(hyd.DrawingWithout(kNeedle), Ambient::kDay, kScale);
   for (double value : {0.0, 750.0, 1000.0, 1500.0, 2000.0}) {
     SCOPED_TRACE("needle value " + std::to_string(value));
-    host::Frame frame = hyd.gauge->last_frame();
-    host::DrawnElement* drawn = hyd.Find(frame, 0x1200);
+    host::Drawing drawing = hyd.gauge->last_drawing();
+    host::DrawnElement* drawn = hyd.Find(drawing, 0x1200);
     ASSERT_NE(drawn, nullptr);
     drawn->value = value;
-    const Image picture = hyd.Render(frame, Ambient::kDay, kScale);
+    const Image picture = hyd.Render(drawing, Ambient::kDay, kScale);
     const double pivot_x = (240 + 0.5) * kScale;
     const double pivot_y = (38 + 0.5) * kScale;
     double far = 0, tip_x = 0, tip_y = 0;
@@ -224,11 +224,11 @@ TEST_F(NeedleTest, DrawnNeedleTipPointsWhereTheAngleSays) {
 }
 
 TEST_F(NeedleTest, NotFiniteValueDrawsNoNeedleAndIsNoted) {
-  host::Frame frame = hyd.gauge->last_frame();
-  host::DrawnElement* drawn = hyd.Find(frame, 0x1200);
+  host::Drawing drawing = hyd.gauge->last_drawing();
+  host::DrawnElement* drawn = hyd.Find(drawing, 0x1200);
   ASSERT_NE(drawn, nullptr);
   drawn->value = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_EQ(DifferingPixels(hyd.Render(frame), hyd.Render(hyd.FrameWithout(kNeedle))), 0);
+  EXPECT_EQ(DifferingPixels(hyd.Render(drawing), hyd.Render(hyd.DrawingWithout(kNeedle))), 0);
   ASSERT_EQ(hyd.DrawingNotes().size(), 1u);
   EXPECT_NE(hyd.DrawingNotes()[0].find("0x1200"), std::string::npos) << hyd.DrawingNotes()[0];
 }
@@ -297,12 +297,12 @@ TEST(IconRange, ThreePictureOverlayTakesTwoAndRefusesThree) {
   hyd.vars().Set(0x0a, 1.0);
   *hyd.vars().Named("dimbrtb") = 2;
   hyd.Cycle();
-  EXPECT_GT(DifferingPixels(hyd.Render(hyd.FrameWithout(kNeedle)), hyd.Render(hyd.FaceOnly())),
+  EXPECT_GT(DifferingPixels(hyd.Render(hyd.DrawingWithout(kNeedle)), hyd.Render(hyd.FaceOnly())),
             1000)
       << "picture 2 (dim lighting) shows";
   *hyd.vars().Named("dimbrtb") = 3;
   hyd.Cycle();
-  EXPECT_EQ(DifferingPixels(hyd.Render(hyd.FrameWithout(kNeedle)), hyd.Render(hyd.FaceOnly())),
+  EXPECT_EQ(DifferingPixels(hyd.Render(hyd.DrawingWithout(kNeedle)), hyd.Render(hyd.FaceOnly())),
             0);
   ASSERT_EQ(hyd.DrawingNotes().size(), 1u);
   EXPECT_NE(hyd.DrawingNotes()[0].find("beyond its last picture"), std::string::npos)
@@ -327,12 +327,13 @@ TEST(BlackPictures, LeaveTheFaceUnchanged) {
     ASSERT_NE(picture, nullptr);
     for (const Rgba& pixel : picture->pixels) ASSERT_EQ(pixel.a, 0) << "a pixel is drawn";
     // Before any update the overlay shows picture 0.
-    host::Frame frame = bench.FaceOnly();
-    host::Frame drawn = bench.gauge->last_frame();
-    frame.elements.push_back(*bench.Find(drawn, black));
-    EXPECT_EQ(frame.elements.back().value, 0.0);
+    host::Drawing drawing = bench.FaceOnly();
+    host::Drawing drawn = bench.gauge->last_drawing();
+    drawing.elements.push_back(*bench.Find(drawn, black));
+    EXPECT_EQ(drawing.elements.back().value, 0.0);
     for (Ambient ambient : {Ambient::kDay, Ambient::kNight}) {
-      EXPECT_EQ(DifferingPixels(bench.Render(frame, ambient), bench.Render(bench.FaceOnly(), ambient)),
+      EXPECT_EQ(DifferingPixels(bench.Render(drawing, ambient),
+                                bench.Render(bench.FaceOnly(), ambient)),
                 0);
     }
   }
@@ -359,20 +360,20 @@ TEST_F(RadioPageTest, HiddenStringsAreNotDrawnAndShowAtOnceWhenTheBitClears) {
   radio.vars().Set(0x301, 0.0);
   radio.Cycle();
   const Image face = radio.Render(radio.FaceOnly());
-  host::Frame frame = radio.gauge->last_frame();
+  host::Drawing drawing = radio.gauge->last_drawing();
   int strings = 0;
-  for (const host::DrawnElement& element : frame.elements) {
+  for (const host::DrawnElement& element : drawing.elements) {
     if (element.kind != kString) continue;
     ++strings;
     EXPECT_TRUE(element.hidden());
     EXPECT_FALSE(element.text.empty()) << "the text is written while hidden";
   }
   EXPECT_EQ(strings, 21);
-  EXPECT_EQ(DifferingPixels(radio.Render(frame), face), 0) << "hidden text was drawn";
+  EXPECT_EQ(DifferingPixels(radio.Render(drawing), face), 0) << "hidden text was drawn";
 
-  // The same frame with the bits cleared: the texts already there show.
-  for (host::DrawnElement& element : frame.elements) element.flags &= ~kFlagHidden;
-  const Image shown = radio.Render(frame);
+  // The same drawing with the bits cleared: the texts already there show.
+  for (host::DrawnElement& element : drawing.elements) element.flags &= ~kFlagHidden;
+  const Image shown = radio.Render(drawing);
   EXPECT_GT(InkInCom1Box(shown, face), 20);
 
   // And through the gauge: display power on, the next draw shows them.
@@ -403,10 +404,10 @@ TEST_F(RadioPageTest, LabelsAndReadOutsDoNotOverlapAndStayInTheirBoxes) {
     std::string text;
   };
   std::vector<Drawn> texts;
-  const host::Frame& all = radio.gauge->last_frame();
+  const host::Drawing& all = radio.gauge->last_drawing();
   for (size_t i = 0; i < all.elements.size(); ++i) {
     if (all.elements[i].kind != kString) continue;
-    host::Frame one = radio.FaceOnly();
+    host::Drawing one = radio.FaceOnly();
     one.elements.push_back(all.elements[i]);
     const auto& record = *reinterpret_cast<const StringElement*>(all.elements[i].record);
     const Ink ink = InkOf(radio.Render(one), face);
@@ -468,7 +469,7 @@ TEST_F(RadioPageTest, LitElementsKeepFullBrightnessAtNightAndTheFaceDarkens) {
   // The page's colours: white, green, yellow, blue.
   const Rgba text_colours[] = {{255, 255, 255, 255}, {0, 255, 64, 255}, {255, 255, 0, 255},
                                {0, 128, 255, 255}};
-  const Image text_only = radio.Render(radio.FrameWithout(kIcon), Ambient::kDay);
+  const Image text_only = radio.Render(radio.DrawingWithout(kIcon), Ambient::kDay);
   int legend_pixels = 0, text_pixels = 0, face_pixels = 0;
   for (int y = 0; y < day.height(); ++y) {
     for (int x = 0; x < day.width(); ++x) {
@@ -509,14 +510,14 @@ TEST(Lighting, NeedleLitAtFullBrightnessUnlitDarkened) {
   ASSERT_TRUE(hyd.ok());
   hyd.vars().Set(0x2f1, 28.0);
   hyd.Cycle();
-  ASSERT_FALSE(hyd.gauge->last_frame().elements.back().lit());
+  ASSERT_FALSE(hyd.gauge->last_drawing().elements.back().lit());
   // The brightest needle pixel: the needle drawn over a black face.
-  host::Frame needle_alone = hyd.gauge->last_frame();
+  host::Drawing needle_alone = hyd.gauge->last_drawing();
   std::erase_if(needle_alone.elements,
                 [](const host::DrawnElement& e) { return e.kind != kNeedle; });
-  auto brightest = [&](const host::Frame& frame, Ambient ambient) {
+  auto brightest = [&](const host::Drawing& drawing, Ambient ambient) {
     int best = 0;
-    const Image picture = hyd.Render(frame, ambient);
+    const Image picture = hyd.Render(drawing, ambient);
     for (const Rgba& p : picture.pixels()) best = std::max(best, int{p.g});
     return best;
   };
@@ -525,7 +526,7 @@ TEST(Lighting, NeedleLitAtFullBrightnessUnlitDarkened) {
   EXPECT_NEAR(brightest(needle_alone, Ambient::kNight), day * 0.25, 1.0);
   hyd.vars().Set(0x0a, 1.0);
   hyd.Cycle();
-  needle_alone.elements[0].flags = hyd.gauge->last_frame().elements.back().flags;
+  needle_alone.elements[0].flags = hyd.gauge->last_drawing().elements.back().flags;
   ASSERT_TRUE(needle_alone.elements[0].lit());
   EXPECT_EQ(brightest(needle_alone, Ambient::kNight), day);
 }
@@ -559,7 +560,7 @@ TEST(RenderGauge, DrawsAGaugeNeverDrawnAsItsFirstDraw) {
       << error;
   bench::Fonts fonts;
   const Image picture = bench::RenderGauge(host, *gauge, pictures, fonts, {});
-  EXPECT_EQ(gauge->last_frame().elements.size(), 4u);
+  EXPECT_EQ(gauge->last_drawing().elements.size(), 4u);
   ASSERT_EQ(picture.width(), 64);
   ASSERT_EQ(picture.height(), 263);
   // Knobs at picture 0, legends unlit: the face, knobs painted over it.
@@ -664,13 +665,13 @@ TEST(MouseOverlay, ProbingLeavesTheGaugeItsHostAndNoFilesBehind) {
     }
     EXPECT_EQ(*dhset, 5);
     gauge->Draw();
-    EXPECT_EQ(gauge->last_frame().elements[1].value, 0.0) << "the BARO knob turned";
-    EXPECT_EQ(gauge->last_frame().elements[2].value, 0.0) << "the DH-SET knob turned";
+    EXPECT_EQ(gauge->last_drawing().elements[1].value, 0.0) << "the BARO knob turned";
+    EXPECT_EQ(gauge->last_drawing().elements[2].value, 0.0) << "the DH-SET knob turned";
 
     // The gauge's own clicks still work as before.
     EXPECT_TRUE(gauge->Click(34, 42));
     gauge->Draw();
-    EXPECT_EQ(gauge->last_frame().elements[1].value, 1.0);
+    EXPECT_EQ(gauge->last_drawing().elements[1].value, 1.0);
     ASSERT_FALSE(host.log().empty());
     EXPECT_EQ(host.log().front().id, 0x1015Bu);
   }
@@ -688,8 +689,8 @@ TEST(MouseOverlay, OutlinesEveryAreaOnItsEdgePixels) {
   ASSERT_TRUE(audio.ok());
   for (int scale : {1, 2}) {
     SCOPED_TRACE("scale " + std::to_string(scale));
-    const Image plain = audio.Render(audio.gauge->last_frame(), Ambient::kDay, scale, false);
-    const Image outlined = audio.Render(audio.gauge->last_frame(), Ambient::kDay, scale, true);
+    const Image plain = audio.Render(audio.gauge->last_drawing(), Ambient::kDay, scale, false);
+    const Image outlined = audio.Render(audio.gauge->last_drawing(), Ambient::kDay, scale, true);
     for (const MouseRect* area : audio.gauge->MouseAreas()) {
       const int right = (area->x + area->width) * scale - 1;
       const int bottom = (area->y + area->height) * scale - 1;

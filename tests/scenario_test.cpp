@@ -507,7 +507,7 @@ TEST(ShippedScenarios, EveryScriptInScenariosPasses) {
 std::map<std::string, std::string> Page(bench::Panel& panel) {
   std::map<std::string, std::string> page;
   host::Gauge& gauge = *panel.Find("VORN_Kestrel_FMC");
-  for (const host::DrawnElement& drawn : panel.LastFrame(gauge).elements) {
+  for (const host::DrawnElement& drawn : panel.LastDrawing(gauge).elements) {
     if (drawn.kind != kString) continue;
     const uint32_t var_id =
         reinterpret_cast<const StringElement*>(drawn.record)->source_vars[0].var_id;

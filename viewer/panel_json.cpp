@@ -40,7 +40,7 @@ json Shows(bench::Panel& panel) {
   for (host::Gauge* gauge : panel.gauges()) {
     json texts = json::array();
     json needle = nullptr;
-    for (const host::DrawnElement& drawn : gauge->last_frame().elements) {
+    for (const host::DrawnElement& drawn : gauge->last_drawing().elements) {
       if (drawn.kind == kString && !drawn.hidden()) texts.push_back(std::string(drawn.text));
       if (drawn.kind == kNeedle) needle = drawn.value;
     }

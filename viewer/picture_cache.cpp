@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "bench/drawing/frame_key.h"
+#include "bench/drawing/drawing_key.h"
 
 namespace viewer {
 namespace {
@@ -20,7 +20,7 @@ PictureCache::PictureCache(bench::Panel& panel, std::mutex& mutex)
 std::vector<size_t> PictureCache::Refresh(bench::Ambient ambient) {
   std::vector<size_t> redrawn;
   for (size_t i = 0; i < slots_.size(); ++i) {
-    std::string key = bench::FrameKey(panel_.LastFrame(*panel_.gauges()[i]));
+    std::string key = bench::DrawingKey(panel_.LastDrawing(*panel_.gauges()[i]));
     key += static_cast<char>(ambient);
     Slot& slot = slots_[i];
     if (key == slot.key) continue;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "apps/panel-bench/full_bench.h"
-#include "bench/print_frame.h"
+#include "bench/print_drawing.h"
 #include "host/text_format.h"
 
 namespace panel_bench {
@@ -159,7 +159,7 @@ int Run(const Line& line) {
   if (!any) std::printf("  nothing\n");
   panel.Update();
   std::printf("%s at the next update:\n", gauge.name().c_str());
-  bench::PrintFrame(stdout, panel.LastFrame(gauge));
+  bench::PrintDrawing(stdout, panel.LastDrawing(gauge));
   for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
   return kExitOk;
 }

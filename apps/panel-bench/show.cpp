@@ -13,7 +13,7 @@
 #include "bench/aircraft/aircraft.h"
 #include "bench/gauge_names.h"
 #include "bench/loading.h"
-#include "bench/print_frame.h"
+#include "bench/print_drawing.h"
 #include "host/host.h"
 
 namespace panel_bench {
@@ -103,7 +103,7 @@ bool Show(const std::filesystem::path& gauge_dir, const std::filesystem::path& s
   for (host::Gauge* gauge : gauges) {
     std::printf("\n%s  (%s)\n  shows:\n", gauge->name().c_str(),
                 gauge->module().path().string().c_str());
-    bench::PrintFrame(stdout, gauge->last_frame());
+    bench::PrintDrawing(stdout, gauge->last_drawing());
     std::printf("  sent:\n");
     bool any = false;
     for (const host::LogEntry& entry : host.log()) {

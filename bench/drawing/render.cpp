@@ -1,4 +1,4 @@
-// Drawing a gauge's frame to pixels as the simulator's panel system does.
+// Turning what a gauge drew into pixels as the simulator's panel system does.
 // What is ours to choose (lighting, needle placement, text placement, the
 // mouse overlay) is written down in docs/drawing.md.
 #include <algorithm>
@@ -280,24 +280,24 @@ bool CanvasFits(int64_t width, int64_t height, int scale, std::string* why) {
   return false;
 }
 
-Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame,
-                  const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
-                  std::string* error) {
+Image RenderDrawing(host::Host& host, host::Gauge& gauge, const host::Drawing& drawing,
+                    const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
+                    std::string* error) {
   const int scale = std::clamp(options.scale, 1, 16);
   const double unlit = AmbientBrightness(options.ambient);
   const std::string& name = gauge.name();
 
   // The canvas is the face's size; without a face, large enough for every
-  // picture and box of the frame.
+  // picture and box of the drawing.
   int width = 0, height = 0;
-  const Picture* face = frame.elements.empty() || frame.elements[0].kind != kStaticImage
+  const Picture* face = drawing.elements.empty() || drawing.elements[0].kind != kStaticImage
                             ? nullptr
-                            : pictures.Find(frame.elements[0].resource_id);
+                            : pictures.Find(drawing.elements[0].resource_id);
   if (face != nullptr) {
     width = face->width;
     height = face->height;
   } else {
-    for (const host::DrawnElement& drawn : frame.elements) {
+    for (const host::DrawnElement& drawn : drawing.elements) {
       if (drawn.kind == kString) {
         const auto& text = *reinterpret_cast<const StringElement*>(drawn.record);
         width = std::max(width, drawn.x + text.box_width);
@@ -332,7 +332,7 @@ Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame
     }
     return picture;
   };
-  for (const host::DrawnElement& drawn : frame.elements) {
+  for (const host::DrawnElement& drawn : drawing.elements) {
     if (drawn.hidden()) continue;
     const double brightness = drawn.lit() ? 1.0 : unlit;
     const std::string element = name + ": " + host::Hex(drawn.resource_id);
@@ -408,8 +408,8 @@ Image RenderGauge(host::Host& host, host::Gauge& gauge, const GaugePictures& pic
                   Fonts& fonts, const RenderOptions& options, std::string* error) {
   // A gauge that was never drawn is drawn now, as the panel system draws
   // each gauge before it shows it: the first draw, before any update.
-  if (gauge.last_frame().elements.empty()) gauge.Draw();
-  return RenderFrame(host, gauge, gauge.last_frame(), pictures, fonts, options, error);
+  if (gauge.last_drawing().elements.empty()) gauge.Draw();
+  return RenderDrawing(host, gauge, gauge.last_drawing(), pictures, fonts, options, error);
 }
 
 Image ComposePanel(const std::vector<std::pair<std::string, Image>>& gauges, Fonts& fonts,

@@ -108,7 +108,7 @@ inline constexpr int64_t kLargestCanvasPixels = int64_t{8192} * 8192;
 // larger, is within that bound; if not, `why` says so and what to do.
 bool CanvasFits(int64_t width, int64_t height, int scale, std::string* why);
 
-// Draws one gauge from the frame the host produced at its last draw.
+// Draws one gauge from the drawing the host produced at its last draw.
 // Problems (an icon result that names no picture, a missing bitmap) are
 // noted once each through `host.Note`.
 // A picture larger than CanvasFits allows is not drawn: the result is empty
@@ -116,12 +116,12 @@ bool CanvasFits(int64_t width, int64_t height, int scale, std::string* why);
 Image RenderGauge(host::Host& host, host::Gauge& gauge, const GaugePictures& pictures,
                   Fonts& fonts, const RenderOptions& options, std::string* error = nullptr);
 
-// RenderGauge's work on a given frame of `gauge` (for example a copy of its
-// last frame with a value changed). RenderGauge draws the gauge's last
-// frame, drawing it first if it has never been drawn.
-Image RenderFrame(host::Host& host, host::Gauge& gauge, const host::Frame& frame,
-                  const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
-                  std::string* error = nullptr);
+// RenderGauge's work on a given drawing of `gauge` (for example a copy of its
+// last drawing with a value changed). RenderGauge draws what the gauge drew
+// last, drawing it first if it has never been drawn.
+Image RenderDrawing(host::Host& host, host::Gauge& gauge, const host::Drawing& drawing,
+                    const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
+                    std::string* error = nullptr);
 
 // Several gauge pictures side by side on a panel background, each labelled
 // with its name beneath it; empty (and `error` says why) when the panel

@@ -212,8 +212,8 @@ class Runner {
   }
   std::string ClickContext() const;
 
-  // The gauge's frame as of its last draw, or null once the error is reported.
-  const host::Frame* FrameOf(const Command& c);
+  // The gauge's drawing as of its last draw, or null once the error is reported.
+  const host::Drawing* DrawingOf(const Command& c);
   // The element the command names, or null once the error is reported.
   const host::DrawnElement* Drawn(const Command& c, std::string* label);
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "bench/print_frame.h"
+#include "bench/print_drawing.h"
 #include "bench/scripts/script.h"
 #include "bench/text.h"
 
@@ -15,10 +15,10 @@ namespace bench::script {
 namespace {
 
 // The element a reference names, or null with the reason.
-const host::DrawnElement* FindElement(const host::Frame& frame, const ElementRef& ref,
+const host::DrawnElement* FindElement(const host::Drawing& drawing, const ElementRef& ref,
                                       const std::string& gauge, std::string* label,
                                       std::string* why) {
-  const auto& elements = frame.elements;
+  const auto& elements = drawing.elements;
   for (size_t i = 0; i < elements.size(); ++i) {
     const host::DrawnElement& drawn = elements[i];
     bool match = false;
@@ -189,7 +189,7 @@ void Runner::Show(const Command& c) {
     if (!c.gauge.empty() && gauge->name() != c.gauge) continue;
     Print("%s:%d: %s after %" PRIu64 " updates\n", where_.c_str(), c.line,
           gauge->name().c_str(), panel_.updates());
-    PrintFrame(options_.out, panel_.LastFrame(*gauge));
+    PrintDrawing(options_.out, panel_.LastDrawing(*gauge));
   }
 }
 
@@ -242,16 +242,16 @@ std::string Runner::ClickContext() const {
   return clicked_ ? "the last click (" + last_click_ + ")" : "no click so far";
 }
 
-const host::Frame* Runner::FrameOf(const Command& c) {
+const host::Drawing* Runner::DrawingOf(const Command& c) {
   host::Gauge* gauge = GaugeOf(c);
-  return gauge == nullptr ? nullptr : &panel_.LastFrame(*gauge);
+  return gauge == nullptr ? nullptr : &panel_.LastDrawing(*gauge);
 }
 
 const host::DrawnElement* Runner::Drawn(const Command& c, std::string* label) {
-  const host::Frame* frame = FrameOf(c);
-  if (frame == nullptr) return nullptr;
+  const host::Drawing* drawing = DrawingOf(c);
+  if (drawing == nullptr) return nullptr;
   std::string why;
-  const host::DrawnElement* drawn = FindElement(*frame, c.element, c.gauge, label, &why);
+  const host::DrawnElement* drawn = FindElement(*drawing, c.element, c.gauge, label, &why);
   if (drawn == nullptr) Error(c, why);
   return drawn;
 }

@@ -363,9 +363,9 @@ constexpr Verb kExpectations[] = {
               r.Real(t[2], &c->number, "a needle value") && r.Tolerance(t, 3, &c->tolerance);
      },
      [](Runner& r, const Command& c) {
-       const host::Frame* frame = r.FrameOf(c);
-       if (frame == nullptr) return false;
-       for (const host::DrawnElement& drawn : frame->elements) {
+       const host::Drawing* drawing = r.DrawingOf(c);
+       if (drawing == nullptr) return false;
+       for (const host::DrawnElement& drawn : drawing->elements) {
          if (drawn.kind != kNeedle) continue;
          if (!(std::fabs(drawn.value - c.number) <= c.tolerance)) {
            r.Fail(c, "expected " + c.gauge + "'s needle at " + Number(c.number) +

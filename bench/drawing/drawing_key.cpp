@@ -1,4 +1,4 @@
-#include "bench/drawing/frame_key.h"
+#include "bench/drawing/drawing_key.h"
 
 #include <cstring>
 
@@ -16,10 +16,10 @@ void Append(std::string* key, const T& value) {
 
 }  // namespace
 
-std::string FrameKey(const host::Frame& frame) {
+std::string DrawingKey(const host::Drawing& drawing) {
   std::string key;
-  key.reserve(frame.elements.size() * 48);
-  for (const host::DrawnElement& drawn : frame.elements) {
+  key.reserve(drawing.elements.size() * 48);
+  for (const host::DrawnElement& drawn : drawing.elements) {
     Append(&key, drawn.kind);
     Append(&key, drawn.flags);
     if (drawn.hidden()) continue;  // not drawn: nothing else of it shows

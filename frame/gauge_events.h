@@ -8,9 +8,9 @@
 
 // A module's own steps. A module derives from this and hides the steps it
 // has; the ones it does not have do nothing.
-struct PanelSteps {
+struct GaugeSteps {
   // How the module holds the sound library (frame/sound_binding.h).
-  using Sound = PanelSoundBinding;
+  using Sound = PerGaugeSoundBinding;
   // Initialise, after the sound binding: bind the named variables, in order.
   static void BindNamedVariables() {}
   // Update, after every module variable is looked up: the derived state.
@@ -24,7 +24,7 @@ struct PanelSteps {
 // Module state, the latch included, is per loaded module: kill resets none
 // of it, so a gauge created again keeps what the last one left.
 template <typename Steps, auto& vars, int32_t& firstDrawDone>
-void GAUGE_CALL PanelEvents(GaugeHeader*, PanelServiceEvent event, uint32_t) {
+void GAUGE_CALL GaugeEvents(GaugeHeader*, PanelServiceEvent event, uint32_t) {
   switch (event) {
     case kPanelInitialise:
       Steps::Sound::Initialise();

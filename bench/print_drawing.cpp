@@ -1,4 +1,4 @@
-#include "bench/print_frame.h"
+#include "bench/print_drawing.h"
 
 #include <cinttypes>
 
@@ -17,9 +17,9 @@ const char* KindName(uint32_t kind) {
 
 }  // namespace
 
-void PrintFrame(FILE* out, const host::Frame& frame) {
+void PrintDrawing(FILE* out, const host::Drawing& drawing) {
   int number = 0;
-  for (const host::DrawnElement& drawn : frame.elements) {
+  for (const host::DrawnElement& drawn : drawing.elements) {
     std::fprintf(out, "    %2d %-7s ", ++number, KindName(drawn.kind));
     switch (drawn.kind) {
       case kIcon:

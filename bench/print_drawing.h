@@ -1,4 +1,4 @@
-// A gauge's frame as text, as the show and click commands and the scripts'
+// A gauge's drawing as text, as the show and click commands and the scripts'
 // "show" print it.
 #pragma once
 
@@ -10,6 +10,6 @@ namespace bench {
 
 // One numbered line per element in chain order (the numbers scripts use to
 // name elements).
-void PrintFrame(FILE* out, const host::Frame& frame);
+void PrintDrawing(FILE* out, const host::Drawing& drawing);
 
 }  // namespace bench
