@@ -35,24 +35,22 @@ constexpr uint64_t TypeOf(uint64_t info) {
 // This machine, and the relocation type its loader counts as relative
 // (DT_RELACOUNT): the loader asserts, ending the process, when a counted
 // relocation is of another type.
+struct Machine {
+  uint16_t machine;
+  uint64_t relative;
+};
 #if defined(__x86_64__)
-constexpr uint16_t kMachine = EM_X86_64;
-constexpr uint64_t kRelative = R_X86_64_RELATIVE;
+constexpr Machine kNative{EM_X86_64, R_X86_64_RELATIVE};
 #elif defined(__i386__)
-constexpr uint16_t kMachine = EM_386;
-constexpr uint64_t kRelative = R_386_RELATIVE;
+constexpr Machine kNative{EM_386, R_386_RELATIVE};
 #elif defined(__aarch64__)
-constexpr uint16_t kMachine = EM_AARCH64;
-constexpr uint64_t kRelative = R_AARCH64_RELATIVE;
+constexpr Machine kNative{EM_AARCH64, R_AARCH64_RELATIVE};
 #elif defined(__arm__)
-constexpr uint16_t kMachine = EM_ARM;
-constexpr uint64_t kRelative = R_ARM_RELATIVE;
+constexpr Machine kNative{EM_ARM, R_ARM_RELATIVE};
 #elif defined(__riscv)
-constexpr uint16_t kMachine = EM_RISCV;
-constexpr uint64_t kRelative = R_RISCV_RELATIVE;
+constexpr Machine kNative{EM_RISCV, R_RISCV_RELATIVE};
 #else
-constexpr uint16_t kMachine = EM_NONE;      // not checked
-constexpr uint64_t kRelative = UINT64_MAX;  // not checked
+constexpr Machine kNative{EM_NONE, UINT64_MAX};  // not checked
 #endif
 
 class Checker {
@@ -104,9 +102,9 @@ class Checker {
       return Fail("the ELF file is of type " + std::to_string(header.e_type) +
                   ", not a shared library (3)");
     }
-    if (kMachine != EM_NONE && header.e_machine != kMachine) {
+    if (kNative.machine != EM_NONE && header.e_machine != kNative.machine) {
       return Fail("the library is built for machine " + std::to_string(header.e_machine) +
-                  ", not this one (" + std::to_string(kMachine) + ")");
+                  ", not this one (" + std::to_string(kNative.machine) + ")");
     }
     if (header.e_ehsize < sizeof(Ehdr)) return Fail("the ELF header's size is damaged");
     return Segments(header) && Sections(header) && Dynamic();
@@ -324,8 +322,8 @@ class Checker {
       }
       for (uint64_t offset = at; offset + entry <= at + size; offset += entry) {
         const auto rel = Read<Rel>(offset);  // a Rela begins as a Rel
-        if ((offset - at) / entry < relative && kRelative != UINT64_MAX &&
-            TypeOf(rel.r_info) != kRelative) {
+        if ((offset - at) / entry < relative && kNative.relative != UINT64_MAX &&
+            TypeOf(rel.r_info) != kNative.relative) {
           return Fail("the dynamic table counts a relocation at byte " + std::to_string(offset) +
                       " as relative, which it is not: damaged");
         }
