@@ -75,6 +75,17 @@ class Checker {
                 " bytes: the file is cut short (a partial copy?) or damaged");
   }
 
+  // A table the ELF header places: `count` records of `entry_size` bytes at
+  // `offset`. Records of another size than ours are not read as ours.
+  template <typename T>
+  bool TableInFile(uint64_t offset, uint64_t count, uint16_t entry_size, const std::string& what) {
+    if (entry_size != sizeof(T)) {
+      return Fail(what + " size (" + std::to_string(entry_size) + ") is not " +
+                  std::to_string(sizeof(T)) + ": the header is damaged");
+    }
+    return InFile(offset, count * sizeof(T), what + " table");
+  }
+
   template <typename T>
   T Read(uint64_t offset) const {  // after InFile
     T value;
@@ -116,12 +127,8 @@ class Checker {
       return Fail("the program header count (" + std::to_string(header.e_phnum) +
                   ") is damaged");
     }
-    if (header.e_phentsize != sizeof(Phdr)) {
-      return Fail("the program header size (" + std::to_string(header.e_phentsize) +
-                  ") is not " + std::to_string(sizeof(Phdr)) + ": the header is damaged");
-    }
-    if (!InFile(header.e_phoff, uint64_t{header.e_phnum} * sizeof(Phdr),
-                "the program header table")) {
+    if (!TableInFile<Phdr>(header.e_phoff, header.e_phnum, header.e_phentsize,
+                           "the program header")) {
       return false;
     }
     segments_.reserve(header.e_phnum);
@@ -176,12 +183,8 @@ class Checker {
 
   bool Sections(const Ehdr& header) {
     if (header.e_shoff == 0 && header.e_shnum == 0) return true;
-    if (header.e_shentsize != sizeof(Shdr)) {
-      return Fail("the section header size (" + std::to_string(header.e_shentsize) +
-                  ") is not " + std::to_string(sizeof(Shdr)) + ": the header is damaged");
-    }
-    if (!InFile(header.e_shoff, uint64_t{header.e_shnum} * sizeof(Shdr),
-                "the section header table")) {
+    if (!TableInFile<Shdr>(header.e_shoff, header.e_shnum, header.e_shentsize,
+                           "the section header")) {
       return false;
     }
     if (header.e_shstrndx != SHN_UNDEF && header.e_shstrndx != SHN_XINDEX &&
