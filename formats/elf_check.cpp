@@ -35,24 +35,22 @@ constexpr uint64_t TypeOf(uint64_t info) {
 // This machine, and the relocation type its loader counts as relative
 // (DT_RELACOUNT): the loader asserts, ending the process, when a counted
 // relocation is of another type.
+struct Machine {
+  uint16_t machine;
+  uint64_t relative;
+};
 #if defined(__x86_64__)
-constexpr uint16_t kMachine = EM_X86_64;
-constexpr uint64_t kRelative = R_X86_64_RELATIVE;
+constexpr Machine kNative{EM_X86_64, R_X86_64_RELATIVE};
 #elif defined(__i386__)
-constexpr uint16_t kMachine = EM_386;
-constexpr uint64_t kRelative = R_386_RELATIVE;
+constexpr Machine kNative{EM_386, R_386_RELATIVE};
 #elif defined(__aarch64__)
-constexpr uint16_t kMachine = EM_AARCH64;
-constexpr uint64_t kRelative = R_AARCH64_RELATIVE;
+constexpr Machine kNative{EM_AARCH64, R_AARCH64_RELATIVE};
 #elif defined(__arm__)
-constexpr uint16_t kMachine = EM_ARM;
-constexpr uint64_t kRelative = R_ARM_RELATIVE;
+constexpr Machine kNative{EM_ARM, R_ARM_RELATIVE};
 #elif defined(__riscv)
-constexpr uint16_t kMachine = EM_RISCV;
-constexpr uint64_t kRelative = R_RISCV_RELATIVE;
+constexpr Machine kNative{EM_RISCV, R_RISCV_RELATIVE};
 #else
-constexpr uint16_t kMachine = EM_NONE;      // not checked
-constexpr uint64_t kRelative = UINT64_MAX;  // not checked
+constexpr Machine kNative{EM_NONE, UINT64_MAX};  // not checked
 #endif
 
 class Checker {
@@ -75,6 +73,17 @@ class Checker {
                                            std::to_string(end)) +
                 ") lies past the end of the file at " + std::to_string(size_) +
                 " bytes: the file is cut short (a partial copy?) or damaged");
+  }
+
+  // A table the ELF header places: `count` records of `entry_size` bytes at
+  // `offset`. Records of another size than ours are not read as ours.
+  template <typename T>
+  bool TableInFile(uint64_t offset, uint64_t count, uint16_t entry_size, const std::string& what) {
+    if (entry_size != sizeof(T)) {
+      return Fail(what + " size (" + std::to_string(entry_size) + ") is not " +
+                  std::to_string(sizeof(T)) + ": the header is damaged");
+    }
+    return InFile(offset, count * sizeof(T), what + " table");
   }
 
   template <typename T>
@@ -104,9 +113,9 @@ class Checker {
       return Fail("the ELF file is of type " + std::to_string(header.e_type) +
                   ", not a shared library (3)");
     }
-    if (kMachine != EM_NONE && header.e_machine != kMachine) {
+    if (kNative.machine != EM_NONE && header.e_machine != kNative.machine) {
       return Fail("the library is built for machine " + std::to_string(header.e_machine) +
-                  ", not this one (" + std::to_string(kMachine) + ")");
+                  ", not this one (" + std::to_string(kNative.machine) + ")");
     }
     if (header.e_ehsize < sizeof(Ehdr)) return Fail("the ELF header's size is damaged");
     return Segments(header) && Sections(header) && Dynamic();
@@ -118,12 +127,8 @@ class Checker {
       return Fail("the program header count (" + std::to_string(header.e_phnum) +
                   ") is damaged");
     }
-    if (header.e_phentsize != sizeof(Phdr)) {
-      return Fail("the program header size (" + std::to_string(header.e_phentsize) +
-                  ") is not " + std::to_string(sizeof(Phdr)) + ": the header is damaged");
-    }
-    if (!InFile(header.e_phoff, uint64_t{header.e_phnum} * sizeof(Phdr),
-                "the program header table")) {
+    if (!TableInFile<Phdr>(header.e_phoff, header.e_phnum, header.e_phentsize,
+                           "the program header")) {
       return false;
     }
     segments_.reserve(header.e_phnum);
@@ -178,12 +183,8 @@ class Checker {
 
   bool Sections(const Ehdr& header) {
     if (header.e_shoff == 0 && header.e_shnum == 0) return true;
-    if (header.e_shentsize != sizeof(Shdr)) {
-      return Fail("the section header size (" + std::to_string(header.e_shentsize) +
-                  ") is not " + std::to_string(sizeof(Shdr)) + ": the header is damaged");
-    }
-    if (!InFile(header.e_shoff, uint64_t{header.e_shnum} * sizeof(Shdr),
-                "the section header table")) {
+    if (!TableInFile<Shdr>(header.e_shoff, header.e_shnum, header.e_shentsize,
+                           "the section header")) {
       return false;
     }
     if (header.e_shstrndx != SHN_UNDEF && header.e_shstrndx != SHN_XINDEX &&
@@ -324,8 +325,8 @@ class Checker {
       }
       for (uint64_t offset = at; offset + entry <= at + size; offset += entry) {
         const auto rel = Read<Rel>(offset);  // a Rela begins as a Rel
-        if ((offset - at) / entry < relative && kRelative != UINT64_MAX &&
-            TypeOf(rel.r_info) != kRelative) {
+        if ((offset - at) / entry < relative && kNative.relative != UINT64_MAX &&
+            TypeOf(rel.r_info) != kNative.relative) {
           return Fail("the dynamic table counts a relocation at byte " + std::to_string(offset) +
                       " as relative, which it is not: damaged");
         }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace formats {
@@ -22,6 +23,13 @@ inline constexpr uint64_t kMaxGaugeFileBytes = std::max(kMaxPeFileBytes, kMaxMod
 inline constexpr uint32_t kMaxPeSections = 96;
 // Entries of a library's resource tree, all three levels together.
 inline constexpr uint32_t kMaxResourceEntries = 4096;
+
+// A module's records, walked in memory: the host walks no more elements
+// (nor children of one element) and mouse rectangles than these, so that a
+// chain or list that loops or never ends stops; gauge-check reports a
+// module that reaches them.
+inline constexpr size_t kMaxGaugeElements = 4096;
+inline constexpr size_t kMaxMouseRects = 4096;
 
 // The largest picture, each way. Every reader of a gauge's bitmaps takes
 // this one value: the PE reader refuses a bitmap resource of more bytes

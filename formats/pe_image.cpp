@@ -298,7 +298,7 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
   }
   image->machine = h.machine;
   image->characteristics = h.characteristics;
-  image->pe32 = h.magic == 0x10B;
+  image->pe32 = h.magic == kMagicPe32;
   if (!image->pe32) return r.Fail("not a 32-bit library (no PE32 optional header)");
   if (!h.optional_in_file) return r.Fail("the file ends too early");
   if (h.section_count > kMaxPeSections) {

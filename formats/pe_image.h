@@ -16,6 +16,8 @@
 namespace formats {
 
 inline constexpr uint16_t kMachineI386 = 0x14C;
+inline constexpr uint16_t kMagicPe32 = 0x10B;      // the optional header of a 32-bit library
+inline constexpr uint16_t kMagicPe32Plus = 0x20B;  // and of a 64-bit one
 inline constexpr uint16_t kCharacteristicDll = 0x2000;
 inline constexpr uint32_t kSectionExecutable = 0x20000000;
 inline constexpr uint32_t kResourceTypeBitmap = 2;

@@ -9,8 +9,6 @@
 namespace gauge_check {
 namespace {
 
-constexpr uint16_t kMagicPe32 = 0x10B;
-constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint32_t kRelocationDirectory = 5;
 constexpr uint16_t kRelocationHighLow = 3;
 constexpr uint16_t kRelocationAbsolute = 0;  // padding
@@ -147,10 +145,10 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
   }
   layout->machine = h.machine;
   layout->characteristics = h.characteristics;
-  if (h.magic == kMagicPe32Plus) {
+  if (h.magic == formats::kMagicPe32Plus) {
     return fail("a PE32+ optional header: a 64-bit library, which a 32-bit simulator cannot load");
   }
-  if (h.magic != kMagicPe32) {
+  if (h.magic != formats::kMagicPe32) {
     return fail("optional header magic " + std::to_string(h.magic) + ", not PE32 (0x10B)");
   }
   if (h.optional_size < 96 || !h.optional_in_file) {

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "formats/limits.h"
 #include "frame/elements.h"
 #include "frame/linkage.h"
 #include "frame/mouse_rect.h"
@@ -17,10 +18,9 @@
 namespace gauge_check {
 namespace {
 
-// Guards against lists that loop or never end.
-constexpr size_t kMaxElements = 4096;
-constexpr size_t kMaxMouseRects = 4096;
-constexpr size_t kMaxChildren = 4096;
+// Guards against lists that loop or never end: the host's own, and a name's.
+using formats::kMaxGaugeElements;
+using formats::kMaxMouseRects;
 constexpr size_t kMaxName = 256;
 
 // Offsets by name for either pointer width: the 32-bit layout the simulator
@@ -348,8 +348,9 @@ void Walker::Chain(uint64_t root, const std::string& from) {
                  Format("a cycle back to element %zu at %s", seen[to], Hex(to).c_str()));
   };
   const auto visit = [&](uint64_t at) {
-    if (seen.size() >= kMaxElements) {
-      report_.Fail(CheckId::kElementChain, "", Format("at most %zu elements", kMaxElements), "more");
+    if (seen.size() >= kMaxGaugeElements) {
+      report_.Fail(CheckId::kElementChain, "", Format("at most %zu elements", kMaxGaugeElements),
+                   "more");
       return false;
     }
     const size_t index = facts_.elements.size();
@@ -594,8 +595,9 @@ void Walker::Element(uint64_t at, size_t index, bool root, std::vector<uint64_t>
       m_.Read(list + i * ptr_, &shared->child, ptr_);
       break;
     }
-    if (i >= kMaxChildren) {
-      report_.Fail(CheckId::kElementChain, where, wanted, "none in 4096 entries");
+    if (i >= kMaxGaugeElements) {
+      report_.Fail(CheckId::kElementChain, where, wanted,
+                   Format("none in %zu entries", kMaxGaugeElements));
       break;
     }
     if (!Readable(list + i * ptr_, ptr_, wanted, where)) break;

@@ -37,6 +37,10 @@ std::string ChildRun::Ending(const std::string& activity) const {
 
 #if defined(_WIN32)
 
+// No close-on-exec here: this build starts no other program (RunInChild).
+constexpr const char* kNullDevice = "NUL";
+constexpr int kCloseOnExec = 0;
+
 ChildRun RunInChild(const ChildWork&, std::chrono::milliseconds deadline) {
   ChildRun run;
   run.deadline = deadline;
@@ -44,28 +48,12 @@ ChildRun RunInChild(const ChildWork&, std::chrono::milliseconds deadline) {
   return run;
 }
 
-void RunWithoutOutput(const std::function<void()>& work) {
-  std::fflush(nullptr);
-  const int saved[2] = {_dup(1), _dup(2)};
-  const int null = _open("NUL", _O_WRONLY);
-  if (null >= 0) {
-    _dup2(null, 1);
-    _dup2(null, 2);
-    _close(null);
-  }
-  work();
-  std::fflush(nullptr);
-  for (int standard = 1; standard <= 2; ++standard) {
-    if (saved[standard - 1] >= 0) {
-      _dup2(saved[standard - 1], standard);
-      _close(saved[standard - 1]);
-    }
-  }
-}
-
 std::string SignalName(int signal) { return "signal " + std::to_string(signal); }
 
 #else
+
+constexpr const char* kNullDevice = "/dev/null";
+constexpr int kCloseOnExec = O_CLOEXEC;
 
 namespace {
 
@@ -164,10 +152,20 @@ ChildRun RunInChild(const ChildWork& work, std::chrono::milliseconds deadline_af
   return run;
 }
 
+std::string SignalName(int signal) {
+  const char* abbreviation = sigabbrev_np(signal);
+  const char* description = strsignal(signal);
+  return (abbreviation != nullptr ? "SIG" + std::string(abbreviation)
+                                  : "signal " + std::to_string(signal)) +
+         (description != nullptr ? std::string(" (") + description + ")" : "");
+}
+
+#endif
+
 void RunWithoutOutput(const std::function<void()>& work) {
   std::fflush(nullptr);
   const int saved[2] = {dup(1), dup(2)};
-  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const int null = open(kNullDevice, O_WRONLY | kCloseOnExec);
   if (null >= 0) {
     dup2(null, 1);
     dup2(null, 2);
@@ -182,15 +180,5 @@ void RunWithoutOutput(const std::function<void()>& work) {
     }
   }
 }
-
-std::string SignalName(int signal) {
-  const char* abbreviation = sigabbrev_np(signal);
-  const char* description = strsignal(signal);
-  return (abbreviation != nullptr ? "SIG" + std::string(abbreviation)
-                                  : "signal " + std::to_string(signal)) +
-         (description != nullptr ? std::string(" (") + description + ")" : "");
-}
-
-#endif
 
 }  // namespace host

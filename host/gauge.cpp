@@ -2,15 +2,10 @@
 
 #include <cstring>
 
+#include "formats/limits.h"
 #include "host/services.h"
 
 namespace host {
-
-namespace {
-// Guards against records that loop or never end.
-constexpr size_t kMaxElements = 4096;
-constexpr size_t kMaxMouseRects = 4096;
-}  // namespace
 
 Gauge::Gauge(Host& host, Module& module)
     : host_(&host), module_(&module), header_(&module.header()), name_(module.name()) {
@@ -34,13 +29,13 @@ std::vector<ElementHead*> Gauge::WalkChain(ElementHead* root) {
   std::vector<ElementHead*> order;
   // Depth first, each element before its children, children in list order.
   std::vector<ElementHead*> pending{root};
-  while (!pending.empty() && order.size() < kMaxElements) {
+  while (!pending.empty() && order.size() < formats::kMaxGaugeElements) {
     ElementHead* element = pending.back();
     pending.pop_back();
     order.push_back(element);
     if (element->children == nullptr) continue;
     size_t count = 0;
-    while (count < kMaxElements && element->children[count] != nullptr) ++count;
+    while (count < formats::kMaxGaugeElements && element->children[count] != nullptr) ++count;
     for (size_t i = count; i-- > 0;) pending.push_back(element->children[i]);
   }
   return order;
@@ -93,8 +88,8 @@ const Drawing& Gauge::Draw() {
 std::vector<const MouseRect*> Gauge::MouseAreas() const {
   std::vector<const MouseRect*> areas;
   const MouseRect* rect = header_->mouse_rects;
-  for (size_t i = 0; rect != nullptr && i < kMaxMouseRects && rect[i].rect_kind != kRectEnd;
-       ++i) {
+  for (size_t i = 0;
+       rect != nullptr && i < formats::kMaxMouseRects && rect[i].rect_kind != kRectEnd; ++i) {
     if (rect[i].rect_kind == kRectChild) areas.push_back(&rect[i]);
   }
   return areas;

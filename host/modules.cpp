@@ -12,6 +12,28 @@
 #include "host/text_format.h"
 
 namespace host {
+namespace {
+
+// Opens a library from outside, a module or the sound library, after the
+// checks the system's loader needs: a regular file only (a pipe would block
+// the loader for ever), and on ELF systems the checks that keep the loader
+// inside the file (a partial copy would end the process with SIGBUS).
+// Returns why it was not opened, or "".
+std::string OpenChecked(const std::filesystem::path& path, const char* what,
+                        SharedLibrary* library) {
+  formats::FileReadError not_a_file;
+  if (!formats::CheckRegularFile(path, formats::kMaxModuleFileBytes, what, &not_a_file)) {
+    return not_a_file.message;
+  }
+  std::string why;
+#if !defined(_WIN32)
+  if (!formats::CheckElfFile(path, &why)) return why;
+#endif
+  if (!library->Open(path, &why)) return "not a loadable shared library (" + why + ")";
+  return "";
+}
+
+}  // namespace
 
 Module::~Module() = default;
 
@@ -26,20 +48,8 @@ bool Host::LoadSoundLibrary(const std::filesystem::path& path, std::string* erro
     if (error) *error = "cannot load sound library " + path.string() + ": " + why;
     return false;
   };
-  // As for a module: a regular file only (a pipe would block the loader for
-  // ever), and on ELF systems the checks that keep the loader inside the
-  // file (a partial copy would end the process with SIGBUS).
-  formats::FileReadError not_a_file;
-  if (!formats::CheckRegularFile(path, formats::kMaxModuleFileBytes, "sound library",
-                                 &not_a_file)) {
-    return fail(not_a_file.message);
-  }
-  std::string why;
-#if !defined(_WIN32)
-  if (!formats::CheckElfFile(path, &why)) return fail(why);
-#endif
-  if (!sound_library_.Open(path, &why)) {
-    return fail("not a loadable shared library (" + why + ")");
+  if (const std::string why = OpenChecked(path, "sound library", &sound_library_); !why.empty()) {
+    return fail(why);
   }
   // The host's hook first, then what the modules bind.
   for (const char* name :
@@ -71,21 +81,12 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string_view gau
     if (error) *error = "cannot load gauge module " + path.string() + ": " + why;
     return nullptr;
   };
-  formats::FileReadError not_a_file;
-  if (!formats::CheckRegularFile(path, formats::kMaxModuleFileBytes, "gauge module",
-                                 &not_a_file)) {
-    return fail(not_a_file.message);
-  }
   std::error_code ec;
-
   std::unique_ptr<Module> module(new Module);
   module->path_ = std::filesystem::absolute(path, ec);
-  std::string why;
-#if !defined(_WIN32)
-  if (!formats::CheckElfFile(module->path_, &why)) return fail(why);
-#endif
-  if (!module->library_.Open(module->path_, &why)) {
-    return fail("not a loadable shared library (" + why + ")");
+  if (const std::string why = OpenChecked(module->path_, "gauge module", &module->library_);
+      !why.empty()) {
+    return fail(why);
   }
   module->linkage_ = static_cast<ModuleLinkage*>(module->library_.Symbol("Linkage"));
   module->import_table_ = static_cast<ImportEntry*>(module->library_.Symbol("ImportTable"));

@@ -104,9 +104,9 @@ int Run(const Line& line) {
     }
   }
   bench::Panel panel;
-  if (!OpenInState(panel, PanelOptionsFrom(line), {}, state, updates)) return kExitCannot;
-  host::Gauge* found = panel.Find(line.words[0]);
-  if (found == nullptr) return Cannot("the panel has no gauge '" + line.words[0] + "'");
+  if (!OpenInState(panel, line, given.state)) return kExitCannot;
+  host::Gauge* found = FindGauge(panel, line.words[0]);
+  if (found == nullptr) return kExitCannot;
   host::Gauge& gauge = *found;
   int x = numbers[0], y = numbers[1];
   if (line.words[1] == "area") {
@@ -160,7 +160,7 @@ int Run(const Line& line) {
   panel.Update();
   std::printf("%s at the next update:\n", gauge.name().c_str());
   bench::PrintDrawing(stdout, panel.LastDrawing(gauge));
-  for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
+  PrintHostNotes(panel);
   return kExitOk;
 }
 

@@ -1,5 +1,8 @@
 #include "apps/panel-bench/full_bench.h"
 
+#include <cstdio>
+#include <vector>
+
 namespace panel_bench {
 namespace {
 
@@ -43,10 +46,11 @@ bench::PanelOptions PanelOptionsFrom(const Line& line) {
   return options;
 }
 
-bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
-                 const std::vector<std::string>& gauges, State state, long updates) {
+bool OpenInState(bench::Panel& panel, const Line& line, const AircraftState& given) {
+  const State state = given.state;
+  long updates = given.updates;
   std::string error;
-  if (!panel.Open(options, gauges, &error)) return Complain(error);
+  if (!panel.Open(PanelOptionsFrom(line), {}, &error)) return Complain(error);
   bench::Aircraft& aircraft = panel.aircraft();
   if (state != State::kDark) {
     aircraft.SetBattery(true);
@@ -70,6 +74,16 @@ bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
   }
   for (long i = 0; i < updates; ++i) panel.Update();
   return true;
+}
+
+host::Gauge* FindGauge(bench::Panel& panel, const std::string& name) {
+  host::Gauge* gauge = panel.Find(name);
+  if (gauge == nullptr) Complain("the panel has no gauge '" + name + "'");
+  return gauge;
+}
+
+void PrintHostNotes(bench::Panel& panel) {
+  for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
 }
 
 const char* CursorName(uint32_t cursor) {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "apps/panel-bench/command.h"
 #include "bench/panel.h"
@@ -27,11 +26,16 @@ void AddStateOptions(CLI::App* command, AircraftState* state);
 // The panel's files: the line's, else the defaults.
 bench::PanelOptions PanelOptionsFrom(const Line& line);
 
-// Opens the panel and puts the aircraft in the state: switches first, the
-// audio selections through their key events and the DME 1 knob through a
-// click, then the updates (at least one when the state is not dark).
-bool OpenInState(bench::Panel& panel, const bench::PanelOptions& options,
-                 const std::vector<std::string>& gauges, State state, long updates);
+// Opens the panel of the line's files and puts the aircraft in the state:
+// switches first, the audio selections through their key events and the
+// DME 1 knob through a click, then the updates (at least one when the state
+// is not dark). False after saying why.
+bool OpenInState(bench::Panel& panel, const Line& line, const AircraftState& state);
+// The panel's gauge of that name, or null after saying the panel has none.
+host::Gauge* FindGauge(bench::Panel& panel, const std::string& name);
+// What the host noted while the command ran (a gauge that misbehaved), after
+// the command's own output.
+void PrintHostNotes(bench::Panel& panel);
 
 // A mouse area's kind by its cursor, as click and areas print it.
 const char* CursorName(uint32_t cursor);

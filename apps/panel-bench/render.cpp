@@ -66,9 +66,7 @@ int Run(const Line& line) {
   }
 
   bench::Panel panel;
-  if (!OpenInState(panel, PanelOptionsFrom(line), {}, state, given.state.updates)) {
-    return kExitCannot;
-  }
+  if (!OpenInState(panel, line, given.state)) return kExitCannot;
   const bench::RenderOptions options{ambient, scale, given.overlay};
   std::string suffix = std::string("-") + kStateNames[static_cast<int>(state)];
   if (ambient != StateAmbient(state)) suffix += std::string("-") + bench::AmbientName(ambient);
@@ -88,11 +86,11 @@ int Run(const Line& line) {
   };
   if (whole_panel && !write("panel", panel.RenderPanel(options))) return kExitCannot;
   for (const std::string& name : singles) {
-    host::Gauge* gauge = panel.Find(name);
-    if (gauge == nullptr) return Cannot("the panel has no gauge '" + name + "'");
+    host::Gauge* gauge = FindGauge(panel, name);
+    if (gauge == nullptr) return kExitCannot;
     if (!write(name, panel.Render(*gauge, options))) return kExitCannot;
   }
-  for (const std::string& note : panel.host().notes()) std::printf("host: %s\n", note.c_str());
+  PrintHostNotes(panel);
   return kExitOk;
 }
 
