@@ -17,6 +17,7 @@
 #include "host/text_format.h"
 #include "tests/drawn_gauge.h"
 #include "tests/gauge_fixture.h"
+#include "tests/gauge_tables.h"
 
 namespace {
 
@@ -239,7 +240,7 @@ class IconTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(audio.ok());
-    audio.vars().Set(0x2f1, 28.0);
+    audio.vars().Set(tables::kBus, 28.0);
     audio.vars().Set(0x305, 1.0);
   }
   Image WithComm1(double value) {
@@ -291,8 +292,8 @@ TEST_F(IconTest, ResultThatNamesNoPictureDrawsNothingAndIsNotedOncePerKind) {
 TEST(IconRange, ThreePictureOverlayTakesTwoAndRefusesThree) {
   GaugeBench hyd("orlahyd");
   ASSERT_TRUE(hyd.ok());
-  hyd.vars().Set(0x2f1, 28.0);
-  hyd.vars().Set(0x0a, 1.0);
+  hyd.vars().Set(tables::kBus, 28.0);
+  hyd.vars().Set(tables::kLighting, 1.0);
   *hyd.vars().Named("dimbrtb") = 2;
   hyd.Cycle();
   EXPECT_GT(DifferingPixels(hyd.Render(hyd.DrawingWithout(kNeedle)), hyd.Render(hyd.FaceOnly())),
@@ -343,7 +344,7 @@ class RadioPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(radio.ok());
-    radio.vars().Set(0x2f1, 28.0);
+    radio.vars().Set(tables::kBus, 28.0);
     radio.vars().SetInteger(0x17, 0x2297);
     radio.vars().SetInteger(0x269, 0x1850);
   }
@@ -455,7 +456,7 @@ TEST_F(RadioPageTest, TextIsClippedToItsBox) {
 // are light sources, drawn in their own colours as by day.
 TEST_F(RadioPageTest, LitElementsKeepFullBrightnessAtNightAndTheFaceDarkens) {
   radio.vars().Set(0x301, 1.0);
-  radio.vars().Set(0x0a, 1.0);
+  radio.vars().Set(tables::kLighting, 1.0);
   radio.Cycle();
   const Image day = radio.Render(Ambient::kDay);
   const Image night = radio.Render(Ambient::kNight);
@@ -506,7 +507,7 @@ TEST_F(RadioPageTest, LitElementsKeepFullBrightnessAtNightAndTheFaceDarkens) {
 TEST(Lighting, NeedleLitAtFullBrightnessUnlitDarkened) {
   GaugeBench hyd("orlahyd");
   ASSERT_TRUE(hyd.ok());
-  hyd.vars().Set(0x2f1, 28.0);
+  hyd.vars().Set(tables::kBus, 28.0);
   hyd.Cycle();
   ASSERT_FALSE(hyd.gauge->last_drawing().elements.back().lit());
   // The brightest needle pixel: the needle drawn over a black face.
@@ -522,7 +523,7 @@ TEST(Lighting, NeedleLitAtFullBrightnessUnlitDarkened) {
   const int day = brightest(needle_alone, Ambient::kDay);
   EXPECT_GT(day, 150);
   EXPECT_NEAR(brightest(needle_alone, Ambient::kNight), day * 0.25, 1.0);
-  hyd.vars().Set(0x0a, 1.0);
+  hyd.vars().Set(tables::kLighting, 1.0);
   hyd.Cycle();
   needle_alone.elements[0].flags = hyd.gauge->last_drawing().elements.back().flags;
   ASSERT_TRUE(needle_alone.elements[0].lit());
@@ -572,9 +573,9 @@ TEST(RenderGauge, DrawsAGaugeNeverDrawnAsItsFirstDraw) {
 TEST(RenderGauge, ScaleEnlargesThePictures) {
   GaugeBench audio("orlaaudio");
   ASSERT_TRUE(audio.ok());
-  audio.vars().Set(0x2f1, 28.0);
+  audio.vars().Set(tables::kBus, 28.0);
   audio.vars().Set(0x305, 1.0);
-  audio.vars().Set(0x0a, 1.0);
+  audio.vars().Set(tables::kLighting, 1.0);
   audio.vars().Set(0x36b, 1.0);
   audio.Cycle();
   const Image once = audio.Render(Ambient::kDusk, 1);
