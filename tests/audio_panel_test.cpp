@@ -15,11 +15,11 @@ namespace {
 
 using namespace tables::audio;
 using namespace testing_support;
+using tables::kBus;
 using tables::kClick;
+using tables::kLighting;
 
-// Variables the panel reads.
-constexpr uint32_t kBus = 0x2f1;
-constexpr uint32_t kLighting = 0x0a;
+// Variables the panel reads besides the bus and the lighting.
 constexpr uint32_t kLampEnable = 0x305;
 constexpr uint32_t kDmeLamps = 0x36f;
 

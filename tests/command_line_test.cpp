@@ -2,47 +2,20 @@
 // the exit code it must give and a part of what it must print.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/run_program.h"
+
 namespace {
 
-struct Outcome {
-  int code = -1;
-  std::string output;  // stdout and stderr together
-};
-
-std::string ShellQuoted(const std::string& word) {
-  std::string quoted = "'";
-  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-// `before`: shell words run first (limits); `output`: where stdout goes
-// instead of the pipe (stderr is read either way).
-Outcome RunBench(const std::vector<std::string>& args, const std::string& before = "",
-                 const char* output = nullptr) {
-  std::string command = before + ShellQuoted(PANEL_BENCH);
-  for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-  command += " </dev/null 2>&1";
-  if (output != nullptr) command += std::string(" >") + output;
-  Outcome outcome;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.output.append(buffer, got);
-  const int status = pclose(pipe);
-  outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return outcome;
-}
+using testing_support::Outcome;
+using testing_support::RunProgram;
 
 struct Row {
   std::vector<std::string> args;
@@ -171,7 +144,7 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
     for (const std::string& arg : row.args) line += " " + arg;
     if (row.output != nullptr) line += std::string(" >") + row.output;
     if (*row.misbehave != '\0') setenv("GAUGE_MISBEHAVE", row.misbehave, 1);
-    const Outcome outcome = RunBench(row.args, "", row.output);
+    const Outcome outcome = RunProgram(PANEL_BENCH, row.args, {.stdout_to = row.output});
     unsetenv("GAUGE_MISBEHAVE");
     EXPECT_EQ(outcome.code, row.code) << line << "\nprinted:\n" << outcome.output;
     EXPECT_NE(outcome.output.find(row.says), std::string::npos)
@@ -232,7 +205,7 @@ TEST(CommandLine, ReportsNeverLoseAFile) {
     const std::string before = Contents(row.kept);
     std::string line = row.before + "panel-bench";
     for (const std::string& arg : row.args) line += " " + arg;
-    const Outcome outcome = RunBench(row.args, row.before);
+    const Outcome outcome = RunProgram(PANEL_BENCH, row.args, {.before = row.before});
     EXPECT_EQ(outcome.code, row.code) << line << "\nprinted:\n" << outcome.output;
     EXPECT_NE(outcome.output.find(row.says), std::string::npos)
         << line << "\nexpected it to say: " << row.says << "\nprinted:\n" << outcome.output;

@@ -8,6 +8,7 @@
 #include "bench/gauge_names.h"
 #include "frame/convert.h"
 #include "tests/gauge_fixture.h"
+#include "tests/gauge_tables.h"
 
 namespace {
 
@@ -80,17 +81,7 @@ TEST(Conversions, PoweredOnlyStrictlyAboveTenVolts) {
 // Killing one gauge must not take the sound library from another gauge of
 // the same module; after the last kill nothing is called through it.
 TEST(Click, SoundBindingFollowsTheLivingGauges) {
-  struct Press {
-    const char* gauge;
-    int32_t x, y;
-    const char* play;
-  };
-  const Press presses[] = {
-      {"VORN_Kestrel_FMC", 360, 66, "play \"sound\\vornqexclick.wav\" \"\" 0"},
-      {"orlaaudio", 60, 75, "play \"sound\\orlaclick.wav\" \"\" 0"},
-      {"orlapfdset", 30, 90, "play \"sound\\orlaclick.wav\" \"\" 0"},
-  };
-  for (const Press& press : presses) {
+  for (const tables::ClickingPress& press : tables::kClickingPresses) {
     SCOPED_TRACE(press.gauge);
     host::Host host;
     std::string error;

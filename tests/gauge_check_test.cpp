@@ -1,9 +1,7 @@
 // gauge-check on the files we ship, and on copies of them broken in one way
 // each: every check passes on ours and fails, with its own id, on its break.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +24,7 @@
 #include "gauge_check/pe_layout.h"
 #include "gauge_check/pictures.h"
 #include "gauge_check/static_checks.h"
+#include "tests/run_program.h"
 
 namespace {
 
@@ -413,43 +412,6 @@ TEST(GaugeCheck, EachMisbehaviourAtRunTimeFailsWithItsOwnId) {
   unsetenv("GAUGE_MISBEHAVE");
 }
 
-struct Outcome {
-  int code = -1;
-  std::string output;  // stdout and stderr together, or stderr alone with stdout on /dev/full
-};
-
-// The gauge-check program, with `env` added to its environment.
-Outcome RunGaugeCheck(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                      bool stdout_full) {
-  Outcome outcome;
-  int fds[2];
-  if (pipe(fds) != 0) return outcome;
-  const pid_t child = fork();
-  if (child == 0) {
-    for (const std::string& variable : env) putenv(strdup(variable.c_str()));
-    dup2(open("/dev/null", O_RDONLY), 0);
-    dup2(stdout_full ? open("/dev/full", O_WRONLY) : fds[1], 1);
-    dup2(fds[1], 2);
-    close(fds[0]);
-    close(fds[1]);
-    std::vector<char*> argv{const_cast<char*>(GAUGE_CHECK)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(GAUGE_CHECK, argv.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  char buffer[4096];
-  for (ssize_t got; (got = read(fds[0], buffer, sizeof buffer)) > 0;) {
-    outcome.output.append(buffer, static_cast<size_t>(got));
-  }
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  outcome.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return outcome;
-}
-
 // docs/gauge-check.md's tables of checks (those headed "| id |") list the
 // table's ids, each once, in its order.
 TEST(GaugeCheck, TheDocumentListsEveryCheckOfTheTable) {
@@ -539,7 +501,8 @@ TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
   for (const CommandRow& row : rows) {
     std::string line;
     for (const std::string& arg : row.args) line += " " + arg;
-    const Outcome outcome = RunGaugeCheck(row.args, row.env, row.stdout_full);
+    const testing_support::Outcome outcome = testing_support::RunProgram(
+        GAUGE_CHECK, row.args, {.env = row.env, .stdout_to = row.stdout_full ? "/dev/full" : nullptr});
     EXPECT_EQ(outcome.code, row.code) << "gauge-check" << line << "\n" << outcome.output;
     EXPECT_NE(outcome.output.find(row.says), std::string::npos)
         << "gauge-check" << line << " did not say: " << row.says << "\n" << outcome.output;

@@ -18,6 +18,26 @@ using testing_support::Key;
 // The click of the audio and PFD settings panels.
 inline const std::string kClick = R"(play "sound\orlaclick.wav" "" 0)";
 
+// Variables more than one panel reads: the avionics bus in volts (powered
+// above 10) and the panel lighting switch.
+constexpr uint32_t kBus = 0x2f1;
+constexpr uint32_t kLighting = 0x0a;
+
+// One press on each gauge that clicks, with the key event and the click it
+// sends: the radio display's R1, the audio panel's COMM 1 knob and the PFD
+// settings panel's BARO right.
+struct ClickingPress {
+  const char* gauge;
+  int32_t x, y;
+  const char* key;
+  std::string play;
+};
+inline const ClickingPress kClickingPresses[] = {
+    {"VORN_Kestrel_FMC", 360, 66, "key 0x1038C value 0", R"(play "sound\vornqexclick.wav" "" 0)"},
+    {"orlaaudio", 60, 75, "key 0x1039F value 0", kClick},
+    {"orlapfdset", 35, 40, "key 0x1015B value 0", kClick},
+};
+
 namespace radio {
 
 constexpr uint32_t kGreen = 0x0040FF00, kYellow = 0x0000FFFF, kWhite = 0x00FFFFFF,

@@ -15,11 +15,13 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/drawing/render.h"
 #include "host/host.h"
 #include "tests/drawn_gauge.h"
+#include "tests/gauge_tables.h"
 
 namespace {
 
@@ -63,11 +65,11 @@ struct Bench : testing_support::DrawnGauge {
 // ---- the aircraft's states ----------------------------------------------------
 
 void Power(host::Variables& vars) {
-  vars.Set(0x2f1, 28.0);
+  vars.Set(tables::kBus, 28.0);
   vars.Set(0x301, 1.0);
   vars.Set(0x305, 1.0);
 }
-void PanelLights(host::Variables& vars) { vars.Set(0x0a, 1.0); }
+void PanelLights(host::Variables& vars) { vars.Set(tables::kLighting, 1.0); }
 
 void TuneRadios(host::Variables& vars) {
   vars.SetInteger(0x17, 0x2297);   // COM1 122.97
@@ -196,6 +198,23 @@ std::string StateName(const ::testing::TestParamInfo<State>& info) {
   return name;
 }
 
+// A panel's state `Day` with the panel lights on.
+template <void (*Day)(Bench&)>
+void Lit(Bench& bench) {
+  PanelLights(bench.host.vars());
+  Day(bench);
+}
+
+// The state `from`, then a click at each point in turn, then one update.
+std::function<void(Bench&)> ThenClicked(void (*from)(Bench&),
+                                        std::vector<std::pair<int, int>> points) {
+  return [=](Bench& bench) {
+    from(bench);
+    for (const auto& [x, y] : points) bench.Click(x, y);
+    bench.Cycle();
+  };
+}
+
 // ---- the radio tuning display --------------------------------------------------
 
 void RadioDay(Bench& bench) {
@@ -203,35 +222,27 @@ void RadioDay(Bench& bench) {
   TuneRadios(bench.host.vars());
   bench.Cycle();
 }
-void RadioNight(Bench& bench) {
-  PanelLights(bench.host.vars());
-  RadioDay(bench);
-}
 
 const State kRadioStates[] = {
     // The first draw, before any update, with no power: the face alone.
     {.name = "radio-dark", .gauge = "VORN_Kestrel_FMC", .reach = nullptr},
     {.name = "radio-day", .gauge = "VORN_Kestrel_FMC", .reach = RadioDay},
-    {.name = "radio-night", .gauge = "VORN_Kestrel_FMC", .reach = RadioNight,
+    {.name = "radio-night", .gauge = "VORN_Kestrel_FMC", .reach = Lit<RadioDay>,
      .ambient = Ambient::kNight},
     // Lights on but no display power: the page and the legends stay dark.
     {.name = "radio-night-unpowered", .gauge = "VORN_Kestrel_FMC",
      .reach = [](Bench& bench) {
        PanelLights(bench.host.vars());
        TuneRadios(bench.host.vars());
-       bench.host.vars().Set(0x2f1, 28.0);
+       bench.host.vars().Set(tables::kBus, 28.0);
        bench.Cycle();
      },
      .ambient = Ambient::kNight},
     // R1 swaps COM2 with its preset.
     {.name = "radio-com2-swapped", .gauge = "VORN_Kestrel_FMC",
-     .reach = [](Bench& bench) {
-       RadioDay(bench);
-       bench.Click(360, 66);
-       bench.Cycle();
-     }},
+     .reach = ThenClicked(RadioDay, {{360, 66}})},
     // The screen at twice the size, text drawn at that size.
-    {.name = "radio-screen-2x", .gauge = "VORN_Kestrel_FMC", .reach = RadioNight,
+    {.name = "radio-screen-2x", .gauge = "VORN_Kestrel_FMC", .reach = Lit<RadioDay>,
      .ambient = Ambient::kNight, .scale = 2, .crop_x = 76, .crop_y = 40, .crop_width = 612,
      .crop_height = 458},
     {.name = "radio-mouse-areas", .gauge = "VORN_Kestrel_FMC", .reach = RadioDay,
@@ -248,23 +259,14 @@ void AudioDay(Bench& bench) {
   bench.Cycle();
 }
 
-void AudioLit(Bench& bench) {
-  PanelLights(bench.host.vars());
-  AudioDay(bench);
-}
-
 const State kAudioStates[] = {
     {.name = "audio-dark", .gauge = "orlaaudio", .reach = nullptr},
     {.name = "audio-day", .gauge = "orlaaudio", .reach = AudioDay},
-    {.name = "audio-night", .gauge = "orlaaudio", .reach = AudioLit, .ambient = Ambient::kNight},
-    {.name = "audio-dusk", .gauge = "orlaaudio", .reach = AudioLit, .ambient = Ambient::kDusk},
+    {.name = "audio-night", .gauge = "orlaaudio", .reach = Lit<AudioDay>,
+     .ambient = Ambient::kNight},
+    {.name = "audio-dusk", .gauge = "orlaaudio", .reach = Lit<AudioDay>, .ambient = Ambient::kDusk},
     // DME 1 pressed: its latch and the receiver on, its lamp lit.
-    {.name = "audio-dme1-on", .gauge = "orlaaudio",
-     .reach = [](Bench& bench) {
-       AudioDay(bench);
-       bench.Click(60, 155);
-       bench.Cycle();
-     }},
+    {.name = "audio-dme1-on", .gauge = "orlaaudio", .reach = ThenClicked(AudioDay, {{60, 155}})},
     {.name = "audio-mouse-areas-2x", .gauge = "orlaaudio", .reach = AudioDay, .scale = 2,
      .mouse_overlay = true},
 };
@@ -277,26 +279,15 @@ void PfdDay(Bench& bench) {
   bench.Cycle();
 }
 
-void PfdLit(Bench& bench) {
-  PanelLights(bench.host.vars());
-  PfdDay(bench);
-}
-
 const State kPfdStates[] = {
     {.name = "pfdset-dark", .gauge = "orlapfdset", .reach = nullptr},
     // By day with the panel lights on: the legends lit over the face.
-    {.name = "pfdset-day-lit", .gauge = "orlapfdset", .reach = PfdLit},
-    {.name = "pfdset-night", .gauge = "orlapfdset", .reach = PfdLit, .ambient = Ambient::kNight},
+    {.name = "pfdset-day-lit", .gauge = "orlapfdset", .reach = Lit<PfdDay>},
+    {.name = "pfdset-night", .gauge = "orlapfdset", .reach = Lit<PfdDay>,
+     .ambient = Ambient::kNight},
     // BARO right half twice (picture 2), DH-SET left half once (picture 3).
     {.name = "pfdset-knobs-turned", .gauge = "orlapfdset",
-     .reach = [](Bench& bench) {
-       PfdDay(bench);
-       bench.Click(34, 42);
-       bench.Click(34, 42);
-       bench.Click(18, 120);
-       bench.Cycle();
-     },
-     .scale = 2},
+     .reach = ThenClicked(PfdDay, {{34, 42}, {34, 42}, {18, 120}}), .scale = 2},
     {.name = "pfdset-mouse-areas-2x", .gauge = "orlapfdset", .reach = PfdDay, .scale = 2,
      .mouse_overlay = true},
 };
@@ -310,7 +301,7 @@ std::function<void(Bench&)> HydraulicsAt(double psi, bool lit, int dimmer = 1) {
   return [=](Bench& bench) {
     host::Variables& vars = bench.host.vars();
     *vars.Named("dimbrtb") = dimmer;
-    vars.Set(0x2f1, 28.0);
+    vars.Set(tables::kBus, 28.0);
     if (lit) PanelLights(vars);
     PressurePsi(vars, psi);
     bench.Cycle(static_cast<int>(psi / 20) + 1);

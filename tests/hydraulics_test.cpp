@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "tests/gauge_fixture.h"
+#include "tests/gauge_tables.h"
 
 namespace {
 
 using namespace testing_support;
+using tables::kBus;
+using tables::kLighting;
 
-constexpr uint32_t kBus = 0x2f1;
-constexpr uint32_t kLighting = 0x0a;
 constexpr uint32_t kPressureB = 0x2de;
 constexpr uint32_t kPressureA = 0x2dc;
 

@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,26 +12,13 @@
 #include "bench/gauge_names.h"
 #include "frame/os_loader.h"
 #include "tests/gauge_fixture.h"
+#include "tests/gauge_tables.h"
+#include "tests/run_program.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 using namespace testing_support;
-
-// The output of a command, one entry per line.
-std::vector<std::string> CommandLines(const std::string& command) {
-  std::vector<std::string> lines;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return lines;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string text(line);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    lines.push_back(text);
-  }
-  pclose(pipe);
-  return lines;
-}
 
 TEST(ModuleFiles, ExportExactlyLinkageAndImportTableAsData) {
   for (const char* gauge : bench::kGaugeNames) {
@@ -93,17 +79,7 @@ TEST(LibraryLoader, ModuleHandleTakesNoReference) {
 
 // Without the sound library the clicks fall silent and nothing else changes.
 TEST(Click, AMissingSoundLibrarySilencesOnlyTheClick) {
-  struct Press {
-    const char* gauge;
-    int32_t x, y;
-    const char* key;
-  };
-  const Press presses[] = {
-      {"VORN_Kestrel_FMC", 360, 66, "key 0x1038C value 0"},
-      {"orlaaudio", 60, 75, "key 0x1039F value 0"},
-      {"orlapfdset", 35, 40, "key 0x1015B value 0"},
-  };
-  for (const Press& press : presses) {
+  for (const tables::ClickingPress& press : tables::kClickingPresses) {
     host::Host host;  // no sound library loaded
     host::Module* module = LoadGauge(host, press.gauge);
     ASSERT_NE(module, nullptr);

@@ -16,11 +16,11 @@ namespace {
 
 using namespace tables::pfd;
 using namespace testing_support;
+using tables::kBus;
 using tables::kClick;
+using tables::kLighting;
 
 constexpr uint32_t kCounter = 0x01;
-constexpr uint32_t kLighting = 0x0a;
-constexpr uint32_t kBus = 0x2f1;
 
 constexpr uint32_t kBaroKnob = 0x1100;
 constexpr uint32_t kDhKnob = 0x1200;

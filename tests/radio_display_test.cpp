@@ -26,7 +26,6 @@ class RadioDisplayTest : public testing_support::GaugeTest {
 
 constexpr uint32_t kAdfExtensionVar = 0x12;
 constexpr uint32_t kDisplayPowerVar = 0x301;
-constexpr uint32_t kLightingVar = 0x0a;
 
 // What the read-outs should show, worked out from the digit groups: each
 // group joins the number as its decimal value (a group above 9 adds two
@@ -96,7 +95,7 @@ TEST_F(RadioDisplayTest, EveryAreaSendsItsKeyEventThenClicks) {
 
 TEST_F(RadioDisplayTest, KeysWorkWithTheDisplayDark) {
   vars().Set(kDisplayPowerVar, 0.0);
-  vars().Set(kLightingVar, 0.0);
+  vars().Set(tables::kLighting, 0.0);
   gauge().Update();
   Draw();
   for (size_t i = 0; i < 36; ++i) {
@@ -259,7 +258,7 @@ TEST_F(RadioDisplayTest, LegendsLightOnlyWithLightingAndPowerBothOne) {
   const double values[] = {1.0, 0.0, 0.999, 2.0, kNaN};
   for (double lighting : values) {
     for (double power : values) {
-      vars().Set(kLightingVar, lighting);
+      vars().Set(tables::kLighting, lighting);
       vars().Set(kDisplayPowerVar, power);
       gauge().Update();
       gauge().Elements()[1]->image_flags = 0x83;
@@ -269,11 +268,11 @@ TEST_F(RadioDisplayTest, LegendsLightOnlyWithLightingAndPowerBothOne) {
       EXPECT_EQ(icon.flags, 0x87u) << "lighting " << lighting << ", power " << power;
     }
   }
-  vars().Set(kLightingVar, 1.0);
+  vars().Set(tables::kLighting, 1.0);
   vars().Set(kDisplayPowerVar, 1.0);
   gauge().Update();
   EXPECT_EQ(Draw().elements.at(1).value, 1.0);
-  vars().Set(kLightingVar, 0.0);
+  vars().Set(tables::kLighting, 0.0);
   EXPECT_EQ(Draw().elements.at(1).value, 1.0) << "lighting read before an update";
 }
 

@@ -1,24 +1,23 @@
-// The bench's drawing of the gauges: pictures from the gauge files, the
-// needle's geometry, icons and strings as the panel system shows them,
-// lighting, the mouse overlay, and the picture files and comparison the
-// golden tests rest on.
+// The bench's drawing of the gauges: the needle's geometry, icons and
+// strings as the panel system shows them, lighting, the whole gauge, the
+// mouse areas' outlines and the panel of gauges side by side.
+// One file of more than 600 lines because every test here is of the one
+// drawing of a gauge (bench/drawing/render.cpp), taken apart by the same
+// GaugeBench and pixel helpers.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <numbers>
 #include <string>
 #include <vector>
 
 #include "bench/drawing/render.h"
-#include "bench/probe/area_probe.h"
-#include "formats/limits.h"
 #include "host/host.h"
 #include "host/text_format.h"
 #include "tests/drawn_gauge.h"
 #include "tests/gauge_fixture.h"
+#include "tests/gauge_tables.h"
 
 namespace {
 
@@ -241,7 +240,7 @@ class IconTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(audio.ok());
-    audio.vars().Set(0x2f1, 28.0);
+    audio.vars().Set(tables::kBus, 28.0);
     audio.vars().Set(0x305, 1.0);
   }
   Image WithComm1(double value) {
@@ -293,8 +292,8 @@ TEST_F(IconTest, ResultThatNamesNoPictureDrawsNothingAndIsNotedOncePerKind) {
 TEST(IconRange, ThreePictureOverlayTakesTwoAndRefusesThree) {
   GaugeBench hyd("orlahyd");
   ASSERT_TRUE(hyd.ok());
-  hyd.vars().Set(0x2f1, 28.0);
-  hyd.vars().Set(0x0a, 1.0);
+  hyd.vars().Set(tables::kBus, 28.0);
+  hyd.vars().Set(tables::kLighting, 1.0);
   *hyd.vars().Named("dimbrtb") = 2;
   hyd.Cycle();
   EXPECT_GT(DifferingPixels(hyd.Render(hyd.DrawingWithout(kNeedle)), hyd.Render(hyd.FaceOnly())),
@@ -345,7 +344,7 @@ class RadioPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(radio.ok());
-    radio.vars().Set(0x2f1, 28.0);
+    radio.vars().Set(tables::kBus, 28.0);
     radio.vars().SetInteger(0x17, 0x2297);
     radio.vars().SetInteger(0x269, 0x1850);
   }
@@ -457,7 +456,7 @@ TEST_F(RadioPageTest, TextIsClippedToItsBox) {
 // are light sources, drawn in their own colours as by day.
 TEST_F(RadioPageTest, LitElementsKeepFullBrightnessAtNightAndTheFaceDarkens) {
   radio.vars().Set(0x301, 1.0);
-  radio.vars().Set(0x0a, 1.0);
+  radio.vars().Set(tables::kLighting, 1.0);
   radio.Cycle();
   const Image day = radio.Render(Ambient::kDay);
   const Image night = radio.Render(Ambient::kNight);
@@ -508,7 +507,7 @@ TEST_F(RadioPageTest, LitElementsKeepFullBrightnessAtNightAndTheFaceDarkens) {
 TEST(Lighting, NeedleLitAtFullBrightnessUnlitDarkened) {
   GaugeBench hyd("orlahyd");
   ASSERT_TRUE(hyd.ok());
-  hyd.vars().Set(0x2f1, 28.0);
+  hyd.vars().Set(tables::kBus, 28.0);
   hyd.Cycle();
   ASSERT_FALSE(hyd.gauge->last_drawing().elements.back().lit());
   // The brightest needle pixel: the needle drawn over a black face.
@@ -524,7 +523,7 @@ TEST(Lighting, NeedleLitAtFullBrightnessUnlitDarkened) {
   const int day = brightest(needle_alone, Ambient::kDay);
   EXPECT_GT(day, 150);
   EXPECT_NEAR(brightest(needle_alone, Ambient::kNight), day * 0.25, 1.0);
-  hyd.vars().Set(0x0a, 1.0);
+  hyd.vars().Set(tables::kLighting, 1.0);
   hyd.Cycle();
   needle_alone.elements[0].flags = hyd.gauge->last_drawing().elements.back().flags;
   ASSERT_TRUE(needle_alone.elements[0].lit());
@@ -574,9 +573,9 @@ TEST(RenderGauge, DrawsAGaugeNeverDrawnAsItsFirstDraw) {
 TEST(RenderGauge, ScaleEnlargesThePictures) {
   GaugeBench audio("orlaaudio");
   ASSERT_TRUE(audio.ok());
-  audio.vars().Set(0x2f1, 28.0);
+  audio.vars().Set(tables::kBus, 28.0);
   audio.vars().Set(0x305, 1.0);
-  audio.vars().Set(0x0a, 1.0);
+  audio.vars().Set(tables::kLighting, 1.0);
   audio.vars().Set(0x36b, 1.0);
   audio.Cycle();
   const Image once = audio.Render(Ambient::kDusk, 1);
@@ -613,74 +612,6 @@ TEST(CanvasFits, TheLargestFaceFitsOnceAndNothingLargerIsDrawn) {
     if (!row.fits) {
       EXPECT_NE(why.find("larger than the 67 million pixels"), std::string::npos) << why;
     }
-  }
-}
-
-// ---- the mouse overlay ------------------------------------------------------------------
-
-TEST(MouseOverlay, LabelsEachAreaWithWhatItsCallbackSends) {
-  GaugeBench pfd("orlapfdset");
-  ASSERT_TRUE(pfd.ok());
-  const std::vector<std::string> labels = bench::MouseAreaLabels(*pfd.gauge);
-  const std::vector<std::string> expected = {"1015B",     "1015C",   "millibars=1", "temp=1",
-                                             "dhset+1",   "dhset-1", "ratest=1"};
-  EXPECT_EQ(labels, expected);
-
-  GaugeBench radio("VORN_Kestrel_FMC");
-  ASSERT_TRUE(radio.ok());
-  const std::vector<std::string> keys = bench::MouseAreaLabels(*radio.gauge);
-  ASSERT_EQ(keys.size(), 36u);
-  EXPECT_EQ(keys[5], "1038C") << "R1, the COM2 swap";
-  EXPECT_EQ(keys[35], "1039D") << "F5 lower half";
-
-  GaugeBench hyd("orlahyd");
-  ASSERT_TRUE(hyd.ok());
-  EXPECT_TRUE(bench::MouseAreaLabels(*hyd.gauge).empty());
-}
-
-TEST(MouseOverlay, ProbingLeavesTheGaugeItsHostAndNoFilesBehind) {
-  // A module file of this test's own, so no earlier probe answers from the
-  // labels kept per file.
-  const std::filesystem::path own = std::filesystem::temp_directory_path() /
-                                    ("render-test-" + std::to_string(::getpid()) + "-pfd.so");
-  std::filesystem::copy_file(host::GaugeFile(host::DefaultGaugeDir(), "orlapfdset"), own,
-                             std::filesystem::copy_options::overwrite_existing);
-  {
-    host::Host host;
-    std::string error;
-    ASSERT_TRUE(host.LoadSoundLibrary(host::DefaultSoundLibrary(), &error)) << error;
-    int32_t* dhset = host.vars().Register("dhset", 5);
-    host::Module* module = host.LoadModule(own, &error);
-    ASSERT_NE(module, nullptr) << error;
-    host::Gauge* gauge = host.CreateGauge(*module);
-    gauge->Draw();
-    gauge->Update();
-    host.ClearLog();
-
-    const std::vector<std::string> labels = bench::MouseAreaLabels(*gauge);
-    ASSERT_EQ(labels.size(), 7u);
-    EXPECT_EQ(labels[0], "1015B") << "the probe called the BARO knob";
-    for (const host::LogEntry& entry : host.log()) {
-      ADD_FAILURE() << "the probe reached the gauge's host: " << entry.Describe();
-    }
-    EXPECT_EQ(*dhset, 5);
-    gauge->Draw();
-    EXPECT_EQ(gauge->last_drawing().elements[1].value, 0.0) << "the BARO knob turned";
-    EXPECT_EQ(gauge->last_drawing().elements[2].value, 0.0) << "the DH-SET knob turned";
-
-    // The gauge's own clicks still work as before.
-    EXPECT_TRUE(gauge->Click(34, 42));
-    gauge->Draw();
-    EXPECT_EQ(gauge->last_drawing().elements[1].value, 1.0);
-    ASSERT_FALSE(host.log().empty());
-    EXPECT_EQ(host.log().front().id, 0x1015Bu);
-  }
-  std::filesystem::remove(own);
-  const std::string probe_files = "panel-bench-probe-" + std::to_string(::getpid()) + "-";
-  for (const auto& entry :
-       std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
-    EXPECT_NE(entry.path().filename().string().rfind(probe_files, 0), 0u)
-        << "left behind: " << entry.path();
   }
 }
 
@@ -736,235 +667,6 @@ TEST(ComposePanel, GaugesSideBySideTopAlignedAndLabelled) {
   };
   EXPECT_GT(white_below(16, 30), 5);
   EXPECT_GT(white_below(blue_left, 20), 5);
-}
-
-// ---- fonts ----------------------------------------------------------------------------
-
-TEST(Fonts, ResolveToTheLiberationFacesByWeight) {
-  bench::Fonts fonts;
-  std::string error;
-  ASSERT_TRUE(fonts.Init(&error)) << error;
-  auto file = [&](const char* name, uint32_t weight) {
-    return std::filesystem::path(fonts.FileFor(name, weight)).filename().string();
-  };
-  EXPECT_EQ(file("Arial Narrow", 100), "LiberationSansNarrow-Regular.ttf");
-  EXPECT_EQ(file("Arial Narrow", 500), "LiberationSansNarrow-Regular.ttf");
-  EXPECT_EQ(file("arial narrow", 599), "LiberationSansNarrow-Regular.ttf");
-  EXPECT_EQ(file("Arial Narrow", 600), "LiberationSansNarrow-Bold.ttf");
-  EXPECT_EQ(file("Arial", 500), "LiberationSans-Regular.ttf");
-  EXPECT_EQ(file("Arial", 700), "LiberationSans-Bold.ttf");
-  EXPECT_EQ(fonts.FileFor("Helvetica", 500), "");
-  EXPECT_TRUE(bench::Fonts::Knows("ARIAL"));
-  EXPECT_FALSE(bench::Fonts::Knows("Arial Black"));
-}
-
-TEST(Fonts, DrawNothingBeforeInitOrAtAnImpossibleSize) {
-  bench::Fonts fonts;
-  Image canvas(50, 50, {0, 0, 0, 255});
-  const Image blank = canvas;
-  EXPECT_EQ(fonts.DrawText(&canvas, "Arial", 500, 12, 0, 20, "TEXT", {255, 255, 255, 255},
-                           {0, 0, 50, 50}),
-            0);
-  std::string error;
-  ASSERT_TRUE(fonts.Init(&error)) << error;
-  for (double size : {0.0, -4.0, std::numeric_limits<double>::quiet_NaN(), 1e9}) {
-    fonts.DrawText(&canvas, "Arial", 500, size, 0, 20, "TEXT", {255, 255, 255, 255},
-                   {0, 0, 50, 50});
-  }
-  fonts.DrawText(&canvas, "Arial", 500, 12, -1000, 2000, "TEXT", {255, 255, 255, 255},
-                 {-10, -10, 100000, 100000});
-  EXPECT_EQ(DifferingPixels(canvas, blank), 0);
-}
-
-// ---- bitmaps ----------------------------------------------------------------------------
-
-// A 3 x 2 bitmap: palette 0 black, 1 red, 2 white; bottom row 1 0 2, top row 2 1 0.
-std::vector<uint8_t> SmallBitmap() {
-  std::vector<uint8_t> dib(40 + 1024 + 2 * 4, 0);
-  auto put32 = [&](size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<uint8_t>(value >> (8 * i));
-  };
-  put32(0, 40);
-  put32(4, 3);
-  put32(8, 2);
-  dib[12] = 1;
-  dib[14] = 8;
-  put32(32, 256);
-  dib[40 + 4 * 1 + 2] = 255;  // red (blue, green, red, 0)
-  dib[40 + 4 * 2 + 0] = dib[40 + 4 * 2 + 1] = dib[40 + 4 * 2 + 2] = 255;
-  const uint8_t rows[] = {1, 0, 2, 0, 2, 1, 0, 0};  // bottom row first, 4-byte rows
-  std::copy(std::begin(rows), std::end(rows), dib.begin() + 40 + 1024);
-  return dib;
-}
-
-TEST(DecodeBitmap, ReadsRowsBottomUpAndLeavesBlackUndrawn) {
-  Picture picture;
-  std::string error;
-  ASSERT_TRUE(bench::DecodeBitmap(SmallBitmap(), &picture, &error)) << error;
-  ASSERT_EQ(picture.width, 3);
-  ASSERT_EQ(picture.height, 2);
-  const Rgba red{255, 0, 0, 255}, white{255, 255, 255, 255}, none{0, 0, 0, 0};
-  const std::vector<Rgba> expected = {white, red, none, red, none, white};
-  EXPECT_EQ(picture.pixels, expected);
-}
-
-TEST(DecodeBitmap, RefusesWhatIsNotAn8BitBottomUpPaletteBitmap) {
-  using Dib = std::vector<uint8_t>;
-  auto set = [](Dib& dib, size_t at, int64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) dib[at + i] = static_cast<uint8_t>(value >> (8 * i));
-  };
-  const struct {
-    const char* what;
-    std::function<void(Dib&)> spoil;
-    const char* why;  // in the error
-  } cases[] = {
-      {"empty", [](Dib& dib) { dib.clear(); }, "shorter than"},
-      {"header cut short", [](Dib& dib) { dib.resize(39); }, "shorter than"},
-      {"a 12-byte header", [&](Dib& dib) { set(dib, 0, 12, 4); }, "header"},
-      {"a 124-byte header", [&](Dib& dib) { set(dib, 0, 124, 4); }, "header"},
-      {"two planes", [&](Dib& dib) { set(dib, 12, 2, 2); }, "planes"},
-      {"24 bits per pixel", [&](Dib& dib) { set(dib, 14, 24, 2); }, "bits per pixel"},
-      {"4 bits per pixel", [&](Dib& dib) { set(dib, 14, 4, 2); }, "bits per pixel"},
-      {"run-length compressed", [&](Dib& dib) { set(dib, 16, 1, 4); }, "compressed"},
-      {"top-down", [&](Dib& dib) { set(dib, 8, -2, 4); }, "top-down"},
-      {"no width", [&](Dib& dib) { set(dib, 4, 0, 4); }, "size"},
-      {"negative width", [&](Dib& dib) { set(dib, 4, -3, 4); }, "size"},
-      {"far too wide", [&](Dib& dib) { set(dib, 4, 1 << 20, 4); }, "size"},
-      {"one row taller than the largest picture",
-       [&](Dib& dib) { set(dib, 8, formats::kLargestBitmapSide + 1, 4); }, "size"},
-      {"no height", [&](Dib& dib) { set(dib, 8, 0, 4); }, "size"},
-      {"a 16-entry palette", [&](Dib& dib) { set(dib, 32, 16, 4); }, "palette"},
-      {"palette cut short", [](Dib& dib) { dib.resize(40 + 512); }, "needs"},
-      {"pixels cut short", [](Dib& dib) { dib.resize(40 + 1024 + 5); }, "needs"},
-      {"taller than its pixels", [&](Dib& dib) { set(dib, 8, 3, 4); }, "needs"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Dib dib = SmallBitmap();
-    c.spoil(dib);
-    Picture picture;
-    picture.width = 99;
-    std::string error;
-    EXPECT_FALSE(bench::DecodeBitmap(dib, &picture, &error));
-    EXPECT_NE(error.find(c.why), std::string::npos) << "error: " << error;
-    EXPECT_EQ(picture.width, 99) << "the picture is untouched";
-  }
-  // Every shorter cut of a good bitmap is refused, never read past.
-  const std::vector<uint8_t> good = SmallBitmap();
-  for (size_t size = 0; size < good.size(); ++size) {
-    Picture picture;
-    EXPECT_FALSE(bench::DecodeBitmap(std::vector<uint8_t>(good.begin(), good.begin() + size),
-                                     &picture, nullptr))
-        << size << " bytes";
-  }
-}
-
-TEST(GaugePictures, TakesEveryBitmapFromTheGaugeFile) {
-  const struct {
-    const char* gauge;
-    int width, height;
-    std::vector<uint32_t> ids;
-  } gauges[] = {
-      {"VORN_Kestrel_FMC", 380, 495, {0x100, 0x1200, 0x1201}},
-      {"orlaaudio", 140, 247, {0x100, 0x1100, 0x1101, 0x1200, 0x1201, 0x1901}},
-      {"orlapfdset", 64, 263, {0x100, 0x1100, 0x1103, 0x1203, 0x1301}},
-      {"orlahyd", 287, 112, {0x100, 0x1100, 0x1101, 0x1102, 0x1200}},
-  };
-  for (const auto& g : gauges) {
-    SCOPED_TRACE(g.gauge);
-    bench::GaugePictures pictures;
-    std::string error;
-    ASSERT_TRUE(pictures.LoadFile(
-        std::string(SOURCE_DIR) + "/build/win32/gauges/" + g.gauge + ".gau", &error))
-        << error;
-    for (uint32_t id : g.ids) EXPECT_NE(pictures.Find(id), nullptr) << std::hex << id;
-    const Picture* face = pictures.Find(0x100);
-    ASSERT_NE(face, nullptr);
-    EXPECT_EQ(face->width, g.width);
-    EXPECT_EQ(face->height, g.height);
-    EXPECT_EQ(pictures.Find(0x1000), nullptr);
-  }
-}
-
-TEST(GaugePictures, SaysWhyAFileOrModuleGivesNone) {
-  bench::GaugePictures pictures;
-  std::string error;
-  EXPECT_FALSE(pictures.LoadFile(std::string(SOURCE_DIR) + "/no/such.gau", &error));
-  EXPECT_NE(error.find("no/such.gau"), std::string::npos) << error;
-  error.clear();
-  // A file that is not a Windows library.
-  EXPECT_FALSE(pictures.LoadFile(std::string(SOURCE_DIR) + "/CMakeLists.txt", &error));
-  EXPECT_FALSE(error.empty());
-
-  GaugeBench hyd("orlahyd");
-  ASSERT_TRUE(hyd.ok());
-#if !defined(_WIN32)
-  error.clear();
-  EXPECT_FALSE(pictures.LoadModule(hyd.gauge->module(), &error));
-  EXPECT_NE(error.find(".gau"), std::string::npos) << error;
-#endif
-}
-
-// ---- pictures as files, and comparing them -------------------------------------------------
-
-TEST(Image, PngKeepsEveryPixel) {
-  Image image(3, 2, {10, 20, 30, 255});
-  image.at(2, 1) = {255, 0, 128, 255};
-  const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("render-test-" + std::to_string(::getpid()) + ".png");
-  std::string error;
-  ASSERT_TRUE(bench::WritePng(image, file, &error)) << error;
-  Image read;
-  ASSERT_TRUE(bench::ReadPng(file, &read, &error)) << error;
-  EXPECT_EQ(read.width(), 3);
-  EXPECT_EQ(read.pixels(), image.pixels());
-  // With transparency too.
-  image.at(0, 0).a = 0;
-  ASSERT_TRUE(bench::WritePng(image, file, &error)) << error;
-  ASSERT_TRUE(bench::ReadPng(file, &read, &error)) << error;
-  EXPECT_EQ(read.at(0, 0).a, 0);
-  std::filesystem::remove(file);
-
-  EXPECT_FALSE(bench::ReadPng(std::string(SOURCE_DIR) + "/CMakeLists.txt", &read, &error));
-  EXPECT_NE(error.find("CMakeLists.txt"), std::string::npos) << error;
-  EXPECT_FALSE(bench::WritePng(Image(), file, &error));
-  EXPECT_FALSE(bench::WritePng(image, "/proc/no-such-dir/x.png", &error));
-}
-
-TEST(Image, EnlargeRepeatsEachPixel) {
-  Image image(2, 1);
-  image.at(0, 0) = {1, 2, 3, 255};
-  image.at(1, 0) = {4, 5, 6, 255};
-  const Image large = bench::Enlarge(image, 2);
-  ASSERT_EQ(large.width(), 4);
-  ASSERT_EQ(large.height(), 2);
-  EXPECT_EQ(large.at(1, 1), image.at(0, 0));
-  EXPECT_EQ(large.at(2, 0), image.at(1, 0));
-  EXPECT_EQ(bench::Enlarge(image, 1).pixels(), image.pixels());
-}
-
-TEST(Image, CompareCountsPixelsBeyondTheToleranceAndMarksThemRed) {
-  Image expected(4, 4, {100, 100, 100, 255});
-  Image actual = expected;
-  actual.at(1, 2).g = 102;  // within 2
-  bench::Difference same = bench::Compare(expected, actual, 2);
-  EXPECT_TRUE(same.same_size);
-  EXPECT_EQ(same.pixels, 0);
-  EXPECT_EQ(same.largest, 2);
-
-  actual.at(3, 0).b = 97;  // 3 off
-  const bench::Difference one = bench::Compare(expected, actual, 2);
-  EXPECT_EQ(one.pixels, 1);
-  EXPECT_EQ(one.largest, 3);
-  EXPECT_EQ(one.picture.at(3, 0), (Rgba{255, 0, 0, 255}));
-  const Rgba faded = one.picture.at(0, 0);
-  EXPECT_EQ(faded.r, faded.g);
-  EXPECT_EQ(faded.g, faded.b);
-  EXPECT_NE(faded.r, 255);
-
-  const bench::Difference sizes = bench::Compare(expected, Image(4, 5), 2);
-  EXPECT_FALSE(sizes.same_size);
-  EXPECT_GT(sizes.pixels, 0);
 }
 
 }  // namespace
