@@ -20,7 +20,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 chmod 755 "$work"
 
-if why=$("$root/tools/can-run-32bit.sh"); then
+if why=$("$root/tools/can-run-32bit.sh" --wine); then
   loader=/usr/lib/wine/wine server=/usr/lib/wine/wineserver32 arch=win32 package=wine32
   echo "the release's installer ($name-setup.exe, 32-bit) under 32-bit Wine"
 else

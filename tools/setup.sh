@@ -71,13 +71,52 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo=sudo
 fi
 export DEBIAN_FRONTEND=noninteractive
+# A package mirror can be mid-sync: an index whose size does not match its
+# release file fails the update for a while. Try the update a few times, and
+# then go on with the indexes the machine already has.
+update_indexes() {
+  local try
+  for try in 1 2 3 4; do
+    $sudo apt-get update -qq && return 0
+    [ $try -lt 4 ] || break
+    echo "setup: apt-get update failed (try $try of 4); trying again in $((try * 15)) s"
+    sleep $((try * 15))
+  done
+  echo "setup: apt-get update still fails (the package mirror looks mid-sync);" \
+       "going on with the package indexes this machine already has"
+}
+# Installs the packages named; on failure names each that cannot be installed.
+apt_log=$(mktemp)
+trap 'rm -f "$apt_log"' EXIT
+install_or_name() {
+  $sudo apt-get install -y -qq --no-install-recommends "$@" >"$apt_log" 2>&1 && return 0
+  local package stuck=()
+  for package in "$@"; do
+    $sudo apt-get install -s -qq --no-install-recommends "$package" >/dev/null 2>&1 || stuck+=("$package")
+  done
+  [ ${#stuck[@]} -gt 0 ] || stuck=("$@")
+  echo "setup: cannot install ${stuck[*]}: the package mirror looks mid-sync; try again later" \
+       "(apt-get said: $(grep -m1 '^E:' "$apt_log" || tail -n1 "$apt_log"))" >&2
+  return 1
+}
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   if [ $i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  update_indexes
+  # 32-bit Wine apart: its i386 libraries can lag their amd64 twins on a
+  # mirror mid-sync. Without it the 32-bit parts of the tests say they were
+  # skipped and why, as on a machine that cannot run 32-bit programs.
+  others=() wine32=0
+  for package in "${missing[@]}"; do
+    if [ "$package" = wine32:i386 ]; then wine32=1; else others+=("$package"); fi
+  done
+  [ ${#others[@]} -eq 0 ] || install_or_name "${others[@]}" || exit 1
+  if [ $wine32 -eq 1 ] && ! $sudo apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null 2>&1; then
+    echo "setup: cannot install 32-bit Wine (wine32:i386): the package mirror looks mid-sync;" \
+         "the 32-bit parts of the tests will say they were skipped (run tools/setup.sh again later)"
+  fi
 fi
 if [ $locale_missing -eq 1 ]; then
   echo "setup: generating the de_DE.UTF-8 locale"

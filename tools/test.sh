@@ -38,7 +38,7 @@ echo "== the modules and their tests as Windows programs, under Wine"
 ctest --test-dir "$root/build/win64" --output-on-failure
 
 echo "== the module suites against the 32-bit gauge files we ship, under 32-bit Wine"
-if why=$("$root/tools/can-run-32bit.sh"); then
+if why=$("$root/tools/can-run-32bit.sh" --wine); then
   # The test programs load the gauge files of build/win32, the ones we ship:
   # each suite at the default x87 precision, at 24 bits, and in a C locale
   # with a decimal comma (the test names say which).
