@@ -684,10 +684,19 @@ void Walker::MouseList(uint64_t at, const std::string& from) {
       Zero(CheckId::kMouseListForm, record, rect, At(Rect::x), At(Rect::cursor) - At(Rect::x),
            "box (a marker's is 0,0 0x0)");
       Expect(CheckId::kMouseListForm, record, rect, At(Rect::cursor), "cursor", kCursorNone);
-      Zero(CheckId::kMouseListForm, record, rect, At(Rect::help_id), 16,
-           "help_id, event_mask, key_event");
-      Zero(CheckId::kMouseListForm, record, rect, At(Rect::mouse_callback),
-           size - At(Rect::mouse_callback), "mouse_callback, callback_data");
+      // Each field by its own offset and width, so that a fault names its field.
+      constexpr layout::Bytes kWord = {4, 4};
+      const struct {
+        layout::Bytes at, width;
+        const char* name;
+      } kZeroFields[] = {{Rect::help_id, kWord, "help_id"},
+                         {Rect::event_mask, kWord, "event_mask"},
+                         {Rect::key_event, kWord, "key_event"},
+                         {Rect::mouse_callback, layout::kPointer, "mouse_callback"},
+                         {Rect::callback_data, kWord, "callback_data"}};
+      for (const auto& field : kZeroFields) {
+        Zero(CheckId::kMouseListForm, record, rect, At(field.at), At(field.width), field.name);
+      }
     }
     if (kind == kRectEnd) {
       ended = true;

@@ -29,7 +29,7 @@ std::string OpenChecked(const std::filesystem::path& path, const char* what,
 #if !defined(_WIN32)
   if (!formats::CheckElfFile(path, &why)) return why;
 #endif
-  if (!library->Open(path, &why)) return "not a loadable shared library (" + why + ")";
+  if (!library->Open(path, &why)) return "not a loadable shared library (" + Quoted(why) + ")";
   return "";
 }
 
@@ -105,7 +105,7 @@ Module* Host::LoadModule(const std::filesystem::path& path, std::string_view gau
     return fail("its gauge header has no elements");
   }
   if (const std::string found = module->name(); !gauge.empty() && found != gauge) {
-    return fail("it holds the gauge '" + found + "', not '" + std::string(gauge) +
+    return fail("it holds the gauge '" + Quoted(found) + "', not '" + std::string(gauge) +
                 "' (a copy of another gauge's file under this name?)");
   }
 

@@ -43,4 +43,9 @@ std::string Visible(std::string_view text, bool keep_layout) {
   return out;
 }
 
+std::string Quoted(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return Visible(text);
+  return Visible(text.substr(0, limit)) + Format("... (%zu bytes more)", text.size() - limit);
+}
+
 }  // namespace host

@@ -2,6 +2,7 @@
 // live panel and gauge-check.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,5 +32,11 @@ std::string Number(double value, int significant = 10);  // %g with that many di
 // break or a terminal escape in a file name or a script shows in a message
 // instead of acting; with `keep_layout`, line breaks and tabs stay as they are.
 std::string Visible(std::string_view text, bool keep_layout = false);
+
+// Outside text quoted in a message (a loader's words, a name read from a
+// file): as Visible, and cut at `limit` bytes with the rest counted, so that
+// a message stays one readable line whatever the outside gave.
+inline constexpr size_t kQuoteLimit = 240;
+std::string Quoted(std::string_view text, size_t limit = kQuoteLimit);
 
 }  // namespace host

@@ -332,6 +332,10 @@ TEST(GaugeCheck, EachBreakageFailsWithItsOwnId) {
       {"mouse-list-form", "orlahyd", [](GauFile& f) {
          f.Put(f.MouseRect(1) + layout::MouseRect::rect_kind.narrow, 0);
        }},
+      // a marker's fields are named one by one: the line names this field alone
+      {"mouse-list-form", "orlahyd", [](GauFile& f) {
+         f.Put(f.MouseRect(0) + layout::MouseRect::mouse_callback.narrow, 0x1234);
+       }, Status::kFail, "+36 mouse_callback, 0x"},
       {"mouse-cursor", "orlaaudio", [](GauFile& f) {
          f.Put(f.MouseRect(1) + layout::MouseRect::cursor.narrow, 3);
        }},
@@ -472,6 +476,9 @@ struct CommandRow {
   std::string absent = {};  // a file that must not exist afterwards
 };
 
+// A run of the half-megabyte name that the long_dependency library needs.
+const std::string kLongName(1000, 'd');
+
 TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("gauge_check_test_" + std::to_string(getpid()));
@@ -500,6 +507,9 @@ TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
        "\nx.gau: 36 passed"},
       {{"--json", d + "/caf\xC3\xA9.gau"}, 1, "\"file\": \"" + d + "/caf\xC3\xA9.gau\"", "\\u00"},
       {{"--\x1B[2K"}, 2, "unknown option --\\x1B[2K"},
+      // the loader's words about the file are quoted, clipped, in text and JSON
+      {{LONG_DEPENDENCY}, 1, "ddd... (", kLongName.c_str()},
+      {{"--json", LONG_DEPENDENCY}, 1, "ddd... (", kLongName.c_str()},
       {{"--list-checks"}, 0, "\nrun-key-event\ta module sending key events"},
       {{"--list-checks", "--json"}, 0, "{\"id\": \"pe-format\", \"protects\": \"a file the"},
       {{"--list-checks", d + "/folder.gau"}, 2, "--list-checks takes no file"},
