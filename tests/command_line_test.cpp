@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -25,6 +27,9 @@ struct Row {
   const char* misbehave = "";  // GAUGE_MISBEHAVE for tests/misbehaving_gauge.cpp
   const char* output = nullptr;  // where standard output goes, if not to the test
 };
+
+// A run of the half-megabyte name that the long_dependency library needs.
+const std::string kLongName(1000, 'd');
 
 TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
   const std::filesystem::path dir =
@@ -111,6 +116,8 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
       {{"render", "orlahyd", "--out", "/proc"}, 3, "cannot write /proc/orlahyd-day.png: ",
        "cannot write /proc/orlahyd-day.png: cannot write"},
       {{"show", "--sound-library", gauges + "orlahyd.so"}, 3, "is not the bench's sound library"},
+      // the loader's words about a library from outside are quoted, clipped
+      {{"show", "--sound-library", LONG_DEPENDENCY}, 3, "ddd... (", kLongName.c_str()},
       {{"show", "--sound-library", MISBEHAVING}, 3,
        "sound library " MISBEHAVING " crashed with SIGSEGV (Segmentation fault) while loading the "
        "library in a trial run",
@@ -162,8 +169,14 @@ std::string Contents(const std::filesystem::path& file) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+mode_t ModeOf(const std::filesystem::path& file) {
+  struct stat st {};
+  return stat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
 // A report is written whole or not at all, and never over a script: each row
-// names the file that must come out as it went in.
+// names the file that must come out as it went in, and what else must hold
+// of the files afterwards.
 TEST(CommandLine, ReportsNeverLoseAFile) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("report_test_" + std::to_string(getpid()));
@@ -183,6 +196,7 @@ TEST(CommandLine, ReportsNeverLoseAFile) {
     int code;
     std::string says;
     std::string kept;  // the file that must keep what it held
+    std::function<void(const std::string& line)> after = nullptr;
   } rows[] = {
       // the write fails part-way (the file size limit stands in for a full disk)
       {"trap '' XFSZ; ulimit -f 2; ", {"run", "--json", d + "/old.json", d + "/many.scn"}, 3,
@@ -199,6 +213,28 @@ TEST(CommandLine, ReportsNeverLoseAFile) {
        "--junit and --json name the same file", d + "/old.json"},
       {"", {"run", "--fast", "--json", d + "/scripts", d + "/scripts"}, 3,
        "--json: cannot write " + d + "/scripts: it is a folder", d + "/scripts/ok.scn"},
+      // a signal that ends the program mid-write (the size limit's, as Ctrl-C would)
+      {"ulimit -c 0; ulimit -f 2; ", {"run", "--json", d + "/old.json", d + "/many.scn"}, 128 + SIGXFSZ, "",
+       d + "/old.json"},
+      // what the user set: a private report stays private; a link is followed
+      {"chmod 600 " + d + "/old.json; ", {"run", "--json", d + "/old.json", d + "/scripts"}, 0,
+       "results written to", "", [&](const std::string& line) {
+         EXPECT_EQ(ModeOf(dir / "old.json"), 0600u) << line;
+         EXPECT_NE(Contents(dir / "old.json"), "the old report") << line;
+       }},
+      {"mkdir -p " + d + "/shared; echo old >" + d + "/shared/r.json; ln -sfn shared/r.json " + d +
+           "/link.json; ",
+       {"run", "--json", d + "/link.json", d + "/scripts"}, 0, "results written to", "",
+       [&](const std::string& line) {
+         EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.json")) << line << ": the link went";
+         EXPECT_NE(Contents(dir / "shared" / "r.json").find("\"scenarios\""), std::string::npos)
+             << line << ": the file the link leads to was not updated";
+       }},
+      // the longest name a folder takes
+      {"", {"run", "--json", d + "/" + std::string(250, 'r'), d + "/scripts"}, 0,
+       "results written to", "", [&](const std::string& line) {
+         EXPECT_TRUE(std::filesystem::exists(dir / std::string(250, 'r'))) << line;
+       }},
   };
   for (const auto& row : rows) {
     std::ofstream(dir / "old.json") << "the old report";
@@ -210,6 +246,7 @@ TEST(CommandLine, ReportsNeverLoseAFile) {
     EXPECT_NE(outcome.output.find(row.says), std::string::npos)
         << line << "\nexpected it to say: " << row.says << "\nprinted:\n" << outcome.output;
     EXPECT_EQ(Contents(row.kept), before) << line << "\nchanged " << row.kept;
+    if (row.after) row.after(line);
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
       EXPECT_NE(entry.path().extension(), ".tmp") << line << "\nleft " << entry.path();
     }

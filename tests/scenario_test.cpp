@@ -397,6 +397,17 @@ TEST(ScenarioRunning, SnapshotsAreWrittenWhereTheOptionsSay) {
       << out.errors[0].message;
   EXPECT_FALSE(std::filesystem::exists(outside / "hyd.png"));
   std::filesystem::remove_all(outside);
+
+  // A snapshot that cannot take its name leaves no temporary file behind.
+  std::filesystem::create_directories(options.out_dir / "taken.png");
+  const ScenarioResult taken = bench::RunScenarioText(
+      "load orlahyd\nupdate\nsnapshot taken.png orlahyd\n", "s.scn", options);
+  ASSERT_EQ(taken.errors.size(), 1u) << Join(taken.errors);
+  EXPECT_NE(taken.errors[0].message.find("it is a folder"), std::string::npos)
+      << taken.errors[0].message;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(options.out_dir)) {
+    EXPECT_NE(entry.path().extension(), ".tmp") << "left " << entry.path();
+  }
 }
 
 // ---- the shipped scenarios ---------------------------------------------------------

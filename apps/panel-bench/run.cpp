@@ -157,6 +157,11 @@ extern const Command kRunCommand = {
     "  --fast          run 'update ... realtime' at full speed\n"
     "  --quiet         print only the summary lines\n"
     "\n"
+    "Reports and snapshots are written whole (a temporary file beside each,\n"
+    "then a rename; Ctrl-C leaves none). A replaced report keeps its\n"
+    "permissions, and a report name that is a symbolic link updates the file\n"
+    "it leads to (docs/scenarios.md).\n"
+    "\n"
     "Exit code 0 if every script passed, 1 if an expectation failed, 3 if a\n"
     "script could not run.\n",
     AddOptions, Run};

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/aircraft/aircraft.h"
+#include "bench/file_write.h"
 #include "bench/panel.h"
 #include "bench/drawing/render.h"
 #include "bench/scripts/scenario.h"
@@ -226,6 +227,7 @@ class Runner {
   ScenarioResult* result_;
   std::string where_;  // the file as messages name it
   Panel panel_;
+  OutputFolder out_folder_;  // opened at the first snapshot
   Ambient ambient_ = Ambient::kDay;
   uint64_t click_start_ = 0;  // the log's sequence number
   bool clicked_ = false;

@@ -204,25 +204,16 @@ bool Runner::Snapshot(const Command& c) {
     image = panel_.Render(*gauge, render);
   }
   if (image.empty()) return Error(c, "cannot draw the snapshot: " + panel_.render_error());
-  // The name was checked as read; a symbolic link on the way could still
-  // lead out of the output folder.
-  std::error_code out_ec, ec;
-  const std::filesystem::path out = std::filesystem::weakly_canonical(options_.out_dir, out_ec);
-  const std::filesystem::path file = options_.out_dir / c.file;
-  const std::filesystem::path inside =
-      std::filesystem::weakly_canonical(file, ec).lexically_relative(out);
-  if (out_ec || ec) {
-    return Error(c, "cannot look up where the snapshot " + file.string() + " goes: " +
-                        (out_ec ? out_ec : ec).message());
-  }
-  if (inside.empty() || *inside.begin() == "..") {
-    return Error(c, "the snapshot " + c.file + " would be written outside the output folder " +
-                        options_.out_dir.string() +
-                        " (a symbolic link on the way leads out of it): give another name");
-  }
-  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+  // The name was checked as read; the folder is opened once and the file
+  // written relative to it, never through a symbolic link below it.
   std::string why;
-  if (!WritePng(image, file, &why)) return Error(c, why);
+  if (!out_folder_.is_open() && !out_folder_.Open(options_.out_dir, &why)) return Error(c, why);
+  std::string png;
+  const std::filesystem::path file = options_.out_dir / c.file;
+  if (!EncodePng(image, PngSpeed::kSmall, &png, &why)) {
+    return Error(c, "cannot write " + file.string() + ": " + why);
+  }
+  if (!out_folder_.Write(c.file, png, &why)) return Error(c, why);
   result_->snapshots.push_back(file.string());
   return true;
 }
