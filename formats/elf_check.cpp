@@ -3,9 +3,11 @@
 #include <elf.h>
 #include <link.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
-#include <map>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "formats/file_read.h"
@@ -52,6 +54,128 @@ constexpr Machine kNative{EM_RISCV, R_RISCV_RELATIVE};
 #else
 constexpr Machine kNative{EM_NONE, UINT64_MAX};  // not checked
 #endif
+
+// The value of the last dynamic entry with each tag the checks read, up to
+// the table's end. They read standard tags (below 64) and GNU ones from
+// DT_VALRNGLO up (DT_GNU_HASH, DT_VERSYM, DT_RELACOUNT, ...): a fixed table
+// of those, whatever the number of distinct tags a file holds.
+class TagValues {
+ public:
+  static constexpr int Slot(int64_t tag) {
+    if (tag >= 0 && tag < kStandard) return static_cast<int>(tag);
+    if (tag >= DT_VALRNGLO && tag <= DT_VERNEEDNUM) {
+      return static_cast<int>(kStandard + (tag - DT_VALRNGLO));
+    }
+    return -1;
+  }
+  void Set(int64_t tag, uint64_t value) {
+    const int slot = Slot(tag);
+    if (slot < 0) return;
+    values_[slot] = value;
+    present_[slot] = true;
+  }
+  bool Get(int64_t tag, uint64_t* value) const {
+    const int slot = Slot(tag);
+    if (slot < 0 || !present_[slot]) return false;
+    *value = values_[slot];
+    return true;
+  }
+
+ private:
+  static constexpr int64_t kStandard = 64;
+  static constexpr size_t kSlots = kStandard + (DT_VERNEEDNUM - DT_VALRNGLO + 1);
+  std::array<uint64_t, kSlots> values_{};
+  std::array<bool, kSlots> present_{};
+};
+static_assert(TagValues::Slot(DT_GNU_HASH) >= 0 && TagValues::Slot(DT_VERSYM) >= 0 &&
+                  TagValues::Slot(DT_VERDEF) >= 0 && TagValues::Slot(DT_VERNEED) >= 0 &&
+                  TagValues::Slot(DT_RELACOUNT) >= 0 && TagValues::Slot(DT_RELCOUNT) >= 0,
+              "every tag the checks read has its slot");
+
+// Whether some loaded segment holds [address, address + size), in its bytes
+// from the file or in all it maps: among the segments starting at or before
+// `address`, the furthest end reaches address + size. The segments are
+// sorted once; each answer is a binary search.
+class Reach {
+ public:
+  Reach() = default;
+  Reach(const std::vector<const Phdr*>& loads, bool memory) {
+    std::vector<std::pair<uint64_t, uint64_t>> spans;  // start, end
+    spans.reserve(loads.size());
+    for (const Phdr* p : loads) {
+      spans.emplace_back(p->p_vaddr, p->p_vaddr + (memory ? p->p_memsz : p->p_filesz));
+    }
+    std::sort(spans.begin(), spans.end());
+    uint64_t furthest = 0;
+    for (const auto& [start, end] : spans) {
+      furthest = std::max(furthest, end);
+      starts_.push_back(start);
+      furthest_.push_back(furthest);
+    }
+  }
+  bool Holds(uint64_t address, uint64_t size) const {
+    const size_t before =
+        std::upper_bound(starts_.begin(), starts_.end(), address) - starts_.begin();
+    if (before == 0) return false;
+    const uint64_t end = furthest_[before - 1];
+    return end >= address && size <= end - address;
+  }
+
+ private:
+  std::vector<uint64_t> starts_;    // sorted
+  std::vector<uint64_t> furthest_;  // the furthest end of the segments up to each start
+};
+
+// The first of a list of spans [low, high] (in the list's order) holding a
+// point. The ends of the spans cut the line into pieces, each held by the
+// same spans throughout; each piece's first holder is found once, as the
+// spans in order claim the pieces no earlier one claimed.
+class FirstHolder {
+ public:
+  struct Span {
+    uint64_t low = 1, high = 0;  // empty unless low <= high; high < UINT64_MAX
+  };
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+  explicit FirstHolder(const std::vector<Span>& spans) {
+    for (const Span& span : spans) {
+      if (span.low > span.high) continue;
+      points_.push_back(span.low);
+      points_.push_back(span.high + 1);
+    }
+    std::sort(points_.begin(), points_.end());
+    points_.erase(std::unique(points_.begin(), points_.end()), points_.end());
+    first_.assign(points_.size(), kNone);
+    // next[k]: the first piece at or after k that no span has claimed yet.
+    std::vector<uint32_t> next(points_.size() + 1);
+    for (uint32_t k = 0; k < next.size(); ++k) next[k] = k;
+    auto unclaimed = [&](uint32_t k) {
+      while (next[k] != k) k = next[k] = next[next[k]];
+      return k;
+    };
+    for (uint32_t i = 0; i < spans.size(); ++i) {
+      if (spans[i].low > spans[i].high) continue;
+      const uint32_t to = Piece(spans[i].high + 1);
+      for (uint32_t k = unclaimed(Piece(spans[i].low)); k < to; k = unclaimed(k)) {
+        first_[k] = i;
+        next[k] = k + 1;
+      }
+    }
+  }
+  // The index of the first span holding `point`, or kNone.
+  uint32_t Find(uint64_t point) const {
+    const size_t after = std::upper_bound(points_.begin(), points_.end(), point) - points_.begin();
+    return after == 0 ? kNone : first_[after - 1];
+  }
+
+ private:
+  uint32_t Piece(uint64_t point) const {  // a point of points_
+    return static_cast<uint32_t>(std::lower_bound(points_.begin(), points_.end(), point) -
+                                 points_.begin());
+  }
+  std::vector<uint64_t> points_;  // where the pieces begin, sorted
+  std::vector<uint32_t> first_;   // each piece's first holder
+};
 
 class Checker {
  public:
@@ -145,6 +269,8 @@ class Checker {
       loads_.push_back(&p);
     }
     if (loads_.empty()) return Fail("the library has no loadable segment");
+    file_reach_ = Reach(loads_, false);
+    memory_reach_ = Reach(loads_, true);
     for (uint16_t i = 0; i < header.e_phnum; ++i) {
       const Phdr& p = segments_[i];
       uint64_t mapped = 0;  // how much of the segment the loader reads from memory
@@ -230,26 +356,16 @@ class Checker {
         {DT_VERDEF, DT_NULL, 1, "version definitions"},
         {DT_VERNEED, DT_NULL, 1, "version needs"},
     };
-    // The value of the last entry with each tag, up to the table's end.
-    std::map<int64_t, uint64_t> values;
-    std::vector<uint64_t> names;  // string table offsets
+    TagValues values;
+    uint64_t used = 0;  // entries up to and with the DT_NULL
     bool ended = false;
-    for (uint64_t i = 0; i < count && !ended; ++i) {
-      const auto d = Read<Dyn>(dynamic_->p_offset + i * sizeof(Dyn));
+    for (; used < count && !ended; ++used) {
+      const auto d = Read<Dyn>(dynamic_->p_offset + used * sizeof(Dyn));
       ended = d.d_tag == DT_NULL;
-      values[d.d_tag] = d.d_un.d_val;
-      if (d.d_tag == DT_NEEDED || d.d_tag == DT_SONAME || d.d_tag == DT_RPATH ||
-          d.d_tag == DT_RUNPATH) {
-        names.push_back(d.d_un.d_val);
-      }
+      values.Set(d.d_tag, d.d_un.d_val);
     }
     if (!ended) return Fail("the dynamic table does not end: damaged");
-    auto value_of = [&](int64_t tag, uint64_t* value) {
-      auto found = values.find(tag);
-      if (found == values.end()) return false;
-      *value = found->second;
-      return true;
-    };
+    auto value_of = [&](int64_t tag, uint64_t* value) { return values.Get(tag, value); };
     for (const Pointer& pointer : pointers) {
       uint64_t address = 0, size = pointer.size;
       if (!value_of(pointer.tag, &address)) continue;
@@ -279,32 +395,104 @@ class Checker {
     if (value_of(DT_PLTREL, &plt_kind) && plt_kind != DT_RELA && plt_kind != DT_REL) {
       return Fail("the dynamic table's procedure linkage relocation kind is damaged");
     }
-    // Names: offsets into the string table, each ending inside it.
+    return Names(used, values) && Relocations(values);
+  }
+
+  // The entries naming a string (DT_NEEDED, DT_SONAME, DT_RPATH, DT_RUNPATH):
+  // each an offset into the string table, ending inside it.
+  bool Names(uint64_t used, const TagValues& values) {
     uint64_t strtab = 0, strsz = 0;
-    const bool has_strings = value_of(DT_STRTAB, &strtab) && value_of(DT_STRSZ, &strsz);
-    for (uint64_t name : names) {
-      if (!has_strings || name >= strsz) {
-        return Fail("a name in the dynamic table lies outside its string table: damaged");
+    const bool has_strings = values.Get(DT_STRTAB, &strtab) && values.Get(DT_STRSZ, &strsz);
+    // Each name runs to the table's end at most: it is read, as the loader
+    // reads it, through the first loaded segment holding [strtab + name,
+    // end) in its bytes from the file. (The table itself lies inside a
+    // loaded segment, checked above, so `end` does not wrap.)
+    const uint64_t end = strtab + strsz;
+    std::vector<FirstHolder::Span> spans(loads_.size());
+    for (size_t i = 0; has_strings && strsz != 0 && i < loads_.size(); ++i) {
+      const Phdr& p = *loads_[i];
+      if (p.p_vaddr < end && p.p_filesz >= end - p.p_vaddr) spans[i] = {p.p_vaddr, end - 1};
+    }
+    const FirstHolder holder(spans);
+    // The name at `name` ends iff a NUL lies between its first byte and the
+    // table's end in the bytes of its segment: iff the last NUL before the
+    // table's end there (at file offset `limit`) is at or after its first
+    // byte. That last NUL is found once for each segment holding names.
+    auto limit = [&](uint32_t segment) {
+      const Phdr& p = *loads_[segment];
+      return p.p_offset + (end - p.p_vaddr);
+    };
+    auto for_each_name = [&](auto visit) {
+      for (uint64_t i = 0; i < used; ++i) {
+        const auto d = Read<Dyn>(dynamic_->p_offset + i * sizeof(Dyn));
+        if (d.d_tag != DT_NEEDED && d.d_tag != DT_SONAME && d.d_tag != DT_RPATH &&
+            d.d_tag != DT_RUNPATH) {
+          continue;
+        }
+        const uint64_t name = d.d_un.d_val;
+        const uint32_t segment = has_strings && name < strsz ? holder.Find(strtab + name)
+                                                             : FirstHolder::kNone;
+        if (!visit(name, segment)) return false;
       }
-      uint64_t at = 0;
-      if (!FileOffset(strtab + name, strsz - name, &at) ||
-          std::memchr(data_ + at, 0, strsz - name) == nullptr) {
-        return Fail("a name in the dynamic table does not end: damaged");
+      return true;
+    };
+    std::vector<uint64_t> last_nul(loads_.size(), 0);  // file offset + 1, or 0: none
+    {
+      std::vector<std::pair<uint64_t, uint32_t>> limits;  // limit, segment
+      std::vector<bool> holds(loads_.size(), false);
+      for_each_name([&](uint64_t, uint32_t segment) {
+        if (segment == FirstHolder::kNone) return false;  // the first that fails
+        if (!holds[segment]) limits.emplace_back(limit(segment), segment);
+        holds[segment] = true;
+        return true;
+      });
+      // In order of their limits, each search goes back no further than the
+      // one before it: the whole walk reads each byte of the file once.
+      std::sort(limits.begin(), limits.end());
+      uint64_t searched = 0, found = 0;
+      for (const auto& [at, segment] : limits) {
+        if (at > searched) {
+          const void* nul = memrchr(data_ + searched, 0, at - searched);
+          if (nul != nullptr) found = static_cast<const uint8_t*>(nul) - data_ + 1;
+          searched = at;
+        }
+        last_nul[segment] = found;
       }
     }
-    return Relocations(value_of);
+    bool outside = false;
+    const bool ended = for_each_name([&](uint64_t name, uint32_t segment) {
+      if (!has_strings || name >= strsz) {
+        outside = true;
+        return false;
+      }
+      if (segment == FirstHolder::kNone) return false;
+      const Phdr& p = *loads_[segment];
+      const uint64_t at = p.p_offset + (strtab + name - p.p_vaddr);
+      return last_nul[segment] > at;
+    });
+    if (outside) return Fail("a name in the dynamic table lies outside its string table: damaged");
+    if (!ended) return Fail("a name in the dynamic table does not end: damaged");
+    return true;
   }
 
   // Each relocation writes inside a loaded segment and names a symbol whose
   // record and name lie inside the file: the loader follows both unchecked.
-  template <typename ValueOf>
-  bool Relocations(ValueOf value_of) {
+  bool Relocations(const TagValues& values) {
+    auto value_of = [&](int64_t tag, uint64_t* value) { return values.Get(tag, value); };
     uint64_t symtab = 0, strtab = 0, strsz = 0;
     const bool has_symbols = value_of(DT_SYMTAB, &symtab);
     value_of(DT_STRTAB, &strtab);
     value_of(DT_STRSZ, &strsz);
     uint64_t plt_kind = DT_RELA;
     value_of(DT_PLTREL, &plt_kind);
+    // A symbol's record is read through the first loaded segment holding
+    // all its bytes from the file.
+    std::vector<FirstHolder::Span> spans(loads_.size());
+    for (size_t i = 0; has_symbols && i < loads_.size(); ++i) {
+      const Phdr& p = *loads_[i];
+      if (p.p_filesz >= sizeof(Sym)) spans[i] = {p.p_vaddr, p.p_vaddr + p.p_filesz - sizeof(Sym)};
+    }
+    const FirstHolder symbol_holder(spans);
     const struct {
       int64_t tag, size_tag, count_tag;
       bool addend;
@@ -336,10 +524,12 @@ class Checker {
         }
         const uint64_t symbol = SymbolOf(rel.r_info);
         if (symbol == 0) continue;
-        uint64_t record = 0;
+        const uint64_t address = symtab + symbol * sizeof(Sym);
+        uint32_t segment = FirstHolder::kNone;
         if (!has_symbols || symbol > (UINT64_MAX - symtab) / sizeof(Sym) - 1 ||
-            !FileOffset(symtab + symbol * sizeof(Sym), sizeof(Sym), &record) ||
-            Read<Sym>(record).st_name >= strsz) {
+            (segment = symbol_holder.Find(address)) == FirstHolder::kNone ||
+            Read<Sym>(loads_[segment]->p_offset + (address - loads_[segment]->p_vaddr)).st_name >=
+                strsz) {
           return Fail("a relocation at byte " + std::to_string(offset) +
                       " names a symbol outside the symbol table: damaged");
         }
@@ -348,35 +538,33 @@ class Checker {
     return true;
   }
 
-  // The loaded segment holding [address, address + size): inside its bytes
-  // from the file, or (`memory`) anywhere in what it maps.
-  const Phdr* LoadedAt(uint64_t address, uint64_t size, bool memory) const {
-    for (const Phdr* p : loads_) {
-      const uint64_t extent = memory ? p->p_memsz : p->p_filesz;
-      if (address >= p->p_vaddr && address - p->p_vaddr <= extent &&
-          size <= extent - (address - p->p_vaddr)) {
-        return p;
-      }
-    }
-    return nullptr;
-  }
+  // Whether a loaded segment holds [address, address + size): inside its
+  // bytes from the file, or (`memory`) anywhere in what it maps.
   bool InLoaded(uint64_t address, uint64_t size, bool memory) const {
-    return LoadedAt(address, size, memory) != nullptr;
+    return (memory ? memory_reach_ : file_reach_).Holds(address, size);
   }
 
   // The file offset of `size` bytes at `address` inside a loaded segment's
-  // bytes from the file.
+  // bytes from the file: through the first such segment. A walk over every
+  // segment, for the few tables the dynamic table places; what each of many
+  // entries points at is found through a FirstHolder.
   bool FileOffset(uint64_t address, uint64_t size, uint64_t* offset) const {
-    const Phdr* p = LoadedAt(address, size, false);
-    if (p != nullptr) *offset = p->p_offset + (address - p->p_vaddr);
-    return p != nullptr;
+    for (const Phdr* p : loads_) {
+      if (address >= p->p_vaddr && address - p->p_vaddr <= p->p_filesz &&
+          size <= p->p_filesz - (address - p->p_vaddr)) {
+        *offset = p->p_offset + (address - p->p_vaddr);
+        return true;
+      }
+    }
+    return false;
   }
 
   const uint8_t* data_;
   size_t size_;
   std::string* error_;
   std::vector<Phdr> segments_;
-  std::vector<const Phdr*> loads_;
+  std::vector<const Phdr*> loads_;  // in the program header's order
+  Reach file_reach_, memory_reach_;
   const Phdr* dynamic_ = nullptr;
 };
 

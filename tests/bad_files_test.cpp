@@ -21,8 +21,10 @@
 
 #include "bench/panel.h"
 #include "host/host.h"
+#include "formats/elf_check.h"
 #include "formats/pe_image.h"
 #include "host/probe.h"
+#include "tests/crafted_elf.h"
 
 namespace {
 
@@ -102,6 +104,7 @@ enum class Surface {
   kHostSound,   // host::Host::LoadSoundLibrary(file)
   kBenchSound,  // bench::LoadSoundLibrary(file), as with --sound-library FILE
   kSoundProbe,  // host::ProbeSoundLibrary
+  kElfForm,     // formats::CheckElfFile, the form check alone (gauge-check --static-only)
 };
 
 TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
@@ -133,6 +136,10 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
   };
   auto cut = [&](size_t size) {
     return [size](Bytes& bytes) { bytes.resize(size); };
+  };
+  // A crafted module of 1 MB (tests/crafted_elf.h).
+  auto crafted = [&](const std::string& name, crafted_elf::Shape shape, bool damaged = false) {
+    return patched(crafted_elf::Make(shape, size_t{1} << 20, damaged), name);
   };
   auto flipped = [&](const std::string& name, size_t at) {
     return patched(hyd_so, name, [at](Bytes& bytes) { bytes[at] ^= 0xFF; });
@@ -180,6 +187,20 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
        flipped("p_offset.so", 64 + 56 + 8 + 3), "", "segment 1"},
       {"flipped byte in the dynamic table's string table address", kHostLoad,
        flipped("strtab.so", DynamicValue(hyd_so, DT_STRTAB) + 3), "", "string table lies outside"},
+      // Crafted to cost the form check the most for their size
+      // (tests/crafted_elf.h; benchmarks/elf_check.cpp times the check on them).
+      {"many DT_NEEDED entries naming a string that ends only at the table's end", kElfForm,
+       crafted("names.so", crafted_elf::Shape::kNames), "", ""},
+      {"many DT_NEEDED entries naming a string that never ends", kHostLoad,
+       crafted("names-unended.so", crafted_elf::Shape::kNames, true), "",
+       "a name in the dynamic table does not end"},
+      {"thousands of tiny loadable segments before the one every relocation writes into",
+       kElfForm, crafted("segments.so", crafted_elf::Shape::kSegments), "", ""},
+      {"thousands of tiny loadable segments, the last relocation writing outside them all",
+       kHostLoad, crafted("segments-outside.so", crafted_elf::Shape::kSegments, true), "",
+       "a relocation at byte 1048552 writes outside the loaded segments"},
+      {"a dynamic table of distinct unknown tags", kElfForm,
+       crafted("tags.so", crafted_elf::Shape::kTags), "", ""},
       {"a folder named x.so", kHostLoad, [&] {
          fs::create_directories(dir / "x.so");
          return dir / "x.so";
@@ -312,6 +333,9 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
         error = report.message;
         break;
       }
+      case kElfForm:
+        if (formats::CheckElfFile(row.file, &error)) error.clear();
+        break;
     }
     unsetenv("GAUGE_MISBEHAVE");
     if (row.expected.empty()) {
