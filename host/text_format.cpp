@@ -45,7 +45,17 @@ std::string Visible(std::string_view text, bool keep_layout) {
 
 std::string Quoted(std::string_view text, size_t limit) {
   if (text.size() <= limit) return Visible(text);
-  return Visible(text.substr(0, limit)) + Format("... (%zu bytes more)", text.size() - limit);
+  // The start and the end (where a loader gives its reason), each cut
+  // between characters, never inside one.
+  const auto continuation = [&](size_t at) {
+    return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+  };
+  size_t head = limit * 2 / 3;
+  while (head > 0 && continuation(head)) --head;
+  size_t tail = text.size() - (limit - limit * 2 / 3);
+  while (tail < text.size() && continuation(tail)) ++tail;
+  return Visible(text.substr(0, head)) +
+         Format(" ... (%zu bytes left out) ... ", tail - head) + Visible(text.substr(tail));
 }
 
 }  // namespace host

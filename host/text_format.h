@@ -34,8 +34,9 @@ std::string Number(double value, int significant = 10);  // %g with that many di
 std::string Visible(std::string_view text, bool keep_layout = false);
 
 // Outside text quoted in a message (a loader's words, a name read from a
-// file): as Visible, and cut at `limit` bytes with the rest counted, so that
-// a message stays one readable line whatever the outside gave.
+// file): as Visible, and past `limit` bytes its start and end with what was
+// left out counted between, so that a message stays one readable line
+// whatever the outside gave.
 inline constexpr size_t kQuoteLimit = 240;
 std::string Quoted(std::string_view text, size_t limit = kQuoteLimit);
 

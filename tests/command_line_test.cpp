@@ -117,7 +117,7 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
        "cannot write /proc/orlahyd-day.png: cannot write"},
       {{"show", "--sound-library", gauges + "orlahyd.so"}, 3, "is not the bench's sound library"},
       // the loader's words about a library from outside are quoted, clipped
-      {{"show", "--sound-library", LONG_DEPENDENCY}, 3, "ddd... (", kLongName.c_str()},
+      {{"show", "--sound-library", LONG_DEPENDENCY}, 3, "bytes left out) ... ddd", kLongName.c_str()},
       {{"show", "--sound-library", MISBEHAVING}, 3,
        "sound library " MISBEHAVING " crashed with SIGSEGV (Segmentation fault) while loading the "
        "library in a trial run",

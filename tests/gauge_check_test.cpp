@@ -508,8 +508,8 @@ TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
       {{"--json", d + "/caf\xC3\xA9.gau"}, 1, "\"file\": \"" + d + "/caf\xC3\xA9.gau\"", "\\u00"},
       {{"--\x1B[2K"}, 2, "unknown option --\\x1B[2K"},
       // the loader's words about the file are quoted, clipped, in text and JSON
-      {{LONG_DEPENDENCY}, 1, "ddd... (", kLongName.c_str()},
-      {{"--json", LONG_DEPENDENCY}, 1, "ddd... (", kLongName.c_str()},
+      {{LONG_DEPENDENCY}, 1, "bytes left out) ... ddd", kLongName.c_str()},
+      {{"--json", LONG_DEPENDENCY}, 1, "bytes left out) ... ddd", kLongName.c_str()},
       {{"--list-checks"}, 0, "\nrun-key-event\ta module sending key events"},
       {{"--list-checks", "--json"}, 0, "{\"id\": \"pe-format\", \"protects\": \"a file the"},
       {{"--list-checks", d + "/folder.gau"}, 2, "--list-checks takes no file"},
