@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -99,6 +100,7 @@ bool ReplaceIn(int folder, const std::string& name, const std::string& shown,
   }
   pending.folder = folder;
   pending.name = temporary;
+  std::atomic_signal_fence(std::memory_order_seq_cst);  // the name before the flag
   pending.set = 1;
   const std::string left = " (" + shown + " is left as it was)";
   auto abandon = [&](int cause) {
