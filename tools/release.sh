@@ -9,8 +9,25 @@
 # same bytes in any folder: every time stamp is the commit's
 # (SOURCE_DATE_EPOCH, which the caller may set), every order and mode fixed.
 # Builds the Windows files it ships; needs zip and makensis (tools/setup.sh main).
+# One release build at a time in a checkout: a second one waits for the first
+# (they share build/win32 and dist/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+# The lock is held by this shell and every process it starts, until all have
+# ended; a release.sh started under one that holds it goes on without waiting.
+if [ "${GAUGES_RELEASE_LOCK_HELD:-}" != "$root" ]; then
+  lock=$root/build/release.lock
+  mkdir -p "$root/build"
+  exec 9>>"$lock" ||
+    { echo "release: cannot open $lock: make $root/build writable" >&2; exit 1; }
+  if ! flock -n 9; then
+    holder=$(cat "$lock" 2>/dev/null) || true
+    echo "release: another release build is running in this checkout (pid ${holder:-unknown}): waiting for it" >&2
+    flock 9
+  fi
+  echo $$ > "$lock"
+  export GAUGES_RELEASE_LOCK_HELD=$root
+fi
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) || {
     echo "release: $root is not a git checkout: set SOURCE_DATE_EPOCH to the release's date" \
