@@ -4,6 +4,9 @@
 # simulator folder (C:\Sim: the simulator's program and an empty Gauges
 # folder).
 #   installer-test.sh [row...]   (default: every row)
+# A silent run prints its details on the standard output and a failure's
+# message on the standard error: each row keeps the one in its out.txt, the
+# other in its wine.log (with Wine's own).
 # The release's installer is a 32-bit program: it runs under 32-bit Wine
 # where this machine runs 32-bit programs. Elsewhere that is skipped, saying
 # so, and the rows run the same installer script built as a 64-bit program
@@ -14,7 +17,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 name=business-jet-gauges-$GAUGES_VERSION
 setup=$root/build/release/$name-setup.exe
 dist=$root/dist
-key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\business-jet-gauges'
+uninstall='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 [ -f "$setup" ] || { echo "installer-test: $setup is missing: run tools/release.sh" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -63,8 +66,12 @@ new_row() {
   "${as_user[@]}" mkdir -p "$sim/Gauges"
   "${as_user[@]}" sh -c 'echo "the simulator" > "$1/sim.exe"' - "$sim"
 }
-run_setup() { wine_run "$1" /S '/D=C:\Sim'; }
-run_uninstaller() { wine_run 'C:\Sim\business-jet-gauges\uninstall.exe' /S; }
+# run_setup <setup.exe> [folder], run_uninstaller [folder]: silent, into or
+# from the row's simulator folder unless told another (as Windows names it).
+run_setup() { wine_run "$1" /S "/D=${2:-C:\Sim}" >>"$row_dir/out.txt"; }
+run_uninstaller() { wine_run "${1:-C:\Sim}\business-jet-gauges\uninstall.exe" /S >>"$row_dir/out.txt"; }
+# said <text>: the installer or uninstaller printed it, as a detail or a message.
+said() { cat "$row_dir/out.txt" "$row_dir/wine.log" 2>/dev/null | grep -qF -- "$1"; }
 # Every file and folder of the simulator folder, with the files' hashes.
 listing() {
   (cd "$sim" && find . -mindepth 1 -printf '%y %P\n' | LC_ALL=C sort |
@@ -72,10 +79,21 @@ listing() {
       if [ "$type" = f ]; then echo "$(sha256sum < "$path" | cut -c1-64) $path"; else echo "dir $path"; fi
     done)
 }
-registered() { wine_run reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | grep -q "$2"; }
-entries() { wine_run reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null |
-              tr -d '\r' | grep -c 'business-jet-gauges$'; }
-
+# Our uninstall entries, one line each: key, then every value as name=value.
+entries_listed() {
+  wine_run reg query "$uninstall" /s 2>/dev/null | tr -d '\r' | awk -F '    ' '
+    /^HKEY_/ { if (line != "") print line; line = ""
+               if ($0 ~ /\\business-jet-gauges[^\\]*$/) line = $0; next }
+    line != "" && NF >= 4 { line = line "\t" $2 "=" $4 }
+    END { if (line != "") print line }' | sed 's/$/\t/'
+}
+entries() { entries_listed | wc -l; }
+# registered <name> <pattern> [folder]: the entry of the folder (C:\Sim
+# unless told another) holds the value and it matches the pattern.
+registered() {
+  entries_listed | grep -F "$(printf '\tInstallLocation=%s\t' "${3:-C:\Sim}")" |
+    tr '\t' '\n' | grep "^$1=" | grep -q -- "$2"
+}
 failures=0
 problem() { echo "  FAILED: $*"; failures=$((failures + 1)); }
 expect_same() { cmp -s "$1" "$2" || problem "$2 differs from $1"; }
@@ -110,7 +128,7 @@ row_uninstall_leaves_the_folder_as_before() {
   run_uninstaller || problem "the uninstall exited with $?"
   listing > "$row_dir/after"
   diff -u "$row_dir/before" "$row_dir/after" || problem "the folder is not as before the install (above)"
-  ! registered DisplayName . || problem "the uninstall entry is still there"
+  [ "$(entries)" = 0 ] || problem "the uninstall entry is still there"
 }
 
 row_older_version_then_this() {
@@ -142,7 +160,7 @@ row_read_only_gauges_folder() {
   [ "$code" -ne 0 ] || problem "the install into a read-only Gauges folder exited with 0"
   listing > "$row_dir/after"
   diff -u "$row_dir/before" "$row_dir/after" || problem "the install left something behind (above)"
-  ! registered DisplayName . || problem "a failed install registered an uninstaller"
+  [ "$(entries)" = 0 ] || problem "a failed install registered an uninstaller"
 }
 
 row_changed_file_left_by_the_uninstaller() {
@@ -156,10 +174,101 @@ row_changed_file_left_by_the_uninstaller() {
     problem "the uninstaller did not say it left Gauges\\orlahyd.gau"
 }
 
+row_tampered_record_names_a_file_outside() {
+  run_setup "$setup" || problem "the install exited with $?"
+  # A file and an empty folder outside the simulator folder, named by lines
+  # added to the record (with the file's true hash).
+  local drive=$row_dir/prefix/drive_c
+  "${as_user[@]}" sh -c 'echo "not theirs" > "$1/outside.txt" && mkdir "$1/outside"' - "$drive"
+  cp "$drive/outside.txt" "$row_dir/outside"
+  "${as_user[@]}" sh -c 'printf "file %s ..\\\\outside.txt\r\nfolder ..\\\\outside\r\n" "$2" >> "$1"' - \
+    "$sim/business-jet-gauges/installed.txt" "$(sha256sum < "$drive/outside.txt" | cut -c1-64)"
+  run_uninstaller || problem "the uninstall exited with $?"
+  expect_same "$row_dir/outside" "$drive/outside.txt"
+  [ -d "$drive/outside" ] || problem "the uninstaller removed C:\\outside, a folder it never made"
+  for file in "$dist"/Gauges/*.gau "$dist"/sound/*.wav; do
+    [ ! -e "$sim/$(basename "$(dirname "$file")")/$(basename "$file")" ] ||
+      problem "$(basename "$file"), which we installed, was left"
+  done
+  [ ! -e "$sim/GaugeSound.dll" ] || problem "GaugeSound.dll, which we installed, was left"
+  grep -F 'Ignored a line of installed.txt that names nothing this installer writes: file ' \
+    "$row_dir/out.txt" | grep -qF '..\outside.txt' ||
+    problem "the uninstall's details do not say it ignored the line naming ..\\outside.txt"
+  grep -qF '..\outside.txt' "$sim/business-jet-gauges/left.txt" 2>/dev/null ||
+    problem "left.txt does not say the uninstaller ignored ..\\outside.txt"
+  [ "$(entries)" = 0 ] || problem "the uninstall entry is still there"
+}
+
+# Two simulator folders, each with its own entry; uninstall_two_folders
+# <first> <second> removes them in that order.
+second='C:\Sim2'
+uninstall_two_folders() {
+  local sim2=$row_dir/prefix/drive_c/Sim2
+  "${as_user[@]}" mkdir -p "$sim2/Gauges"
+  run_setup "$setup" || problem "the install into C:\\Sim exited with $?"
+  run_setup "$setup" "$second" || problem "the install into $second exited with $?"
+  [ "$(entries)" = 2 ] || problem "$(entries) uninstall entries, not one for each folder"
+  registered DisplayName 'C:\\Sim)' || problem "the entry of C:\\Sim does not name the folder"
+  registered DisplayName 'C:\\Sim2)' "$second" || problem "the entry of $second does not name the folder"
+  registered UninstallString 'C:\\Sim2\\business-jet-gauges\\uninstall.exe' "$second" ||
+    problem "the entry of $second does not name its own uninstaller"
+  local folder other other_dir
+  for folder in "$1" "$2"; do
+    if [ "$folder" = 'C:\Sim' ]; then other=$second other_dir=$sim2; else other='C:\Sim' other_dir=$sim; fi
+    run_uninstaller "$folder" || problem "the uninstall of $folder exited with $?"
+    ! registered DisplayName . "$folder" || problem "the entry of $folder is still there"
+    [ "$folder" = "$2" ] && break
+    registered DisplayName . "$other" || problem "uninstalling $folder removed the entry of $other"
+    [ -f "$other_dir/Gauges/orlahyd.gau" ] && [ -f "$other_dir/business-jet-gauges/uninstall.exe" ] ||
+      problem "uninstalling $folder removed files of $other"
+  done
+  [ ! -e "$sim/Gauges/orlahyd.gau" ] && [ ! -e "$sim2/Gauges/orlahyd.gau" ] ||
+    problem "a gauge file was left after both uninstalls"
+  [ "$(entries)" = 0 ] || problem "$(entries) uninstall entries left after both uninstalls"
+}
+row_two_folders_first_uninstalled_first() { uninstall_two_folders 'C:\Sim' "$second"; }
+row_two_folders_last_uninstalled_first() { uninstall_two_folders "$second" 'C:\Sim'; }
+
+row_gauges_is_a_file() {
+  "${as_user[@]}" sh -c 'rmdir "$1/Gauges" && echo "not a folder" > "$1/Gauges"' - "$sim"
+  listing > "$row_dir/before"
+  local code=0
+  run_setup "$setup" || code=$?
+  [ "$code" -ne 0 ] || problem "the install beside a file named Gauges exited with 0"
+  said 'C:\Sim\Gauges is a file, not a folder' || problem "the message does not say Gauges is a file"
+  listing > "$row_dir/after"
+  diff -u "$row_dir/before" "$row_dir/after" || problem "the install left something behind (above)"
+  [ "$(entries)" = 0 ] || problem "a failed install registered an uninstaller"
+}
+
+row_path_over_the_windows_limit() {
+  # A simulator folder of 240 characters: paths of files the installer writes
+  # there are longer than Windows allows (259 characters), though Wine takes
+  # them.
+  local parts=(C: "$(printf 'a%.0s' {1..100})" "$(printf 'b%.0s' {1..100})" "$(printf 'c%.0s' {1..35})")
+  local long
+  # shellcheck disable=SC2141  # joined by Windows' separator, the backslash
+  long=$(IFS='\'; echo "${parts[*]}")
+  [ ${#long} -eq 240 ] || { problem "the test's folder is ${#long} characters, not 240"; return; }
+  sim=$row_dir/prefix/drive_c/${parts[1]}/${parts[2]}/${parts[3]}
+  "${as_user[@]}" mkdir -p "$sim/Gauges"
+  listing > "$row_dir/before"
+  local code=0
+  run_setup "$setup" "$long" || code=$?
+  [ "$code" -ne 0 ] || problem "the install into a folder of 240 characters exited with 0"
+  said 'longer than Windows allows' || problem "the message does not say the path is too long"
+  ! said 'disk may be full' || problem "the message blames the disk"
+  listing > "$row_dir/after"
+  diff -u "$row_dir/before" "$row_dir/after" || problem "the install left something behind (above)"
+  [ "$(entries)" = 0 ] || problem "a failed install registered an uninstaller"
+}
+
 rows=("$@")
 [ ${#rows[@]} -gt 0 ] || rows=(clean_install existing_sound_library_kept
   uninstall_leaves_the_folder_as_before older_version_then_this read_only_gauges_folder
-  changed_file_left_by_the_uninstaller)
+  changed_file_left_by_the_uninstaller tampered_record_names_a_file_outside
+  two_folders_first_uninstalled_first two_folders_last_uninstalled_first gauges_is_a_file
+  path_over_the_windows_limit)
 passed=0 failed=0
 for row in "${rows[@]}"; do
   before=$failures
@@ -168,9 +277,9 @@ for row in "${rows[@]}"; do
   if [ "$failures" -eq "$before" ]; then
     echo "ok: $row"; passed=$((passed + 1))
   else
-    echo "FAILED: $row (Wine's log: kept in $root/build/installer-test/$row.log)"
+    echo "FAILED: $row (what it printed and Wine's log: kept in $root/build/installer-test/$row.log)"
     mkdir -p "$root/build/installer-test"
-    cp "$row_dir/wine.log" "$root/build/installer-test/$row.log" 2>/dev/null
+    cat "$row_dir/out.txt" "$row_dir/wine.log" > "$root/build/installer-test/$row.log" 2>/dev/null
     failed=$((failed + 1))
   fi
 done
