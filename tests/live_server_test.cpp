@@ -75,6 +75,27 @@ class RawClient {
   std::string seen_;
 };
 
+// Each row: an address and whether only this machine can reach it (what
+// decides the network warning and which Host names the server answers).
+TEST(LoopbackAddress, IsThisMachineOnly) {
+  const struct {
+    const char* address;
+    bool loopback;
+  } rows[] = {
+      {"127.0.0.1", true},         {"127.1.2.3", true},         {"127.255.255.255", true},
+      {"::1", true},               {"::ffff:127.0.0.1", true},  {"::ffff:127.1.2.3", true},
+      {"::FFFF:7f00:1", true},     {"localhost", true},         {"LocalHost", true},
+      {"10.0.0.1", false},         {"128.0.0.1", false},        {"::ffff:10.0.0.1", false},
+      {"::ffff:7e00:1", false},    {"::2", false},              {"0.0.0.0", false},
+      {"::", false},               {"", false},                 {"localhost.example", false},
+      {"127.0.0.1:8018", false},   {"[::1]", false},            {"not an address", false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(viewer::IsLoopbackAddress(row.address), row.loopback)
+        << "'" << row.address << "': expected " << (row.loopback ? "loopback" : "not loopback");
+  }
+}
+
 class LiveServerTest : public ::testing::Test {
  protected:
   void SetUp() override {

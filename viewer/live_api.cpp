@@ -94,10 +94,6 @@ std::string IpBytes(const std::string& text) {
   return {};
 }
 
-bool IsLoopback(const std::string& ip) {
-  return (ip.size() == 4 && ip[0] == 127) || ip == std::string(15, '\0') + '\1';
-}
-
 // The host (lower case; an IPv6 address without its brackets) and port of
 // a Host header or of an origin after its "http://": "name:port",
 // "[v6]:port", port 80 when left out. False if it is neither.
@@ -132,6 +128,15 @@ bool SplitAuthority(std::string_view text, std::string* host, int* port) {
 }
 
 }  // namespace
+
+bool IsLoopbackAddress(const std::string& address) {
+  if (Lower(address) == "localhost") return true;
+  const std::string ip = IpBytes(address);
+  if (ip.size() == 4) return ip[0] == 127;
+  static const std::string kMappedV4 = std::string(10, '\0') + "\xff\xff";
+  if (ip.size() == 16 && ip.starts_with(kMappedV4)) return ip[12] == 127;
+  return ip == std::string(15, '\0') + '\1';
+}
 
 struct LiveApi::Impl {
   bench::Panel& panel;
@@ -173,7 +178,7 @@ struct LiveApi::Impl {
         everywhere(listening.address.empty() ||
                    (!listening_ip.empty() &&
                     listening_ip.find_first_not_of('\0') == std::string::npos)),
-        loopback(Lower(listening.address) == "localhost" || IsLoopback(listening_ip)),
+        loopback(IsLoopbackAddress(listening.address)),
         instance(std::to_string(
             std::chrono::system_clock::now().time_since_epoch().count() % 1000000007)),
         pictures(p, mutex) {}
@@ -219,7 +224,7 @@ struct LiveApi::Impl {
   bool ListensAs(const std::string& host) const {
     const std::string ip = IpBytes(host);
     if (everywhere) return !ip.empty() || host == "localhost";
-    if (!ip.empty()) return ip == listening_ip || (loopback && IsLoopback(ip));
+    if (!ip.empty()) return ip == listening_ip || (loopback && IsLoopbackAddress(host));
     return host == "localhost" ? loopback : host == Lower(listening.address);
   }
 

@@ -39,6 +39,12 @@ namespace viewer {
 // left frozen, or a client that stopped reading, never keeps a new page out.
 inline constexpr int kMaxEventStreams = 4;
 
+// Whether only this machine can reach `address` (as given to --address, or
+// the host of a request): "localhost" in any letter case, 127.0.0.0/8, ::1,
+// and 127.0.0.0/8 written as an IPv6 address (::ffff:127.0.0.1, which is
+// also ::ffff:7f00:1).
+bool IsLoopbackAddress(const std::string& address);
+
 // What the server listens as: the address it was bound to and its port.
 // Requests are answered only when addressed to a name it listens as.
 struct Listening {

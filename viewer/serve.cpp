@@ -1,11 +1,10 @@
 #include "viewer/serve.h"
 
-#include <arpa/inet.h>
-
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <thread>
+
+#include "viewer/live_api.h"
 
 namespace viewer {
 namespace {
@@ -13,27 +12,13 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 void RequestStop(int) { stopRequested = 1; }
 
-// Whether only this machine can reach an address: localhost, 127.0.0.0/8,
-// ::1 or ::ffff:127.x.x.x.
-bool Loopback(const std::string& address) {
-  if (address == "localhost") return true;
-  in_addr v4{};
-  if (inet_pton(AF_INET, address.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
-  in6_addr v6{};
-  if (inet_pton(AF_INET6, address.c_str(), &v6) != 1) return false;
-  static constexpr uint8_t kOne[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-  static constexpr uint8_t kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
-  return std::memcmp(v6.s6_addr, kOne, 16) == 0 ||
-         (std::memcmp(v6.s6_addr, kMapped, 12) == 0 && v6.s6_addr[12] == 127);
-}
-
 // The address to open in a browser (an IPv6 address in brackets), and a
 // warning on stderr when other machines can reach the panel and drive it.
 void PrintAddress(const std::string& address, int port) {
   const bool v6 = address.find(':') != std::string::npos;
   std::printf("The panel is live at http://%s%s%s:%d/  (Ctrl-C stops it)\n", v6 ? "[" : "",
               address.c_str(), v6 ? "]" : "", port);
-  if (!Loopback(address)) {
+  if (!IsLoopbackAddress(address)) {
     std::fprintf(stderr,
                  "panel-bench serve: warning: listening on %s, the panel is open to the network: "
                  "any machine that can reach this one can see it and press its keys "
