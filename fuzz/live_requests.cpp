@@ -3,7 +3,8 @@
 // /api/gauge/orlahyd.png?scale=2"; "TICK" runs one update instead), then
 // headers ("Host: 127.0.0.1:8018", as the API listens there) up to an empty
 // line, then the body. Every answer must be one the interface names, with a
-// reason for each refusal; an event stream must give its first message.
+// reason for each refusal; an event stream must give its first message, and
+// none is opened for a request a browser says another origin's page made.
 #include <httplib.h>
 
 #include <cstdio>
@@ -99,6 +100,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Fail(req, res, "an answer the interface does not give");
   }
   if (res.content_provider_) {
+    if (req.has_header("Sec-Fetch-Site")) {
+      std::string site = req.get_header_value("Sec-Fetch-Site");
+      for (char& c : site) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+      if (site != "same-origin" && site != "none") {
+        Fail(req, res, "another origin's page got an event stream");
+      }
+    }
     std::string sent;
     httplib::DataSink sink;
     sink.write = [&sent](const char* bytes, size_t length) {

@@ -38,13 +38,14 @@ class RawClient {
   }
   ~RawClient() { close(sock_); }
   bool connected() const { return connected_; }
-  // Reads until `what` arrives or `seconds` pass; what was read is kept.
-  bool Await(const std::string& what, int seconds = 10) {
+  // Reads until `what` arrives (at or after `from` in what was read) or
+  // `seconds` pass; what was read is kept.
+  bool Await(const std::string& what, int seconds = 10, size_t from = 0) {
     const auto end = Clock::now() + std::chrono::seconds(seconds);
     timeval wait{1, 0};
     setsockopt(sock_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     char buffer[4096];
-    while (seen_.find(what) == std::string::npos) {
+    while (seen_.find(what, from) == std::string::npos) {
       if (Clock::now() > end) return false;
       const ssize_t got = recv(sock_, buffer, sizeof buffer, 0);
       if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return false;
@@ -212,6 +213,23 @@ TEST_F(LiveServerTest, AnswersEveryRequestWithTheRightStatusAndReason) {
     double deadline_seconds = 0;
   };
   const std::string stream_request = "GET /api/events HTTP/1.1\r\nHost: " + own + "\r\n\r\n";
+  // An event stream asked for with these headers: its status, and its
+  // first message or the refusal's reason.
+  auto stream = [&](const httplib::Headers& headers) {
+    std::string request = "GET /api/events HTTP/1.1\r\nHost: " + own + "\r\n";
+    for (const auto& [name, value] : headers) request += name + ": " + value + "\r\n";
+    RawClient client(port, request + "\r\n");
+    if (!client.Await("\r\n\r\n")) return Outcome{-1, "no answer: " + client.seen()};
+    const int status = std::atoi(client.seen().substr(9, 3).c_str());
+    client.Await(status == 200 ? "data: {" : "\"}");
+    return Outcome{status, client.seen()};
+  };
+  // What a browser says of a request's page (Sec-Fetch-Site) and what the
+  // request is for (Sec-Fetch-Mode, Sec-Fetch-Dest).
+  auto fetched = [](const char* site, const char* mode, const char* dest) {
+    return httplib::Headers{
+        {"Sec-Fetch-Site", site}, {"Sec-Fetch-Mode", mode}, {"Sec-Fetch-Dest", dest}};
+  };
   const Row rows[] = {
       {"control: text/plain from another site",
        [&] {
@@ -258,6 +276,81 @@ TEST_F(LiveServerTest, AnswersEveryRequestWithTheRightStatusAndReason) {
                      {{"Origin", "http://" + own}}, "application/json; charset=utf-8");
        },
        200, "\"ambient\":\"day\""},
+      {"control: the page's own fetch(), as a browser sends it",
+       [&] {
+         httplib::Headers headers = fetched("same-origin", "cors", "empty");
+         headers.emplace("Origin", "http://" + own);
+         return post("/api/control", R"({"name":"ambient","value":"day"})", headers);
+       },
+       200, "\"ambient\":\"day\""},
+      {"events: the page's own", [&] { return stream(fetched("same-origin", "cors", "empty")); },
+       200, "data: {"},
+      {"events: typed into the address bar",
+       [&] { return stream(fetched("none", "navigate", "document")); }, 200, "data: {"},
+      {"events: a program's, which says nothing of a page", [&] { return stream({}); }, 200,
+       "data: {"},
+      {"events: an image on another site's page",
+       [&] { return stream(fetched("cross-site", "no-cors", "image")); }, 403,
+       "a page of another origin are refused (this one: Sec-Fetch-Site 'cross-site', "
+       "Sec-Fetch-Dest 'image'); the panel's own page is http://" + own + "/"},
+      {"events: an image on a page of another port of this machine",
+       [&] { return stream(fetched("same-site", "no-cors", "image")); }, 403,
+       "Sec-Fetch-Site 'same-site', Sec-Fetch-Dest 'image'"},
+      {"events: another site's script tag",
+       [&] { return stream(fetched("cross-site", "no-cors", "script")); }, 403,
+       "Sec-Fetch-Dest 'script'"},
+      {"events: a link on another site's page, followed",
+       [&] { return stream(fetched("cross-site", "navigate", "document")); }, 403,
+       "Sec-Fetch-Site 'cross-site', Sec-Fetch-Dest 'document'"},
+      {"events: a Sec-Fetch-Site no browser sends",
+       [&] { return stream({{"Sec-Fetch-Site", "sideways"}}); }, 403, "Sec-Fetch-Site 'sideways'"},
+      {"events: refused requests take no stream's place",
+       [&] {
+         std::vector<std::unique_ptr<RawClient>> streams;
+         for (int i = 0; i < viewer::kMaxEventStreams; ++i) {
+           streams.push_back(std::make_unique<RawClient>(port, stream_request));
+           if (!streams.back()->Await("data: {")) return Outcome{-1, "a stream gave no first message"};
+         }
+         for (int i = 0; i < viewer::kMaxEventStreams; ++i) {
+           const Outcome refused = stream(fetched("cross-site", "no-cors", "image"));
+           if (refused.status != 403) return Outcome{-1, "taken: " + refused.text.substr(0, 200)};
+         }
+         // Each goes on: its next message (at least one a second) and no
+         // "replaced" before it.
+         for (size_t i = 0; i < streams.size(); ++i) {
+           RawClient& open = *streams[i];
+           const size_t from = open.seen().size();
+           if (!open.Await("data: {", 30, from) ||
+               open.seen().find("event: replaced") != std::string::npos) {
+             return Outcome{-1, "stream " + std::to_string(i) + " ended: " + open.seen().substr(from)};
+           }
+         }
+         return Outcome{200, "every stream went on"};
+       },
+       200, "every stream went on"},
+      {"page: a link on another site's page, followed",
+       [&] { return get("/", fetched("cross-site", "navigate", "document")); }, 200,
+       "Business-jet panel"},
+      {"page: in a frame of another site's page",
+       [&] { return get("/", fetched("cross-site", "navigate", "iframe")); }, 403,
+       "Sec-Fetch-Dest 'iframe'"},
+      {"page: in a frame of a page of another port of this machine",
+       [&] { return get("/", fetched("same-site", "navigate", "iframe")); }, 403,
+       "Sec-Fetch-Site 'same-site'"},
+      {"page: no browser frames it",
+       [&] {
+         auto res = client_->Get("/");
+         return res ? Outcome{res->status, res->get_header_value("Content-Security-Policy") + " " +
+                                               res->get_header_value("X-Frame-Options")}
+                    : Outcome{-1, "no answer"};
+       },
+       200, "frame-ancestors 'none' DENY"},
+      {"picture: an image on another site's page",
+       [&] { return get("/api/gauge/orlahyd.png", fetched("cross-site", "no-cors", "image")); }, 403,
+       "a page of another origin"},
+      {"state: another site's fetch() without CORS",
+       [&] { return get("/api/state", fetched("cross-site", "no-cors", "empty")); }, 403,
+       "a page of another origin"},
       {"a request sent two bytes a second",
        [&] {
          RawClient slow(port, "");

@@ -127,6 +127,33 @@ bool SplitAuthority(std::string_view text, std::string* host, int* port) {
   return true;
 }
 
+// Why a browser's request comes from a page other than the panel's own,
+// by what the browser says of it (Fetch Metadata); empty if it does not.
+// Sec-Fetch-Site "same-origin" is the panel's page, "none" the user (the
+// address bar, a bookmark). "cross-site" and "same-site" (another port or
+// name of this machine) are other pages: an image, frame, script or link of
+// theirs sends no Origin with a GET, and could take the page's event
+// stream or keep the server drawing for it. Of those only a link followed
+// to the page at the top of a window is taken (Sec-Fetch-Mode "navigate",
+// Sec-Fetch-Dest "document"): the page then asks for the rest as its own
+// origin. A value browsers do not send is refused like another origin.
+// Without the header the request is a program's (curl, a test), which
+// could reach the panel anyway. Browsers send it only to loopback and
+// https addresses: a page reaching the panel at a network address is
+// checked by its Host and Origin only.
+std::string ForeignPage(const httplib::Request& req) {
+  if (!req.has_header("Sec-Fetch-Site")) return {};
+  const std::string site = Lower(req.get_header_value("Sec-Fetch-Site"));
+  if (site == "same-origin" || site == "none") return {};
+  const std::string dest = Lower(req.get_header_value("Sec-Fetch-Dest"));
+  if ((req.method == "GET" || req.method == "HEAD") && req.path == "/" &&
+      Lower(req.get_header_value("Sec-Fetch-Mode")) == "navigate" && dest == "document") {
+    return {};
+  }
+  return "requests from a page of another origin are refused (this one: Sec-Fetch-Site '" +
+         Clip(site) + "', Sec-Fetch-Dest '" + Clip(dest) + "')";
+}
+
 }  // namespace
 
 bool IsLoopbackAddress(const std::string& address) {
@@ -237,7 +264,9 @@ struct LiveApi::Impl {
   }
 
   // Answers (and refuses) a request not addressed to the server as it
-  // listens, one from another site's page, and a POST that is not JSON.
+  // listens, one from another site's page (its Origin) or another origin's
+  // (Sec-Fetch-Site), and a POST that is not JSON. A refused request never
+  // reaches a route: it takes no event stream's place.
   // A POST without an Origin is taken: a browser sends one with every
   // POST, so only a program that is not a page (curl, a test) leaves it
   // out, and such a program on this machine could reach the panel anyway.
@@ -266,6 +295,10 @@ struct LiveApi::Impl {
         return false;
       }
     }
+    if (const std::string foreign = ForeignPage(req); !foreign.empty()) {
+      Error(res, 403, foreign + "; the panel's own page is " + Address());
+      return false;
+    }
     if (req.method == "POST") {
       const std::string type = req.get_header_value("Content-Type");
       std::string media = Lower(type.substr(0, type.find(';')));
@@ -284,7 +317,13 @@ struct LiveApi::Impl {
     if (!Admit(req, res)) return;
     const std::string& path = req.path;
     if (req.method == "GET" || req.method == "HEAD") {
-      if (path == "/") return Asset("index.html", "text/html; charset=utf-8", res);
+      if (path == "/") {
+        // Never in another page's frame: its stream would be the page's own.
+        // (Browsers that send Sec-Fetch-Dest have refused that already.)
+        res.set_header("Content-Security-Policy", "frame-ancestors 'none'");
+        res.set_header("X-Frame-Options", "DENY");
+        return Asset("index.html", "text/html; charset=utf-8", res);
+      }
       if (path == "/app.js") return Asset("app.js", "text/javascript; charset=utf-8", res);
       if (path == "/style.css") return Asset("style.css", "text/css; charset=utf-8", res);
       if (path == "/api/panel" || path == "/api/state") {

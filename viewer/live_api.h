@@ -17,8 +17,9 @@
 // Anything else gets a 4xx answer with a JSON {"error": "..."} body: so does
 // a request addressed to another host than the server listens as (a page
 // of another site that had its name point here), one from another site's
-// page (its Origin), and a POST whose body is not application/json (which a
-// page of any site could send without asking).
+// page (its Origin, or what the browser says of it in Sec-Fetch-Site), and
+// a POST whose body is not application/json (which a page of any site could
+// send without asking).
 #pragma once
 
 #include <filesystem>

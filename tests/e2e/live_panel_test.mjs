@@ -2,11 +2,13 @@
 // serve` on a free port, switches power and avionics on, swaps COM2 from its
 // key, times 20 presses from the press to the new COM2 text in the picture
 // (printed, not judged), holds a split key and watches the standby frequency
-// step, checks that the panel fits a 1600 px window, and leaves a
-// screenshot. Exits non-zero if any expectation failed.
+// step, checks that the panel fits a 1600 px window, leaves a screenshot,
+// and opens pages of other origins that reach for the panel's event stream
+// and page, alongside it. Exits non-zero if any expectation failed.
 //
 //   node live_panel_test.mjs <panel-bench> <output dir>
 import { spawn } from "node:child_process";
+import { createServer } from "node:http";
 import { mkdirSync } from "node:fs";
 import { join } from "node:path";
 import { chromium } from "playwright-core";
@@ -70,6 +72,24 @@ async function until(what, condition, ms = 15000) {
   }
 }
 
+// ---- another site's page -------------------------------------------------------
+
+// A page of another origin that holds four images of the panel's event
+// stream and four frames of its page: what a site open in the same browser
+// could do to take every stream the server keeps. Served on 127.0.0.1 at
+// another port (the same site as the panel, another origin) and as
+// localhost (another site).
+function startOtherSite(panelUrl) {
+  const images = [1, 2, 3, 4].map((i) => `<img src="${panelUrl}api/events?${i}" alt="">`);
+  const frames = [1, 2, 3, 4].map((i) => `<iframe src="${panelUrl}?${i}"></iframe>`);
+  const html = `<!doctype html><title>another site</title>${images.join("")}${frames.join("")}`;
+  const other = createServer((req, res) => {
+    res.writeHead(200, { "Content-Type": "text/html; charset=utf-8" });
+    res.end(html);
+  });
+  return new Promise((resolve) => other.listen(0, "127.0.0.1", () => resolve(other)));
+}
+
 // ---- the test ---------------------------------------------------------------------
 
 const { server, url } = await startServer();
@@ -80,7 +100,9 @@ try {
     args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
            "--disable-background-networking", "--disable-component-update", "--disable-sync"],
   });
-  const page = await browser.newPage({ viewport: { width: 1600, height: 1250 } });
+  // One browser profile for the panel's page and the other sites' pages.
+  const context = await browser.newContext({ viewport: { width: 1600, height: 1250 } });
+  const page = await context.newPage();
   await page.goto(url);
   await page.waitForSelector("#gauge-VORN_Kestrel_FMC");
   expect(await page.title() === "Business-jet panel, live", "the page opens", await page.title());
@@ -184,6 +206,56 @@ try {
   const shot = join(outDir, "live-panel.png");
   await page.screenshot({ path: shot, fullPage: true });
   console.log(`screenshot: ${shot}`);
+
+  // Each row: a page of another origin open beside the panel's. What it
+  // asks of the panel is refused, and the panel's page stays live: a press
+  // still shows in its picture, and it was not told another page took its
+  // stream.
+  const other = await startOtherSite(url);
+  try {
+    const port = other.address().port;
+    const sites = [
+      { what: "a page of 127.0.0.1 on another port (same site)", at: `http://127.0.0.1:${port}/` },
+      { what: "a page of localhost (another site)", at: `http://localhost:${port}/` },
+    ];
+    for (const site of sites) {
+      const foreign = await context.newPage();
+      // Each of its requests to the panel: the status, or why there is none.
+      const answered = new Map();
+      foreign.on("response", (r) => {
+        if (r.url().startsWith(url)) answered.set(r.request(), r.status());
+      });
+      foreign.on("requestfailed", (r) => {
+        if (r.url().startsWith(url) && !answered.has(r)) answered.set(r, r.failure()?.errorText);
+      });
+      await foreign.goto(site.at, { waitUntil: "domcontentloaded" });
+      await until("its 4 images and 4 frames answered", async () => answered.size >= 8);
+      const of = (type) =>
+        [...answered].filter(([r]) => r.resourceType() === type).map(([, got]) => got);
+      // What the images got, the browser keeps from the page (it blocks
+      // JSON and event streams in an image); the panel's page staying live
+      // below is what shows the server refused them.
+      console.log(`${site.what}: its stream images got ${of("image").join(" ") || "nothing"}`);
+      const frames = of("document");
+      expect(frames.length === 4 && frames.every((status) => status === 403),
+             `${site.what}: its 4 frames of the panel's page are refused (403)`,
+             frames.join(" ") || "no answers");
+
+      const before = (await radioTexts(page))[COM2];
+      await page.click('[data-gauge="VORN_Kestrel_FMC"][data-area="6"]');  // R1: COM2 swap
+      const after = await until("the swap", async () => {
+        const now = (await radioTexts(page))[COM2];
+        return now !== before ? now : null;
+      });
+      const status = await page.textContent("#status");
+      expect(after !== null && !/another page now follows/.test(status),
+             `${site.what}: beside it the panel's page stays live (COM2 ${before} swapped)`,
+             `COM2 ${(await radioTexts(page))[COM2]}, page status "${status}"`);
+      await foreign.close();
+    }
+  } finally {
+    other.close();
+  }
 } catch (error) {
   expect(false, "the test ran to its end", error.message);
 } finally {
