@@ -13,6 +13,7 @@
 
 #include "bench/drawing/image.h"
 #include "formats/file_read.h"
+#include "host/text_format.h"
 #include "viewer/panel_json.h"
 #include "viewer/picture_cache.h"
 
@@ -82,8 +83,8 @@ std::string Lower(std::string_view text) {
   return lower;
 }
 
-// What a request sent, shortened for an error message.
-std::string Clip(const std::string& text) { return text.substr(0, 80); }
+// What a request sent, quoted in an error message.
+std::string Clip(const std::string& text) { return host::Quoted(text, 80); }
 
 // The bytes of an IP address written out ("127.0.0.1", "::1"); empty if
 // `text` is not one.
