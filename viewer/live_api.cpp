@@ -380,7 +380,8 @@ struct LiveApi::Impl {
     if (sound.status != 200) return Error(res, sound.status, sound.error);
     const std::string etag = "\"" + sound.tag + "\"";
     res.set_header("ETag", etag);
-    // Asked again at each play, answered 304 while the file is the same.
+    // The browser checks its copy whenever it fetches the sound again (the
+    // page keeps one player per sound for its life): 304 while unchanged.
     res.set_header("Cache-Control", "no-cache");
     res.set_header("X-Content-Type-Options", "nosniff");
     if (req.get_header_value("If-None-Match").find(etag) != std::string::npos) {
