@@ -53,6 +53,8 @@ class Panel {
 
   host::Host& host() { return host_; }
   Aircraft& aircraft() { return *aircraft_; }
+  // What Open was given: where the modules, the pictures and the sounds are.
+  const PanelOptions& options() const { return options_; }
   // The gauges in the order they were named, and one of them by name (null
   // if none). [each gauge lives until Recreate replaces it, that is until a
   // named variable it binds is registered or unregistered (SetNamed,

@@ -1,7 +1,8 @@
 // The live panel's HTTP interface: what it answers to requests good and bad,
-// that nothing outside the page's assets can be read, that a picture is sent
-// again only when it changed, and that a busy port or idle and half-sent
-// connections get a clear answer instead of a shared port or a stalled page.
+// that nothing outside the page's assets and the sound folder's .wav files
+// can be read, that a picture is sent again only when it changed, and that a
+// busy port or idle and half-sent connections get a clear answer instead of
+// a shared port or a stalled page.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -12,12 +13,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <thread>
 
 #include "viewer/live_api.h"
 #include "viewer/serve.h"
+#include "viewer/sounds.h"
 
 namespace {
 
@@ -97,11 +100,46 @@ TEST(LoopbackAddress, IsThisMachineOnly) {
   }
 }
 
+// Each row: the name a gauge gave its sound, and the address the page gets
+// it at ("" for none: not a .wav directly in the sound folder).
+TEST(SoundAddress, IsThatOfAWavInTheSoundFolder) {
+  const struct {
+    const char* played;
+    const char* address;
+  } rows[] = {
+      {"sound\\orlaclick.wav", "/sound/orlaclick.wav"},
+      {"Sound/VornQexClick.WAV", "/sound/VornQexClick.WAV"},
+      {"sound\\key click#2.wav", "/sound/key%20click%232.wav"},
+      {"sound\\..\\secret.wav", ""},   {"sound\\sub\\click.wav", ""},
+      {"gauges\\click.wav", ""},       {"sound\\click.mp3", ""},
+      {"orlaclick.wav", ""},            {"\\sound\\orlaclick.wav", ""},
+      {"C:\\sound\\orlaclick.wav", ""}, {"sound\\.wav", ""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(viewer::SoundAddress(row.played), row.address) << "'" << row.played << "'";
+  }
+}
+
 class LiveServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(panel_.Open(bench::DefaultPanelOptions(), {}, &error)) << error;
+    // The simulator folder is the test's own: the bench's clicks in its
+    // sound folder, with what the sound route must refuse beside them.
+    namespace fs = std::filesystem;
+    fs::remove_all(simulator_);
+    fs::create_directories(simulator_ / "sound" / "folder.wav");
+    for (const char* click : {"orlaclick.wav", "vornqexclick.wav"}) {
+      fs::copy_file(fs::path(SOURCE_DIR) / "sound" / click, simulator_ / "sound" / click);
+    }
+    std::ofstream(simulator_ / "secret.wav") << "RIFF outside the sound folder";
+    std::ofstream(simulator_ / "sound" / "notes.txt") << "not a sound";
+    fs::create_symlink("../secret.wav", simulator_ / "sound" / "out.wav");
+    std::ofstream(simulator_ / "sound" / "large.wav").close();
+    fs::resize_file(simulator_ / "sound" / "large.wav", viewer::kLargestSound + 1);
+    bench::PanelOptions panel_options = bench::DefaultPanelOptions();
+    panel_options.sound_root = simulator_;
+    ASSERT_TRUE(panel_.Open(panel_options, {}, &error)) << error;
     options_.port = 0;
     options_.web_dir = viewer::DefaultWebDir();
     server_ = std::make_unique<viewer::LiveServer>(panel_);
@@ -114,6 +152,8 @@ class LiveServerTest : public ::testing::Test {
   void TearDown() override {
     if (server_) server_->Stop();
     if (thread_.joinable()) thread_.join();
+    std::error_code ec;
+    std::filesystem::remove_all(simulator_, ec);
   }
 
   httplib::Result Post(const std::string& path, const std::string& body,
@@ -122,6 +162,8 @@ class LiveServerTest : public ::testing::Test {
     return client_->Post(path, headers, body, type);
   }
 
+  const std::filesystem::path simulator_ =
+      std::filesystem::temp_directory_path() / ("live_server_test-" + std::to_string(getpid()));
   bench::Panel panel_;
   viewer::ServerOptions options_;
   std::unique_ptr<viewer::LiveServer> server_;
@@ -202,6 +244,16 @@ TEST_F(LiveServerTest, AnswersEveryRequestWithTheRightStatusAndReason) {
     return res ? res->get_header_value("ETag") : std::string();
   };
   const std::string radio = "/api/gauge/VORN_Kestrel_FMC.png?scale=2";
+  // A sound as the page plays it: the start of the file and how it is sent.
+  auto sound = [this](const std::string& path, const httplib::Headers& headers = {}) {
+    auto res = client_->Get(path, headers);
+    return res ? Outcome{res->status, res->body.substr(0, 4) + " " +
+                                          res->get_header_value("Content-Type") + " " +
+                                          res->get_header_value("Cache-Control") + " " +
+                                          res->get_header_value("ETag")}
+               : Outcome{-1, "no answer: " + httplib::to_string(res.error())};
+  };
+  const std::string radio_press = R"({"gauge":"VORN_Kestrel_FMC","x":360,"y":66})";
   const int port = server_->port();
   const std::string in_use = "port " + std::to_string(port) + " is in use";
 
@@ -407,6 +459,82 @@ TEST_F(LiveServerTest, AnswersEveryRequestWithTheRightStatusAndReason) {
          return get(radio, {{"If-None-Match", before}});
        },
        200, "PNG"},
+      {"click: its sound's entry names where the page gets it",
+       [&] {
+         const Outcome sent = post("/api/click", radio_press);
+         const json reply = json::parse(sent.text, nullptr, false);
+         if (sent.status != 200 || !reply.contains("entries")) return sent;
+         for (const json& entry : reply["entries"]) {
+           if (entry["kind"] == "click") {
+             return Outcome{200, entry["file"].get<std::string>() + " at " + entry["sound"].dump()};
+           }
+         }
+         return Outcome{-1, "no click: " + sent.text};
+       },
+       200, "sound\\vornqexclick.wav at \"/sound/vornqexclick.wav\""},
+      {"events: a press's sound, with where the page gets it",
+       [&] {
+         RawClient events(port, stream_request);
+         if (!events.Await("data: {")) return Outcome{-1, "no first message"};
+         const size_t from = events.seen().size();
+         post("/api/click", radio_press);
+         return events.Await("\"sound\":\"/sound/", 10, from)
+                    ? Outcome{200, events.seen().substr(from)}
+                    : Outcome{-1, events.seen().substr(from)};
+       },
+       200, R"("sound":"/sound/vornqexclick.wav")"},
+      {"sound: a click", [&] { return sound("/sound/vornqexclick.wav"); }, 200,
+       "RIFF audio/wav no-cache \""},
+      {"sound: in another letter case, found as the simulator's file system finds it",
+       [&] { return sound("/sound/OrlaClick.WAV"); }, 200, "RIFF audio/wav"},
+      {"sound: unchanged since its ETag",
+       [&] {
+         auto first = client_->Get("/sound/orlaclick.wav");
+         if (!first) return Outcome{-1, "no answer"};
+         return sound("/sound/orlaclick.wav", {{"If-None-Match", first->get_header_value("ETag")}});
+       },
+       304, ""},
+      {"sound: the page's own, as a browser asks for it",
+       [&] {
+         httplib::Headers headers = fetched("same-origin", "no-cors", "audio");
+         headers.emplace("Referer", "http://" + own + "/");
+         return sound("/sound/orlaclick.wav", headers);
+       },
+       200, "RIFF audio/wav"},
+      {"sound: missing", [&] { return get("/sound/nothing.wav"); }, 404,
+       "no sound file 'nothing.wav' in the sound folder"},
+      {"sound: '..'", [&] { return get("/sound/../secret.wav"); }, 400,
+       "without '/', '\\\\', ':' or a leading '.' (asked for '../secret.wav')"},
+      {"sound: '..' encoded", [&] { return get("/sound/%2e%2e%2fsecret.wav"); }, 400,
+       "(asked for '../secret.wav')"},
+      {"sound: '..' with backslashes", [&] { return get("/sound/..\\secret.wav"); }, 400,
+       "a sound is asked for by the name of a file in the sound folder"},
+      {"sound: '..' with encoded backslashes", [&] { return get("/sound/%2E%2E%5Csecret.wav"); },
+       400, "a sound is asked for by the name of a file in the sound folder"},
+      {"sound: an absolute name", [&] { return get("/sound//tmp/secret.wav"); }, 400,
+       "a sound is asked for by the name of a file in the sound folder"},
+      {"sound: a drive", [&] { return get("/sound/C:secret.wav"); }, 400,
+       "a sound is asked for by the name of a file in the sound folder"},
+      {"sound: not a .wav", [&] { return get("/sound/notes.txt"); }, 404,
+       "only .wav files are served from the sound folder (asked for 'notes.txt')"},
+      {"sound: a folder", [&] { return get("/sound/folder.wav"); }, 404,
+       "no sound file 'folder.wav' in the sound folder"},
+      {"sound: a link that leads out of the sound folder", [&] { return get("/sound/out.wav"); },
+       403, "'out.wav' is a link that leads out of the sound folder"},
+      {"sound: too large", [&] { return get("/sound/large.wav"); }, 403,
+       "larger than any sound file (at most " + std::to_string(viewer::kLargestSound) + ")"},
+      {"sound: addressed to another name (DNS rebinding)",
+       [&] { return get("/sound/orlaclick.wav", {{"Host", "rebound.example:" + std::to_string(port)}}); },
+       403, "this panel answers only as"},
+      {"sound: from another site's page",
+       [&] { return get("/sound/orlaclick.wav", {{"Origin", "http://evil.example"}}); }, 403,
+       "another site's page are refused"},
+      {"sound: an audio element on another site's page",
+       [&] { return get("/sound/orlaclick.wav", fetched("cross-site", "no-cors", "audio")); }, 403,
+       "Sec-Fetch-Site 'cross-site', Sec-Fetch-Dest 'audio'"},
+      {"sound: an audio element on a page of another port of this machine",
+       [&] { return get("/sound/orlaclick.wav", fetched("same-site", "no-cors", "audio")); }, 403,
+       "Sec-Fetch-Site 'same-site', Sec-Fetch-Dest 'audio'"},
       {"log: what is left of entries the log no longer holds, and how many it dropped",
        [&] {
          // Each press of a key sends its key event and its click.

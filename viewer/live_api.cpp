@@ -16,6 +16,7 @@
 #include "host/text_format.h"
 #include "viewer/panel_json.h"
 #include "viewer/picture_cache.h"
+#include "viewer/sounds.h"
 
 namespace viewer {
 namespace {
@@ -169,6 +170,9 @@ bool IsLoopbackAddress(const std::string& address) {
 struct LiveApi::Impl {
   bench::Panel& panel;
   const std::filesystem::path web_dir;
+  // The simulator's folder, as the sound library has it: its sound/ holds
+  // the clicks the page plays.
+  const std::filesystem::path sound_root;
   const double updates_per_second;
   const Listening listening;
   const std::string listening_ip;  // the address's bytes, if it is an IP address
@@ -200,6 +204,7 @@ struct LiveApi::Impl {
   Impl(bench::Panel& p, std::filesystem::path web, double rate, Listening where)
       : panel(p),
         web_dir(std::move(web)),
+        sound_root(p.options().sound_root),
         updates_per_second(rate),
         listening(std::move(where)),
         listening_ip(IpBytes(listening.address)),
@@ -334,6 +339,9 @@ struct LiveApi::Impl {
       }
       if (path == "/api/log") return GetLog(req, res);
       if (path == "/api/events") return Events(res);
+      if (path.starts_with(kSoundPrefix)) {
+        return Sound(path.substr(std::string_view(kSoundPrefix).size()), req, res);
+      }
       const std::string prefix = "/api/gauge/", suffix = ".png";
       if (path.size() > prefix.size() + suffix.size() && path.starts_with(prefix) &&
           path.ends_with(suffix)) {
@@ -363,6 +371,24 @@ struct LiveApi::Impl {
                    "the page's asset " + file.string() + ": " + error.message);
     }
     res.set_content(std::move(content), type);
+  }
+
+  // A click the gauges play, from the sound folder (viewer/sounds.h); no
+  // lock: the panel is not involved.
+  void Sound(const std::string& name, const httplib::Request& req, httplib::Response& res) {
+    SoundFile sound = ReadSound(sound_root, name);
+    if (sound.status != 200) return Error(res, sound.status, sound.error);
+    const std::string etag = "\"" + sound.tag + "\"";
+    res.set_header("ETag", etag);
+    // The browser checks its copy whenever it fetches the sound again (the
+    // page keeps one player per sound for its life): 304 while unchanged.
+    res.set_header("Cache-Control", "no-cache");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    if (req.get_header_value("If-None-Match").find(etag) != std::string::npos) {
+      res.status = 304;
+      return;
+    }
+    res.set_content(std::move(sound.bytes), "audio/wav");
   }
 
   void GetLog(const httplib::Request& req, httplib::Response& res) {

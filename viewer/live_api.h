@@ -7,11 +7,14 @@
 //   GET  /api/panel                 gauges: name, size, mouse areas
 //   GET  /api/state                 switches, partner variables, update count
 //   GET  /api/events                text/event-stream: picture versions, the
-//                                   state and new log entries, on each change
+//                                   state and new log entries (a played
+//                                   sound with its address), on each change
 //   GET  /api/gauge/<name>.png      the gauge now (?scale=1..4, ?overlay=1);
 //                                   ETag, 304 to a matching If-None-Match
 //   GET  /api/log?since=N           what the gauges sent after entry N (and
 //                                   how many of those the log no longer holds)
+//   GET  /sound/<name>.wav          a click the gauges play, from the sound
+//                                   folder (viewer/sounds.h); ETag, 304
 //   POST /api/click                 {"gauge","x","y","event":"press"|"repeat"}
 //   POST /api/control               {"name","value"}
 // Anything else gets a 4xx answer with a JSON {"error": "..."} body: so does

@@ -4,6 +4,7 @@
 
 #include "bench/drawing/image.h"
 #include "host/text_format.h"
+#include "viewer/sounds.h"
 
 namespace viewer {
 namespace {
@@ -110,6 +111,9 @@ json LogJson(const host::Log& log, uint64_t since) {
     if (entry.kind == host::LogKind::kPlaySound) {
       item["file"] = entry.name;
       item["found"] = !entry.resolved.empty();
+      // Where the page gets it to play, if it is a .wav of the sound folder.
+      const std::string address = SoundAddress(entry.name);
+      item["sound"] = address.empty() ? json(nullptr) : json(address);
     }
     entries.push_back(item);
   }

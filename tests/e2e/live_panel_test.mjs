@@ -1,6 +1,7 @@
 // End-to-end: the live panel in Debian's Chromium. Starts `panel-bench
-// serve` on a free port, switches power and avionics on, swaps COM2 from its
-// key, times 20 presses from the press to the new COM2 text in the picture
+// serve` on a free port, checks that a press's click is fetched from the
+// sound folder unless "Mute clicks" (remembered over a reload) is on,
+// switches power and avionics on, swaps COM2 from its key, times 20 presses from the press to the new COM2 text in the picture
 // (printed, not judged), holds a split key and watches the standby frequency
 // step, checks that the panel fits a 1600 px window, leaves a screenshot,
 // and opens pages of other origins that reach for the panel's event stream
@@ -106,6 +107,42 @@ try {
   await page.goto(url);
   await page.waitForSelector("#gauge-VORN_Kestrel_FMC");
   expect(await page.title() === "Business-jet panel, live", "the page opens", await page.title());
+
+  // The clicks. Every press of R1 (the COM2 swap, with or without power)
+  // plays the radio's key click; muted, the page asks for no sound, and
+  // unmuted it asks for that .wav. Muted first, so nothing was asked for
+  // before.
+  const R1 = '[data-gauge="VORN_Kestrel_FMC"][data-area="6"]';
+  const soundsAsked = [];
+  page.on("request", (r) => {
+    if (new URL(r.url()).pathname.startsWith("/sound/")) soundsAsked.push(r);
+  });
+  const live = () => until("the page's first message", async () =>
+    await page.textContent("#status") === "running");
+  const clicksShown = () => page.locator("#log li.click").count();
+  expect(!(await page.isChecked("#sound-mute")), "the clicks are not muted at first", "muted");
+  await page.check("#sound-mute");
+  await page.reload();
+  await page.waitForSelector("#gauge-VORN_Kestrel_FMC");
+  expect(await page.isChecked("#sound-mute"), "Mute clicks is remembered over a reload", "not muted");
+  await live();
+  const before = await clicksShown();
+  await page.click(R1);
+  const shown = await until("the muted press's click in the log",
+                            async () => (await clicksShown()) > before);
+  expect(shown && soundsAsked.length === 0,
+         "muted, a press's click shows in the log and no sound is asked for",
+         shown ? soundsAsked.map((r) => r.url()).join(" ") : "no click in the log");
+  await page.uncheck("#sound-mute");
+  await page.click(R1);
+  const clickAsked = await until("the click asked for",
+                            async () => soundsAsked.find((r) => r.url().endsWith("/sound/vornqexclick.wav")));
+  const answer = clickAsked ? await clickAsked.response() : null;
+  expect(answer !== null && [200, 206].includes(answer.status()) &&
+         answer.headers()["content-type"] === "audio/wav",
+         "unmuted, a press's click is asked for at /sound/vornqexclick.wav and sent",
+         clickAsked ? `${clickAsked.url()}: ${answer ? answer.status() : clickAsked.failure()?.errorText}`
+               : soundsAsked.map((r) => r.url()).join(" ") || "nothing asked for");
 
   await page.check("#control-battery");
   await page.check("#control-avionics");

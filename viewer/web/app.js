@@ -1,5 +1,6 @@
 // The live panel page: draws the gauges as the bench serves them, sends the
-// user's clicks and switch changes, and shows what the gauges send.
+// user's clicks and switch changes, shows what the gauges send and plays the
+// clicks they play.
 "use strict";
 
 // Holding the button on a split key or knob half (an area that takes the
@@ -30,6 +31,47 @@ async function api(path, body, { retry = false } = {}) {
 }
 
 function setStatus(text) { document.getElementById("status").textContent = text; }
+
+// ---- sounds ---------------------------------------------------------------
+
+// The clicks the gauges play, played here from the bench's sound folder
+// unless "Mute clicks" is on (remembered in this browser; off at first).
+const MUTE_KEY = "live-panel.mute-clicks";
+const sound = { muted: false, players: new Map() };   // address -> Audio
+
+function remembered(key) {
+  try { return localStorage.getItem(key); } catch { return null; }   // storage may be off
+}
+function remember(key, value) {
+  try { localStorage.setItem(key, value); } catch { /* kept for this page only */ }
+}
+
+// One player per sound, started again from its beginning at each play: the
+// file is fetched once, and a held key's clicks at 10 a second each sound.
+function playSound(address) {
+  if (sound.muted) return;
+  let player = sound.players.get(address);
+  if (!player || player.error) {
+    if (sound.players.size >= 32) sound.players.clear();
+    player = new Audio(address);
+    sound.players.set(address, player);
+  } else {
+    player.currentTime = 0;
+  }
+  // Refused before the user's first press on the page (browsers allow no
+  // sound until then) or for a file the folder lacks: the click is silent.
+  player.play().catch(() => {});
+}
+
+function wireSound() {
+  const mute = document.getElementById("sound-mute");
+  mute.checked = sound.muted = remembered(MUTE_KEY) === "1";
+  mute.addEventListener("change", () => {
+    sound.muted = mute.checked;
+    remember(MUTE_KEY, mute.checked ? "1" : "0");
+    if (sound.muted) for (const player of sound.players.values()) player.pause();
+  });
+}
 
 // ---- gauges ---------------------------------------------------------------
 
@@ -193,7 +235,9 @@ function describe(name, shows) {
   return parts.join(": ");
 }
 
-function showSent(reply) {
+// `live`: the entries were sent just now, so their clicks are played (not
+// those a new event stream first tells of, sent before it opened).
+function showSent(reply, live = true) {
   const log = document.getElementById("log");
   // The server keeps only its most recent entries: say what was missed.
   if (reply.dropped) {
@@ -211,6 +255,7 @@ function showSent(reply) {
       : `${entry.gauge}: ${entry.text}${entry.found === false ? " (file not found)" : ""}`;
     log.append(item);
     logNext = entry.seq;
+    if (live && entry.sound && entry.found !== false) playSound(entry.sound);
   }
   while (log.children.length > 200) log.firstChild.remove();
   log.scrollTop = log.scrollHeight;
@@ -220,6 +265,8 @@ function showSent(reply) {
 // version, the state, and what the gauges sent since its last message.
 function follow() {
   const events = new EventSource("/api/events");
+  let first = true;   // of this connection: it tells of what came before
+  events.onopen = () => { first = true; };
   events.onmessage = (message) => {
     const event = JSON.parse(message.data);
     for (const [name, version] of Object.entries(event.versions)) {
@@ -236,7 +283,8 @@ function follow() {
       showAlt(name);
     }
     showState(event.state);
-    showSent(event);
+    showSent(event, !first);
+    first = false;
   };
   events.onerror = () => setStatus("disconnected: reconnecting…");
   // Another page took this one's place on the server: stop, and say so,
@@ -264,6 +312,7 @@ function wireControls() {
 async function start() {
   view.scale = Number(document.getElementById("view-scale").value);
   wireControls();
+  wireSound();
   try {
     buildPanel(await api("/api/panel"));
   } catch (e) {
