@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
 #include <system_error>
 
 #include "bench/file_write.h"
@@ -12,17 +13,13 @@
 namespace bench {
 namespace {
 
-// The zlib level of the PNG being encoded on this thread (EncodePng sets
-// it). stb_image_write's own level is one setting for the whole program.
-thread_local int png_level = Z_DEFAULT_COMPRESSION;
-
-// stb_image_write's deflate, done by zlib: smaller and faster than its own.
-// The result is freed by stb_image_write (free()).
-unsigned char* Deflate(unsigned char* data, int length, int* out_length, int /*stb's level*/) {
+// stb_image_write's deflate, done by zlib at `level`: smaller and faster
+// than its own. The result is freed by stb_image_write (free()).
+unsigned char* Deflate(unsigned char* data, int length, int* out_length, int level) {
   uLongf size = compressBound(static_cast<uLong>(length));
   auto* out = static_cast<unsigned char*>(std::malloc(size));
   if (out == nullptr) return nullptr;
-  if (compress2(out, &size, data, static_cast<uLong>(length), png_level) != Z_OK) {
+  if (compress2(out, &size, data, static_cast<uLong>(length), level) != Z_OK) {
     std::free(out);
     return nullptr;
   }
@@ -70,6 +67,10 @@ bool Opaque(const Image& image) {
                      [](const Rgba& p) { return p.a == 255; });
 }
 
+// stb_image_write takes its PNG settings (zlib level, row filter) from
+// variables of the whole program: one encoding at a time sets and uses them.
+std::mutex png_settings;
+
 // Far past the PNG of any picture the bench draws.
 constexpr uint64_t kLargestPngFile = 256u << 20;
 
@@ -102,11 +103,18 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
     pixels = rgb.data();
     channels = 3;
   }
-  // kFast: zlib's fastest level, for pictures sent once and soon replaced.
-  png_level = speed == PngSpeed::kFast ? Z_BEST_SPEED : Z_BEST_COMPRESSION;
   int size = 0;
-  unsigned char* png =
-      stbi_write_png_to_mem(pixels, 0, image.width(), image.height(), channels, &size);
+  unsigned char* png = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(png_settings);
+    // kSmall: zlib's default level and the best filter for each row. kFast,
+    // for pictures sent once and soon replaced: zlib's fastest level and no
+    // filter.
+    stbi_write_png_compression_level =
+        speed == PngSpeed::kFast ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION;
+    stbi_write_force_png_filter = speed == PngSpeed::kFast ? 0 : -1;
+    png = stbi_write_png_to_mem(pixels, 0, image.width(), image.height(), channels, &size);
+  }
   if (png == nullptr) {
     if (error) *error = "not enough memory to encode it";
     return false;
