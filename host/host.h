@@ -111,6 +111,10 @@ class Host {
   std::vector<std::unique_ptr<Gauge>> gauges_;
 };
 
+// The folder of the running program (the current folder if it cannot be
+// found).
+std::filesystem::path ProgramDir();
+
 // Where the built modules and the sound library are, relative to the
 // running program (bin/ beside gauges/ and lib/ in a build tree). The
 // environment variable GAUGES_DIR, when set, names the gauge folder instead

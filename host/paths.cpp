@@ -9,7 +9,6 @@
 #endif
 
 namespace host {
-namespace {
 
 std::filesystem::path ProgramDir() {
 #if defined(_WIN32)
@@ -23,8 +22,6 @@ std::filesystem::path ProgramDir() {
   return ec ? std::filesystem::current_path() : self.parent_path();
 #endif
 }
-
-}  // namespace
 
 std::filesystem::path DefaultGaugeDir() {
   const char* dir = std::getenv("GAUGES_DIR");

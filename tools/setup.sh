@@ -14,7 +14,10 @@ case $job in
 esac
 
 packages=(cmake ninja-build g++ binutils pkg-config ccache git
-          libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation
+          # the bench's drawing: stb (glyphs, PNG), zlib (its deflate), the fonts
+          libstb-dev zlib1g-dev fonts-liberation
+          # the art converter (tools/make-art.sh) reads PNG with libpng
+          libpng-dev
           libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
           # the 32-bit gauge files the simulator loads
           g++-mingw-w64-i686-win32

@@ -1,11 +1,12 @@
 // The fonts the gauges' strings name, and text drawing.
 //
 // The strings name "Arial Narrow" and "Arial". We draw them in their
-// metric-compatible faces, Liberation Sans Narrow and Liberation Sans, found
-// through fontconfig by their exact family name (a near match that
-// fontconfig would offer instead is refused), so that every machine with
-// the package fonts-liberation draws the same glyphs. Where a family is
-// installed twice, the file with the first path wins.
+// metric-compatible faces, Liberation Sans Narrow and Liberation Sans (the
+// package fonts-liberation), and only ever from our own copies of those
+// files, by their fixed names: first in fonts/ beside the program (where the
+// tools ship them with their licence), then in the folder the build names
+// (Debian's fonts-liberation). The rasterizer trusts the font file it is
+// given, so no other font file is ever read, and none beyond a size bound.
 //
 // Text placement in a string's box (the rule the radio tuning page is laid
 // out for; docs/drawing.md): for a box h pixels high the em is 0.65 h and
@@ -16,19 +17,22 @@
 // upper part of its box, above the 6 to 10 rows by which its box overlaps
 // the read-out below, and each read-out sits below that overlap and above
 // the next label.
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
+// The one build of the rasterizer's implementation.
+#define STB_TRUETYPE_IMPLEMENTATION
+#define STBTT_STATIC
+#include <stb/stb_truetype.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "bench/drawing/render.h"
 #include "bench/text.h"
 #include "formats/file_read.h"
+#include "host/host.h"
 
 namespace bench {
 namespace {
@@ -40,16 +44,19 @@ constexpr uint32_t kBoldFrom = 600;
 struct Family {
   const char* asked;     // the name a gauge gives
   const char* resolved;  // the family drawn
+  const char* files[2];  // regular, bold
 };
 // Index 0 is also the face for names that are not known.
 constexpr Family kFamilies[] = {
-    {"Arial", "Liberation Sans"},
-    {"Arial Narrow", "Liberation Sans Narrow"},
+    {"Arial", "Liberation Sans", {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf"}},
+    {"Arial Narrow",
+     "Liberation Sans Narrow",
+     {"LiberationSansNarrow-Regular.ttf", "LiberationSansNarrow-Bold.ttf"}},
 };
 constexpr int kFamilyCount = 2;
 constexpr const char* kPackage = "fonts-liberation";
 // Far past any font file of these families (under 1 MB each).
-constexpr uint64_t kLargestFont = 32u << 20;
+constexpr uint64_t kLargestFont = 4u << 20;
 
 int FamilyIndex(std::string_view font_name) {
   for (int i = 0; i < kFamilyCount; ++i) {
@@ -58,72 +65,145 @@ int FamilyIndex(std::string_view font_name) {
   return -1;
 }
 
-// The file of `family` in the given style, by exact family name; "" if
-// none is installed.
-std::string FindFace(FcConfig* config, const char* family, bool bold) {
-  FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-  FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
-  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_FILE, FC_INDEX, nullptr);
-  FcFontSet* fonts = FcFontList(config, pattern, objects);
-  std::string best;
-  for (int i = 0; fonts != nullptr && i < fonts->nfont; ++i) {
-    FcPattern* font = fonts->fonts[i];
-    bool exact = false;
-    FcChar8* name = nullptr;
-    for (int n = 0; FcPatternGetString(font, FC_FAMILY, n, &name) == FcResultMatch; ++n) {
-      if (std::strcmp(reinterpret_cast<const char*>(name), family) == 0) exact = true;
-    }
-    FcChar8* file = nullptr;
-    int index = 0;
-    FcPatternGetInteger(font, FC_INDEX, 0, &index);
-    if (!exact || index != 0 || FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) {
-      continue;
-    }
-    const std::string path = reinterpret_cast<const char*>(file);
-    if (best.empty() || path < best) best = path;
+// Where the font files are looked for, in order.
+std::vector<std::filesystem::path> FontFolders() {
+  std::vector<std::filesystem::path> folders{host::ProgramDir() / "fonts"};
+#ifdef GAUGES_FONT_DIR
+  folders.emplace_back(GAUGES_FONT_DIR);
+#endif
+  return folders;
+}
+
+struct Face {
+  std::string file;
+  std::vector<uint8_t> bytes;  // the font reads from these
+  stbtt_fontinfo info{};
+};
+
+// Where a glyph goes down the page at a size. Down, each glyph's top and
+// bottom are put on whole rows (the nearest to where the font puts them)
+// and the glyph stretched or shrunk between them by a fraction of a pixel:
+// so capitals, figures and small letters span whole rows from the baseline,
+// a round letter's slight overshoot stays on the line of the flat ones, and
+// small type stays crisp.
+struct Fit {
+  float scale_y = 0;
+  float shift_y = 0;  // pixels, down
+};
+
+Fit FitDown(const Face& face, int glyph, float scale) {
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  if (!stbtt_GetGlyphBox(&face.info, glyph, &x0, &y0, &x1, &y1) || y1 <= y0) return {scale, 0};
+  const float bottom = std::round(y0 * scale);
+  const float top = std::max(std::round(y1 * scale), bottom + 1);
+  const float scale_y = (top - bottom) / static_cast<float>(y1 - y0);
+  return {scale_y, y1 * scale_y - top};
+}
+
+// Across, the glyph keeps the font's shape, and its place from the pen but
+// for a shift of at most half a pixel: of the shifts tried, the one that
+// draws it sharpest, so that a stem lands on one bright column rather than
+// two grey ones. Its advance is not changed, so neither is the layout. The
+// shifts tried are the eighths of a pixel from -3/8 to 4/8 and each shift
+// that puts one of the outline's points across on a whole pixel (so a
+// stem's edge can fall exactly on a pixel's). They are tried from the
+// smallest (rightward first) and a later one is taken only if it is
+// sharper, so the smallest shift wins a tie. The score is whole-number
+// arithmetic on the coverage, so the choice adds nothing that could differ
+// between targets.
+std::vector<float> ShiftsAcross(const Face& face, int glyph, float scale) {
+  std::vector<float> shifts;
+  for (int k = -3; k <= 4; ++k) shifts.push_back(k / 8.0f);
+  stbtt_vertex* vertices = nullptr;
+  const int count = stbtt_GetGlyphShape(&face.info, glyph, &vertices);
+  for (int i = 0; i < count; ++i) {
+    const float x = vertices[i].x * scale;
+    float shift = std::round(x) - x;
+    if (shift <= -0.5f) shift += 1.0f;
+    shifts.push_back(shift);
   }
-  if (fonts != nullptr) FcFontSetDestroy(fonts);
-  FcObjectSetDestroy(objects);
-  FcPatternDestroy(pattern);
+  stbtt_FreeShape(&face.info, vertices);
+  std::sort(shifts.begin(), shifts.end(), [](float a, float b) {
+    return std::fabs(a) != std::fabs(b) ? std::fabs(a) < std::fabs(b) : a > b;
+  });
+  shifts.erase(std::unique(shifts.begin(), shifts.end()), shifts.end());
+  return shifts;
+}
+
+// How sharp a glyph's coverage is: the sum of the squares of its values.
+// The ink is about the same at every shift; it scores highest where it is
+// gathered into fully covered pixels rather than spread thin over more.
+uint64_t Sharpness(const std::vector<uint8_t>& coverage) {
+  uint64_t sum = 0;
+  for (uint8_t a : coverage) sum += static_cast<uint64_t>(a) * a;
+  return sum;
+}
+
+// One glyph as drawn at one size: its coverage, `width` x `height`, whose
+// top left pixel is `x0` across from the pen and `y0` down from the
+// baseline.
+struct Drawn {
+  int x0 = 0, y0 = 0, width = 0, height = 0;
+  std::vector<uint8_t> coverage;
+};
+
+Drawn DrawGlyph(const Face& face, int glyph, float scale) {
+  const Fit fit = FitDown(face, glyph, scale);
+  Drawn best;
+  uint64_t best_sharpness = 0;
+  bool first = true;
+  for (float shift_x : ShiftsAcross(face, glyph, scale)) {
+    Drawn drawn;
+    int x1 = 0, y1 = 0;
+    stbtt_GetGlyphBitmapBoxSubpixel(&face.info, glyph, scale, fit.scale_y, shift_x, fit.shift_y,
+                                    &drawn.x0, &drawn.y0, &x1, &y1);
+    drawn.width = x1 - drawn.x0;
+    drawn.height = y1 - drawn.y0;
+    if (drawn.width <= 0 || drawn.height <= 0) continue;  // no outline
+    drawn.coverage.assign(static_cast<size_t>(drawn.width) * static_cast<size_t>(drawn.height),
+                          0);
+    stbtt_MakeGlyphBitmapSubpixel(&face.info, drawn.coverage.data(), drawn.width, drawn.height,
+                                  drawn.width, scale, fit.scale_y, shift_x, fit.shift_y, glyph);
+    const uint64_t sharpness = Sharpness(drawn.coverage);
+    if (first || sharpness > best_sharpness) {
+      best = std::move(drawn);
+      best_sharpness = sharpness;
+      first = false;
+    }
+  }
   return best;
 }
+
+// The glyphs drawn so far, by face, size and glyph. Past this many the
+// store starts again, so text in ever new sizes cannot fill memory.
+constexpr size_t kMostGlyphsKept = 4096;
+struct GlyphKey {
+  const Face* face;
+  float scale;
+  int glyph;
+  bool operator<(const GlyphKey& other) const {
+    return std::tie(face, scale, glyph) < std::tie(other.face, other.scale, other.glyph);
+  }
+};
 
 }  // namespace
 
 struct Fonts::Impl {
   bool ready = false;
-  FT_Library library = nullptr;
-  // [family][bold]
-  std::string files[kFamilyCount][2];
-  std::vector<uint8_t> bytes[kFamilyCount][2];  // each face reads from its file's bytes
-  FT_Face faces[kFamilyCount][2] = {};
-  double face_size[kFamilyCount][2] = {};
+  Face faces[kFamilyCount][2];  // [family][bold]
+  std::map<GlyphKey, Drawn> drawn;
 
-  ~Impl() {
-    for (auto& family : faces) {
-      for (FT_Face face : family) {
-        if (face != nullptr) FT_Done_Face(face);
-      }
-    }
-    if (library != nullptr) FT_Done_FreeType(library);
+  const Drawn& Glyph(const Face& face, int glyph, float scale) {
+    const GlyphKey key{&face, scale, glyph};
+    auto found = drawn.find(key);
+    if (found != drawn.end()) return found->second;
+    if (drawn.size() >= kMostGlyphsKept) drawn.clear();
+    return drawn.emplace(key, DrawGlyph(face, glyph, scale)).first->second;
   }
 
-  FT_Face Face(std::string_view font_name, uint32_t weight, double pixel_size) {
+  const Face* Find(std::string_view font_name, uint32_t weight, double pixel_size) const {
     if (!ready || !(pixel_size > 0.0) || pixel_size > 1000.0) return nullptr;
-    const int family = std::max(FamilyIndex(font_name), 0);
-    const int bold = weight >= kBoldFrom ? 1 : 0;
-    FT_Face face = faces[family][bold];
-    if (face_size[family][bold] != pixel_size) {
-      // The size in 26.6 points at 72 dots per inch: pixels to the em.
-      if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(pixel_size * 64)), 72,
-                           72) != 0) {
-        return nullptr;
-      }
-      face_size[family][bold] = pixel_size;
-    }
-    return face;
+    return &faces[std::max(FamilyIndex(font_name), 0)][weight >= kBoldFrom ? 1 : 0];
   }
 };
 
@@ -140,41 +220,41 @@ bool Fonts::Init(std::string* error) {
     if (error) *error = why;
     return false;
   };
-  std::string files[kFamilyCount][2];
-  FcConfig* config = FcInitLoadConfigAndFonts();
-  if (config == nullptr) return fail("fontconfig could not load its configuration");
-  std::string missing;
-  for (int family = 0; family < kFamilyCount; ++family) {
-    for (int bold = 0; bold < 2; ++bold) {
-      files[family][bold] = FindFace(config, kFamilies[family].resolved, bold != 0);
-      if (files[family][bold].empty() && missing.empty()) {
-        missing = std::string("the font \"") + kFamilies[family].resolved + "\" (" +
-                  (bold ? "Bold" : "Regular") + "), drawn for \"" + kFamilies[family].asked +
-                  "\", is not installed: install the package " + kPackage;
-      }
-    }
-  }
-  FcConfigDestroy(config);
-  if (!missing.empty()) return fail(missing);
-
+  const std::vector<std::filesystem::path> folders = FontFolders();
   auto impl = std::make_unique<Impl>();
-  if (FT_Init_FreeType(&impl->library) != 0) return fail("FreeType could not start");
   for (int family = 0; family < kFamilyCount; ++family) {
     for (int bold = 0; bold < 2; ++bold) {
-      const std::string& file = files[family][bold];
-      std::vector<uint8_t>& bytes = impl->bytes[family][bold];
+      const char* name = kFamilies[family].files[bold];
+      const std::string what = std::string(kFamilies[family].resolved) +
+                               (bold ? " Bold" : " Regular") + ", drawn for \"" +
+                               kFamilies[family].asked + "\"";
+      Face& face = impl->faces[family][bold];
       formats::FileReadError not_read;
-      if (!formats::ReadRegularFile(file, kLargestFont, "font file", &bytes, &not_read)) {
-        return fail("cannot read the font file " + file + " (" + kFamilies[family].resolved +
-                    "): " + not_read.message + "; reinstall the package " + kPackage);
+      for (const std::filesystem::path& folder : folders) {
+        const std::filesystem::path file = folder / name;
+        if (formats::ReadRegularFile(file, kLargestFont, "font file", &face.bytes, &not_read)) {
+          face.file = file.string();
+          break;
+        }
+        if (not_read.kind != formats::FileReadError::Kind::kMissing) {
+          return fail("cannot read the font file " + file.string() + " (" + what +
+                      "): " + not_read.message + "; reinstall the package " + kPackage);
+        }
       }
-      if (FT_New_Memory_Face(impl->library, bytes.data(), static_cast<FT_Long>(bytes.size()), 0,
-                             &impl->faces[family][bold]) != 0) {
-        impl->faces[family][bold] = nullptr;
-        return fail("FreeType cannot read the font file " + file + " (" +
-                    kFamilies[family].resolved + "); reinstall the package " + kPackage);
+      if (face.file.empty()) {
+        std::string looked;
+        for (const std::filesystem::path& folder : folders) {
+          looked += (looked.empty() ? "" : ", ") + folder.string();
+        }
+        return fail(std::string("the font file ") + name + " (" + what + ") is not in " +
+                    looked + ": install the package " + kPackage + ", or put its " + name +
+                    " in " + folders.front().string());
       }
-      impl->files[family][bold] = file;
+      const int offset = stbtt_GetFontOffsetForIndex(face.bytes.data(), 0);
+      if (offset < 0 || !stbtt_InitFont(&face.info, face.bytes.data(), offset)) {
+        return fail("the font file " + face.file + " (" + what +
+                    ") is not a font this bench can read; reinstall the package " + kPackage);
+      }
     }
   }
   impl->ready = true;
@@ -185,29 +265,26 @@ bool Fonts::Init(std::string* error) {
 std::string Fonts::FileFor(std::string_view font_name, uint32_t weight) const {
   const int family = FamilyIndex(font_name);
   if (!impl_->ready || family < 0) return "";
-  return impl_->files[family][weight >= kBoldFrom ? 1 : 0];
+  return impl_->faces[family][weight >= kBoldFrom ? 1 : 0].file;
 }
 
 namespace {
 
-// Glyphs are hinted lightly (vertically only), which keeps the capitals
-// and figures of small type crisp on whole rows and their shapes and
-// advances as designed.
-constexpr FT_Int32 kLoadFlags = FT_LOAD_TARGET_LIGHT;
-
-// Calls `glyph(bitmap, left, top)` for each character of `text` (bytes
-// read as Latin-1), pen from `x` on `baseline`; returns the advance.
+// Calls `each(glyph, left)` for each character of `text` (bytes read as
+// Latin-1), pen from `x`; returns the advance. Every glyph starts on a
+// whole pixel and advances by whole pixels, so the same letter looks the
+// same wherever it stands.
 template <typename Each>
-int Lay(FT_Face face, int x, int baseline, std::string_view text, Each each) {
-  FT_Pos pen = static_cast<FT_Pos>(x) * 64;  // 26.6
+int Lay(const Face& face, float scale, int x, std::string_view text, Each each) {
+  int pen = x;
   for (unsigned char c : text) {
-    const FT_UInt index = FT_Get_Char_Index(face, c);
-    if (FT_Load_Glyph(face, index, kLoadFlags) != 0) continue;
-    const int left = static_cast<int>((pen + 32) >> 6);
-    each(face->glyph, left, baseline);
-    pen += face->glyph->advance.x;
+    const int glyph = stbtt_FindGlyphIndex(&face.info, c);
+    int advance = 0;
+    stbtt_GetGlyphHMetrics(&face.info, glyph, &advance, nullptr);
+    each(glyph, pen);
+    pen += static_cast<int>(std::lround(advance * scale));
   }
-  return static_cast<int>((pen + 32) / 64) - x;
+  return pen - x;
 }
 
 }  // namespace
@@ -215,27 +292,29 @@ int Lay(FT_Face face, int x, int baseline, std::string_view text, Each each) {
 int Fonts::DrawText(Image* canvas, std::string_view font_name, uint32_t weight,
                     double pixel_size, int x, int baseline, std::string_view text, Rgba colour,
                     const Box& clip) {
-  FT_Face face = impl_->Face(font_name, weight, pixel_size);
+  const Face* face = impl_->Find(font_name, weight, pixel_size);
   if (face == nullptr || canvas == nullptr) return 0;
+  const float scale = stbtt_ScaleForMappingEmToPixels(&face->info, static_cast<float>(pixel_size));
   const int clip_left = std::max(clip.x, 0);
   const int clip_top = std::max(clip.y, 0);
   const int clip_right = std::min(clip.x + clip.width, canvas->width());
   const int clip_bottom = std::min(clip.y + clip.height, canvas->height());
-  return Lay(face, x, baseline, text, [&](FT_GlyphSlot glyph, int left, int line) {
-    if (FT_Render_Glyph(glyph, FT_RENDER_MODE_NORMAL) != 0) return;
-    const FT_Bitmap& bitmap = glyph->bitmap;
-    if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return;
-    const int origin_x = left + glyph->bitmap_left;
-    const int origin_y = line - glyph->bitmap_top;
-    for (unsigned row = 0; row < bitmap.rows; ++row) {
-      const int y = origin_y + static_cast<int>(row);
+  return Lay(*face, scale, x, text, [&](int glyph, int left) {
+    const Drawn& drawn = impl_->Glyph(*face, glyph, scale);
+    const int width = drawn.width, height = drawn.height;
+    const int origin_x = left + drawn.x0, origin_y = baseline + drawn.y0;
+    if (width <= 0 || height <= 0 || origin_x >= clip_right || origin_x + width <= clip_left ||
+        origin_y >= clip_bottom || origin_y + height <= clip_top) {
+      return;
+    }
+    for (int row = 0; row < height; ++row) {
+      const int y = origin_y + row;
       if (y < clip_top || y >= clip_bottom) continue;
-      const unsigned char* coverage = bitmap.buffer + static_cast<ptrdiff_t>(row) * bitmap.pitch;
-      for (unsigned column = 0; column < bitmap.width; ++column) {
-        const int px = origin_x + static_cast<int>(column);
-        if (px < clip_left || px >= clip_right || coverage[column] == 0) continue;
+      for (int column = 0; column < width; ++column) {
+        const int px = origin_x + column;
+        const int a = drawn.coverage[static_cast<size_t>(row) * width + column];
+        if (px < clip_left || px >= clip_right || a == 0) continue;
         Rgba& out = canvas->at(px, y);
-        const int a = coverage[column];
         const auto mix = [a](uint8_t over, uint8_t under) {
           return static_cast<uint8_t>((over * a + under * (255 - a) + 127) / 255);
         };
@@ -247,9 +326,10 @@ int Fonts::DrawText(Image* canvas, std::string_view font_name, uint32_t weight,
 
 int Fonts::TextWidth(std::string_view font_name, uint32_t weight, double pixel_size,
                      std::string_view text) {
-  FT_Face face = impl_->Face(font_name, weight, pixel_size);
+  const Face* face = impl_->Find(font_name, weight, pixel_size);
   if (face == nullptr) return 0;
-  return Lay(face, 0, 0, text, [](FT_GlyphSlot, int, int) {});
+  const float scale = stbtt_ScaleForMappingEmToPixels(&face->info, static_cast<float>(pixel_size));
+  return Lay(*face, scale, 0, text, [](int, int) {});
 }
 
 void Fonts::DrawString(Image* canvas, const Box& box, int scale, std::string_view font_name,

@@ -1,14 +1,55 @@
 #include "bench/drawing/image.h"
 
-#include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstring>
 #include <cstdlib>
+#include <mutex>
 #include <system_error>
 
 #include "bench/file_write.h"
+#include "formats/file_read.h"
+
+namespace bench {
+namespace {
+
+// stb_image_write's deflate, done by zlib at `level`: smaller and faster
+// than its own. The result is freed by stb_image_write (free()).
+unsigned char* Deflate(unsigned char* data, int length, int* out_length, int level) {
+  uLongf size = compressBound(static_cast<uLong>(length));
+  auto* out = static_cast<unsigned char*>(std::malloc(size));
+  if (out == nullptr) return nullptr;
+  if (compress2(out, &size, data, static_cast<uLong>(length), level) != Z_OK) {
+    std::free(out);
+    return nullptr;
+  }
+  *out_length = static_cast<int>(size);
+  return out;
+}
+
+unsigned PngCrc(const unsigned char* data, int length) {
+  return static_cast<unsigned>(crc32(0, data, static_cast<uInt>(length)));
+}
+
+}  // namespace
+}  // namespace bench
+
+// The one build of each image library's implementation. Pictures go
+// through memory only: files are read and written by our own code.
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#define STBI_WRITE_NO_STDIO
+#define STBIW_ZLIB_COMPRESS bench::Deflate
+#define STBIW_CRC32 bench::PngCrc
+#include <stb/stb_image_write.h>
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+// Refuse pictures no gauge panel has, rather than allocate without limit.
+#define STBI_MAX_DIMENSIONS (1 << 14)
+#include <stb/stb_image.h>
 
 namespace bench {
 
@@ -26,21 +67,12 @@ bool Opaque(const Image& image) {
                      [](const Rgba& p) { return p.a == 255; });
 }
 
-// The picture as libpng's simplified interface takes it: opaque pictures
-// (every gauge picture) without alpha.
-std::vector<uint8_t> PngRows(const Image& image, png_image* png) {
-  std::vector<uint8_t> bytes;
-  if (Opaque(image)) {
-    png->format = PNG_FORMAT_RGB;
-    bytes.reserve(image.pixels().size() * 3);
-    for (const Rgba& p : image.pixels()) bytes.insert(bytes.end(), {p.r, p.g, p.b});
-  } else {
-    png->format = PNG_FORMAT_RGBA;
-    bytes.reserve(image.pixels().size() * 4);
-    for (const Rgba& p : image.pixels()) bytes.insert(bytes.end(), {p.r, p.g, p.b, p.a});
-  }
-  return bytes;
-}
+// stb_image_write takes its PNG settings (zlib level, row filter) from
+// variables of the whole program: one encoding at a time sets and uses them.
+std::mutex png_settings;
+
+// Far past the PNG of any picture the bench draws.
+constexpr uint64_t kLargestPngFile = 256u << 20;
 
 }  // namespace
 
@@ -55,114 +87,73 @@ bool WritePng(const Image& image, const std::filesystem::path& file, std::string
   return WriteFileReplacing(file, png, error != nullptr ? error : &why);
 }
 
-namespace {
-
-struct MemoryOut {
-  char* data;
-  size_t capacity;
-  size_t size;
-};
-
-void WriteToMemory(png_structp png, png_bytep bytes, png_size_t length) {
-  auto* out = static_cast<MemoryOut*>(png_get_io_ptr(png));
-  if (length > out->capacity - out->size) png_error(png, "the PNG outgrew its bound");
-  std::memcpy(out->data + out->size, bytes, length);
-  out->size += length;
-}
-
-void FlushNothing(png_structp) {}
-
-// libpng's own interface with the speed settings its simplified one lacks:
-// no row filters and zlib level 1. The rows go in as they are (RGBA; the
-// alpha byte dropped by libpng for an opaque picture). Only plain data
-// here: libpng returns through longjmp on an error.
-bool WriteFastPng(const uint8_t* rows, int width, int height, bool opaque, MemoryOut* out) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_set_write_fn(png, out, WriteToMemory, FlushNothing);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-  png_set_compression_level(png, 1);
-  png_write_info(png, info);
-  if (opaque) png_set_filler(png, 0, PNG_FILLER_AFTER);
-  const size_t stride = static_cast<size_t>(width) * 4;
-  for (int y = 0; y < height; ++y) {
-    png_write_row(png, const_cast<png_bytep>(rows + stride * static_cast<size_t>(y)));
-  }
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
-}  // namespace
-
 bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string* error) {
   if (image.empty()) {
     if (error) *error = "the picture is empty";
     return false;
   }
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  png.width = static_cast<png_uint_32>(image.width());
-  png.height = static_cast<png_uint_32>(image.height());
-  if (speed == PngSpeed::kFast) {
-    const bool opaque = Opaque(image);
-    png.format = opaque ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
-    out->resize(PNG_IMAGE_PNG_SIZE_MAX(png));  // room for the largest it can make
-    MemoryOut memory{out->data(), out->size(), 0};
-    static_assert(sizeof(Rgba) == 4);
-    if (!WriteFastPng(reinterpret_cast<const uint8_t*>(image.pixels().data()), image.width(),
-                      image.height(), opaque, &memory)) {
-      if (error) *error = "libpng could not encode it";
-      return false;
-    }
-    out->resize(memory.size);
-    return true;
+  // Opaque pictures (every gauge picture) are written without alpha.
+  static_assert(sizeof(Rgba) == 4);
+  const auto* pixels = reinterpret_cast<const unsigned char*>(image.pixels().data());
+  int channels = 4;
+  std::vector<unsigned char> rgb;
+  if (Opaque(image)) {
+    rgb.reserve(image.pixels().size() * 3);
+    for (const Rgba& p : image.pixels()) rgb.insert(rgb.end(), {p.r, p.g, p.b});
+    pixels = rgb.data();
+    channels = 3;
   }
-  const std::vector<uint8_t> bytes = PngRows(image, &png);
-  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(png);
-  out->resize(size);
-  if (!png_image_write_to_memory(&png, out->data(), &size, 0, bytes.data(), 0, nullptr)) {
-    if (error) *error = png.message;
-    png_image_free(&png);
+  int size = 0;
+  unsigned char* png = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(png_settings);
+    // kSmall: zlib's default level and the best filter for each row. kFast,
+    // for pictures sent once and soon replaced: zlib's fastest level and no
+    // filter.
+    stbi_write_png_compression_level =
+        speed == PngSpeed::kFast ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION;
+    stbi_write_force_png_filter = speed == PngSpeed::kFast ? 0 : -1;
+    png = stbi_write_png_to_mem(pixels, 0, image.width(), image.height(), channels, &size);
+  }
+  if (png == nullptr) {
+    if (error) *error = "not enough memory to encode it";
     return false;
   }
-  out->resize(size);
+  out->assign(reinterpret_cast<const char*>(png), static_cast<size_t>(size));
+  std::free(png);
   return true;
 }
 
 bool ReadPng(const std::filesystem::path& file, Image* image, std::string* error) {
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
   auto fail = [&](const std::string& why) {
     if (error) *error = "cannot read " + file.string() + ": " + why;
-    png_image_free(&png);
     return false;
   };
-  if (!png_image_begin_read_from_file(&png, file.string().c_str())) return fail(png.message);
+  std::vector<uint8_t> bytes;
+  formats::FileReadError not_read;
+  if (!formats::ReadRegularFile(file, kLargestPngFile, "PNG file", &bytes, &not_read)) {
+    return fail(not_read.message);
+  }
+  const int length = static_cast<int>(bytes.size());
+  int width = 0, height = 0, channels = 0;
+  if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels)) {
+    return fail(std::string("not a PNG picture (") + stbi_failure_reason() + ")");
+  }
   // Refuse pictures no gauge panel has, rather than allocate without limit.
-  constexpr png_uint_32 kLargest = 1u << 14;
-  if (png.width == 0 || png.height == 0 || png.width > kLargest || png.height > kLargest) {
-    return fail(std::to_string(png.width) + " x " + std::to_string(png.height) +
+  constexpr int kLargest = 1 << 14;
+  if (width <= 0 || height <= 0 || width > kLargest || height > kLargest) {
+    return fail(std::to_string(width) + " x " + std::to_string(height) +
                 " pixels is not a size this bench draws");
   }
-  png.format = PNG_FORMAT_RGBA;
-  Image read(static_cast<int>(png.width), static_cast<int>(png.height));
-  static_assert(sizeof(Rgba) == 4);
-  if (!png_image_finish_read(&png, nullptr, read.pixels().data(), 0, nullptr)) {
-    return fail(png.message);
-  }
+  unsigned char* rgba =
+      stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4);
+  if (rgba == nullptr) return fail(std::string("a broken PNG (") + stbi_failure_reason() + ")");
+  Image read(width, height);
+  std::copy_n(rgba, read.pixels().size() * 4, reinterpret_cast<unsigned char*>(read.pixels().data()));
+  stbi_image_free(rgba);
   *image = std::move(read);
   return true;
 }
-
 Image Enlarge(const Image& image, int factor) {
   if (factor <= 1 || image.empty()) return image;
   Image large(image.width() * factor, image.height() * factor);

@@ -61,8 +61,9 @@ class Fonts {
  public:
   Fonts();
   ~Fonts();
-  // Finds the font files (fontconfig), loads them (FreeType). On failure
-  // says which face is missing and which package brings it.
+  // Finds the font files (fonts/ beside the program, then the build's font
+  // folder) and reads them. On failure says which file is missing, where it
+  // was looked for and which package brings it.
   bool Init(std::string* error);
   bool ready() const;
 
