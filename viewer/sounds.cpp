@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "bench/text.h"
 #include "formats/file_read.h"
 #include "gauge_sound/resolve.h"
 #include "host/text_format.h"
@@ -11,15 +12,6 @@ namespace {
 
 // The folder the gauges' sounds are in, under the simulator's folder.
 constexpr char kSoundFolder[] = "sound";
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 // Whether `name` can only be the name of a file directly in the sound
 // folder: no separator of either kind, no drive's colon, no control
@@ -36,7 +28,7 @@ bool IsFileName(std::string_view name) {
 bool IsWav(std::string_view name) {
   constexpr std::string_view kWav = ".wav";
   return name.size() > kWav.size() &&
-         SameIgnoringCase(name.substr(name.size() - kWav.size()), kWav);
+         bench::SameIgnoringCase(name.substr(name.size() - kWav.size()), kWav);
 }
 
 // `name` with every byte but letters, digits and "-._~" as %XX, so that it
@@ -82,7 +74,9 @@ std::string SoundAddress(const std::string& played) {
   if (separator == std::string::npos) return {};
   const std::string_view folder = std::string_view(played).substr(0, separator);
   const std::string_view name = std::string_view(played).substr(separator + 1);
-  if (!SameIgnoringCase(folder, kSoundFolder) || !IsFileName(name) || !IsWav(name)) return {};
+  if (!bench::SameIgnoringCase(folder, kSoundFolder) || !IsFileName(name) || !IsWav(name)) {
+    return {};
+  }
   return kSoundPrefix + Escaped(name);
 }
 
