@@ -36,6 +36,7 @@ cat <<TEXT
 The release ($GAUGES_PRODUCT $GAUGES_VERSION), in $root/build/release:
   business-jet-gauges-$GAUGES_VERSION.zip        what goes into the simulator folder, with INSTALL.txt
   business-jet-gauges-$GAUGES_VERSION-setup.exe  the installer (Windows), with an uninstaller
+  business-jet-gauges-$GAUGES_VERSION-tools.zip  the bench and the checker for Windows, to try the gauges
   SHA256SUMS
 Pictures of the panel:
   $pictures/panel-day.png        by day (powered, engines running)

@@ -31,6 +31,35 @@ grep -q "^$GAUGES_PRODUCT $GAUGES_VERSION: what goes where" "$work/unpacked/INST
   fail "INSTALL.txt does not name version $GAUGES_VERSION"
 echo "the archive holds dist/ and a SHA256SUMS that matches it"
 
+echo "== the tools zip"
+tools=$release/$name-tools.zip
+[ -f "$tools" ] || fail "$tools is missing: run tools/release.sh"
+(cd "$release" && sha256sum --quiet -c SHA256SUMS) || fail "build/release/SHA256SUMS does not match the files"
+grep -q " $name-tools.zip\$" "$release/SHA256SUMS" || fail "build/release/SHA256SUMS does not list $name-tools.zip"
+unzip -Z1 "$tools" > "$work/tools-listing"
+top=$name-tools
+{
+  printf '%s\n' panel-bench.exe gauge-check.exe GaugeSound.dll README-tools.txt fonts/LICENCE.txt
+  (cd "$root/dist" && find Gauges sound -type f)
+  (cd "$root" && ls viewer/web | sed 's|^|web/|'; ls scenarios/*.scn)
+} | sed "s|^|$top/|" | LC_ALL=C sort > "$work/tools-expected"
+# Every file the zip must hold, and nothing outside its one top folder.
+missing=$(LC_ALL=C comm -23 "$work/tools-expected" <(LC_ALL=C sort "$work/tools-listing"))
+[ -z "$missing" ] || fail "the tools zip lacks: $missing"
+! grep -v "^$top/" "$work/tools-listing" || fail "the tools zip has files outside $top/ (above)"
+grep -q "^$top/fonts/.*\.ttf$" "$work/tools-listing" || fail "the tools zip has no fonts"
+mkdir "$work/tools"
+unzip -q "$tools" -d "$work/tools"
+for file in $(cd "$root/dist" && find Gauges sound GaugeSound -type f); do
+  cmp -s "$root/dist/$file" "$work/tools/$top/${file#GaugeSound/}" ||
+    fail "$file in the tools zip differs from dist/$file"
+done
+grep -q "^$GAUGES_PRODUCT $GAUGES_VERSION: the tools" "$work/tools/$top/README-tools.txt" ||
+  fail "README-tools.txt does not name version $GAUGES_VERSION"
+[ "$(grep -c $'\r$' "$work/tools/$top/README-tools.txt")" -eq "$(wc -l < "$work/tools/$top/README-tools.txt")" ] ||
+  fail "README-tools.txt does not have Windows line ends on every line"
+echo "the tools zip holds the programs, the gauges as dist/ has them, the fonts, the page and the scenarios"
+
 [ "${1:-}" = --no-rebuild ] && exit 0
 
 commit=$(git -C "$root" rev-parse HEAD)
@@ -46,7 +75,8 @@ for clone in one two; do
     { tail -20 "$work/$clone.log" >&2; fail "the release did not build in $work/$clone"; }
 done
 shipped() {
-  (cd "$1" && sha256sum build/win32/gauges/*.gau build/win32/bin/GaugeSound.dll build/release/*)
+  (cd "$1" && sha256sum build/win32/gauges/*.gau build/win32/bin/GaugeSound.dll \
+     build/win32/bin/panel-bench.exe build/win32/bin/gauge-check.exe build/release/*)
 }
 diff -u <(shipped "$work/one") <(shipped "$work/two") ||
   fail "two builds of $commit in two folders differ (above)"

@@ -4,7 +4,9 @@
 #   business-jet-gauges-<version>.zip        dist/ as it goes into the simulator
 #                                            folder, with SHA256SUMS
 #   business-jet-gauges-<version>-setup.exe  the installer (NSIS, installer/setup.nsi)
-#   SHA256SUMS                               of the two
+#   business-jet-gauges-<version>-tools.zip  the bench, the checker and the gauges, to try
+#                                            them on Windows (tools/make-tools-zip.sh)
+#   SHA256SUMS                               of the three
 # The version is the project's (CMakeLists.txt). The same commit gives the
 # same bytes in any folder: every time stamp is the commit's
 # (SOURCE_DATE_EPOCH, which the caller may set), every order and mode fixed.
@@ -43,7 +45,7 @@ done
 
 # The Windows files the release ships (the whole tree: tools/build-win32.sh);
 # gauge_modules is every gauge of the panel (GAUGE_MODULES, CMakeLists.txt).
-BUILD_TARGETS="gauge_modules GaugeSound" \
+BUILD_TARGETS="gauge_modules GaugeSound panel-bench gauge-check" \
   "$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
 "$root/tools/dist.sh"
 # shellcheck source=/dev/null
@@ -68,7 +70,10 @@ mkdir -p "$work/out"
 # The installer.
 "$root/tools/make-installer.sh" "$tree" "$GAUGES_VERSION" "$work/out/$name-setup.exe"
 
-(cd "$work/out" && sha256sum "$name.zip" "$name-setup.exe" > SHA256SUMS)
+# The tools zip.
+"$root/tools/make-tools-zip.sh" "$tree" "$GAUGES_VERSION" "$work/out/$name-tools.zip"
+
+(cd "$work/out" && sha256sum "$name.zip" "$name-setup.exe" "$name-tools.zip" > SHA256SUMS)
 rm -rf "$out"
 mkdir -p "$(dirname "$out")"
 mv "$work/out" "$out"
