@@ -16,11 +16,15 @@ fail() { echo "release-check: $*" >&2; exit 1; }
 echo "== the archive against dist/"
 zip=$release/$name.zip
 [ -f "$zip" ] || fail "$zip is missing: run tools/release.sh"
-unzip -Z1 "$zip" > "$work/listing"
+# One folder named as the archive, holding dist/ and SHA256SUMS.
+unzip -Z1 "$zip" | sed -n "s|^$name/||p" > "$work/listing"
+[ "$(wc -l < "$work/listing")" -eq "$(unzip -Z1 "$zip" | wc -l)" ] ||
+  fail "the archive has files outside its folder $name/"
 (cd "$root/dist" && find . -type f -printf '%P\n'; echo SHA256SUMS) | LC_ALL=C sort > "$work/expected"
 diff -u "$work/expected" "$work/listing" || fail "the archive's files (+) are not dist/'s (-)"
-mkdir "$work/unpacked"
-unzip -q "$zip" -d "$work/unpacked"
+mkdir "$work/zip"
+unzip -q "$zip" -d "$work/zip"
+ln -s "$work/zip/$name" "$work/unpacked"
 (cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the archive"
 while read -r file; do
   cmp -s "$root/dist/$file" "$work/unpacked/$file" || fail "$file in the archive differs from dist/$file"
@@ -29,6 +33,8 @@ done < <(grep -vx SHA256SUMS "$work/listing")
   fail "SHA256SUMS does not list every file of the archive"
 grep -q "^$GAUGES_PRODUCT $GAUGES_VERSION: what goes where" "$work/unpacked/INSTALL.txt" ||
   fail "INSTALL.txt does not name version $GAUGES_VERSION"
+[ "$(grep -c $'\r$' "$work/unpacked/INSTALL.txt")" -eq "$(wc -l < "$work/unpacked/INSTALL.txt")" ] ||
+  fail "INSTALL.txt does not have Windows line ends on every line"
 echo "the archive holds dist/ and a SHA256SUMS that matches it"
 
 echo "== the tools zip"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # release.sh: builds the release into build/release/ and prints the SHA-256
 # of each file:
-#   business-jet-gauges-<version>.zip        dist/ as it goes into the simulator
-#                                            folder, with SHA256SUMS
+#   business-jet-gauges-<version>.zip        dist/ with SHA256SUMS, in one folder
+#                                            of that name (INSTALL.txt says where
+#                                            each file goes)
 #   business-jet-gauges-<version>-setup.exe  the installer (NSIS, installer/setup.nsi)
 #   business-jet-gauges-<version>-tools.zip  the bench, the checker and the gauges, to try
 #                                            them on Windows (tools/make-tools-zip.sh)
@@ -55,8 +56,9 @@ out=$root/build/release
 work=$(mktemp -d "$root/build/release-work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# The archive's tree: dist/ with SHA256SUMS, fixed modes and times.
-tree=$work/tree
+# The archive's tree: dist/ with SHA256SUMS in one folder named as the
+# archive, fixed modes and times.
+tree=$work/$name
 cp -R "$root/dist" "$tree"
 (cd "$tree" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs -d '\n' sha256sum) \
   > "$work/SHA256SUMS"
@@ -64,7 +66,7 @@ mv "$work/SHA256SUMS" "$tree/SHA256SUMS"
 find "$tree" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
 find "$tree" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 mkdir -p "$work/out"
-(cd "$tree" && find . -type f -printf '%P\n' | sort |
+(cd "$work" && find "$name" -type f | LC_ALL=C sort |
   zip -X -D -q -9 "$work/out/$name.zip" -@)
 
 # The installer.
