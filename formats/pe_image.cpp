@@ -277,6 +277,17 @@ void ReadPeHeaders(const std::vector<uint8_t>& file, PeHeaders* headers) {
   h.section_table_in_file = true;
 }
 
+std::string CutShort(const std::vector<PeSection>& sections, uint64_t file_size) {
+  for (const PeSection& section : sections) {
+    const uint64_t end = uint64_t{section.raw_offset} + section.raw_size;
+    if (end > file_size) {
+      return "the file is cut short: section " + section.name + "'s data runs to byte " +
+             std::to_string(end) + ", the file ends at " + std::to_string(file_size);
+    }
+  }
+  return "";
+}
+
 bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string* error) {
   *image = PeImage{};
   Reader r(file, error);
@@ -306,6 +317,7 @@ bool ParsePeImage(const std::vector<uint8_t>& file, PeImage* image, std::string*
                   std::to_string(kMaxPeSections) + ": the file is damaged");
   }
   if (!h.section_table_in_file) return r.Fail("the file ends too early");
+  if (const std::string cut = CutShort(h.sections, file.size()); !cut.empty()) return r.Fail(cut);
   r.sections = h.sections;
 
   auto directory = [&](uint32_t index, uint32_t* rva, uint32_t* size) {

@@ -66,6 +66,12 @@ struct PeHeaders {
 };
 void ReadPeHeaders(const std::vector<uint8_t>& file, PeHeaders* headers);
 
+// Why a file of `file_size` bytes is cut short, going by the first section
+// whose data runs past its end ("the file is cut short: section .text's data
+// runs to byte 8192, the file ends at 4096"); "" if every section's data is
+// in the file. The one wording of this fault for every reader of the files.
+std::string CutShort(const std::vector<PeSection>& sections, uint64_t file_size);
+
 struct PeExport {
   std::string name;
   uint32_t rva = 0;

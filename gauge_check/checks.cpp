@@ -18,8 +18,8 @@ constexpr CheckInfo kChecks[] = {
     {kPeMachine, "pe-machine", "a library for another processor", "machine i386 (0x14C)"},
     {kPeDll, "pe-dll", "a program instead of a library", "the DLL characteristic"},
     {kExportName, "export-name", "a module the simulator lists under another name",
-     "the export directory names the library <gauge name>.gau; a warning when the file is named "
-     "otherwise"},
+     "the file holds the gauge it is named after, and the export directory names the library "
+     "<gauge name>.gau"},
     {kExports, "exports", "a module the host cannot find its records in, or one exporting more",
      "exactly the exports Linkage and ImportTable"},
     {kExportsData, "exports-data", "records exported as functions (in code)",

@@ -156,16 +156,12 @@ bool ReadPeLayout(const std::vector<uint8_t>& file, PeLayout* layout, std::strin
   }
   layout->image_base = h.image_base;
   if (h.section_count > 96) return fail(std::to_string(h.section_count) + " sections (at most 96)");
+  if (const std::string cut = formats::CutShort(h.sections, file.size()); !cut.empty()) {
+    return fail(cut);
+  }
   for (const formats::PeSection& read : h.sections) {
     PeSection section;
     static_cast<formats::PeSection&>(section) = read;
-    if (uint64_t{section.raw_offset} + section.raw_size > file.size()) {
-      return fail(Format("the file is cut short: section %s's data runs to byte %llu, the file "
-                         "ends at %zu", section.name.c_str(),
-                         static_cast<unsigned long long>(uint64_t{section.raw_offset} +
-                                                         section.raw_size),
-                         file.size()));
-    }
     layout->sections.push_back(section);
   }
   if (!h.section_table_in_file) return fail("the file ends inside its section table");

@@ -140,17 +140,25 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
                  uint64_t{layout.image_base} + import_table, report, &facts);
   }
 
-  // The export directory names the file after its gauge.
-  report.Ran(CheckId::kExportName, "the export directory's name is the gauge's name with .gau");
+  // The simulator finds a gauge by its file's name (in any letter case), so
+  // the file must hold the gauge it is named after; and the export directory
+  // names the library after the gauge its records hold.
+  report.Ran(CheckId::kExportName, "the file holds the gauge it is named after");
   const std::string stem = std::filesystem::path(file_name).stem().string();
-  const std::string gauge = !facts.gauge_name.empty() ? facts.gauge_name : stem;
-  if (image.export_name != gauge + ".gau") {
-    report.Fail(CheckId::kExportName, "the export directory's name", gauge + ".gau",
-                image.export_name.empty() ? "no name" : image.export_name);
+  const std::string exported = image.export_name.size() > 4 &&
+                                       Lower(image.export_name.substr(image.export_name.size() - 4)) == ".gau"
+                                   ? image.export_name.substr(0, image.export_name.size() - 4)
+                                   : image.export_name;
+  const std::string held = !facts.gauge_name.empty() ? facts.gauge_name : exported;
+  if (Lower(held) != Lower(stem)) {
+    report.Fail(CheckId::kExportName, "the gauge the file holds",
+                "'" + stem + "', as the file is named (the simulator finds a gauge by its file's name)",
+                held.empty() ? "no name" : "'" + held + "'");
   }
-  if (!facts.gauge_name.empty() && Lower(stem) != Lower(facts.gauge_name)) {
-    report.Warn(CheckId::kExportName, "the file's name", facts.gauge_name + ".gau (a panel loads it by name)",
-                std::filesystem::path(file_name).filename().string());
+  if (!facts.gauge_name.empty() && image.export_name != facts.gauge_name + ".gau") {
+    report.Fail(CheckId::kExportName, "the export directory's name",
+                facts.gauge_name + ".gau (the gauge its records hold)",
+                image.export_name.empty() ? "no name" : image.export_name);
   }
 
   CheckResources(image, report);

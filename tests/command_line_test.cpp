@@ -58,6 +58,9 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
   std::filesystem::create_directories(dir / "library.so");
   std::filesystem::create_directories(dir / "crashing");
   std::filesystem::copy_file(MISBEHAVING, dir / "crashing" / "VORN_Kestrel_FMC.so");
+  std::filesystem::create_directories(dir / "cut");
+  std::filesystem::copy_file(std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau", dir / "cut" / "orlahyd.gau");
+  std::filesystem::resize_file(dir / "cut" / "orlahyd.gau", 4096);
   std::filesystem::create_directories(dir / "pictures");
   mkfifo((dir / "pictures" / "orlahyd.gau").c_str(), 0600);
 
@@ -134,6 +137,8 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
        "crashing/VORN_Kestrel_FMC.so crashed with SIGSEGV (Segmentation fault) while loading the "
        "module in a trial run",
        nullptr, "load-crash"},
+      {{"render", "orlahyd", "--pictures", d + "/cut", "--out", d + "/out"}, 3,
+       "the file is cut short: section .text's data runs to byte"},
       {{"render", "orlahyd", "--pictures", d + "/pictures", "--out", d + "/out"}, 3,
        "pictures/orlahyd.gau: a pipe (FIFO), not a regular file"},
       {{"render", "orlahyd", "--sound-root", d + "/bom.scn", "--out", d + "/out"}, 3,

@@ -490,6 +490,11 @@ TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
   const std::string forged = d + "/x\nx.gau: 36 passed, 0 failed, 0 warnings\x1B[2K.gau";
   std::ofstream(forged) << "not a library";
   std::ofstream(d + "/caf\xC3\xA9.gau") << "not a library";
+  // A gauge file under another gauge's name, and one cut short.
+  fs::create_directories(dir / "renamed");
+  fs::copy_file(std::string(WIN32_GAUGES_DIR) + "/orlaaudio.gau", dir / "renamed" / "orlahyd.gau");
+  fs::copy_file(std::string(WIN32_GAUGES_DIR) + "/orlahyd.gau", dir / "cut.gau");
+  fs::resize_file(dir / "cut.gau", 4096);
   const std::string module = std::string(TEST_GAUGES_DIR) + "/misbehaving.so";
   const std::string marker = d + "/marker";
   const std::vector<std::string> loud = {"GAUGE_MISBEHAVE=loud", "GAUGE_MARKER=" + marker};
@@ -507,6 +512,10 @@ TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
        "\nx.gau: 36 passed"},
       {{"--json", d + "/caf\xC3\xA9.gau"}, 1, "\"file\": \"" + d + "/caf\xC3\xA9.gau\"", "\\u00"},
       {{"--\x1B[2K"}, 2, "unknown option --\\x1B[2K"},
+      {{"--static-only", d + "/renamed/orlahyd.gau"}, 1,
+       "fail export-name: expected 'orlahyd', as the file is named (the simulator finds a gauge by its file's name), found 'orlaaudio'"},
+      {{"--static-only", d + "/cut.gau"}, 1,
+       "the file is cut short: section .text's data runs to byte"},
       // the loader's words about the file are quoted, clipped, in text and JSON
       {{LONG_DEPENDENCY}, 1, "bytes left out) ... ddd", kLongName.c_str()},
       {{"--json", LONG_DEPENDENCY}, 1, "bytes left out) ... ddd", kLongName.c_str()},
