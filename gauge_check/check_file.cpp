@@ -29,7 +29,7 @@ Report CheckFile(const std::string& path, const Options& options) {
   }
   RecordFacts facts;
   CheckGauBytes(bytes, path, report, &facts);
-  if (!options.run) return report;
+  if (!options.run || facts.not_a_gauge) return report;
   if (!facts.complete) {
     report.Note("running checks skipped: the records could not be read whole");
   } else if (!RunsHere(ModuleFormat::kWindows32)) {

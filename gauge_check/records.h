@@ -76,6 +76,7 @@ struct RecordSpan {
 
 struct RecordFacts {
   bool complete = false;       // the walk reached every record
+  bool not_a_gauge = false;    // the file exports no records at all
   std::string gauge_name;
   uint64_t linkage = 0;       // where the records were read from
   uint64_t header = 0;

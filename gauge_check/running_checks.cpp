@@ -229,13 +229,26 @@ std::vector<std::string> Split(const std::string& line) {
 // Runs `work` in a child process (host/child_process.h) and merges what it
 // reported. A child that dies or hangs gives a run-crash failure naming the
 // step it was in. Where there are no child processes, the work runs here.
+// Whether the work got as far as calling the module: not when the host
+// refused to load it (a file that is no gauge module, say).
+bool CalledTheModule(const Report& report) {
+  for (const Line& line : report.Lines()) {
+    if (line.status == Status::kFail && line.id == Id(CheckId::kRunLoad)) return false;
+  }
+  return true;
+}
+
+constexpr const char* kReturned = "the module returned from every call (no crash, no hang)";
+
 void InChild(const std::function<void(Report&, const Step&)>& work, Report& report) {
-  report.Ran(CheckId::kRunCrash, "the module returned from every call (no crash, no hang)");
   if (!host::kChildProcesses) {
     report.Note("the running checks ran inside this process: a module that crashes ends it");
     // No child here, but the module's output still goes to the null
     // device, not into the report.
-    host::RunWithoutOutput([&] { work(report, [](const std::string&) {}); });
+    Report mine;
+    host::RunWithoutOutput([&] { work(mine, [](const std::string&) {}); });
+    report.Merge(mine);
+    if (CalledTheModule(mine)) report.Ran(CheckId::kRunCrash, kReturned);
     return;
   }
   const host::ChildRun run = host::RunInChild(
@@ -258,6 +271,7 @@ void InChild(const std::function<void(Report&, const Step&)>& work, Report& repo
       },
       host::kCheckDeadline);
   if (!run.started) {
+    report.Ran(CheckId::kRunCrash, kReturned);
     report.Fail(CheckId::kRunCrash, "", "a child process to run the checks in", run.failure);
     return;
   }
@@ -279,7 +293,10 @@ void InChild(const std::function<void(Report&, const Step&)>& work, Report& repo
     if (f[0] == "E") ended = true;
   }
   report.Merge(theirs);
-  if (!ended || !run.Finished()) {
+  const bool returned = ended && run.Finished();
+  // Said only of a module that was called, or that ended the child.
+  if (!returned || CalledTheModule(theirs)) report.Ran(CheckId::kRunCrash, kReturned);
+  if (!returned) {
     report.Fail(CheckId::kRunCrash, "while " + step, "every call into the module to return",
                 run.Ending());
   }

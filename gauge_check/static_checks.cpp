@@ -80,8 +80,29 @@ void CheckGauBytes(const std::vector<uint8_t>& bytes, const std::string& file_na
                 Hex(layout.characteristics));
   }
 
-  // Exports: exactly Linkage and ImportTable, as data.
+  // Exports: exactly Linkage and ImportTable, as data. A library with
+  // neither is no gauge module at all (a sound library, say): that is the
+  // one thing to say of it.
   report.Ran(CheckId::kExports, "exactly the exports Linkage and ImportTable");
+  const auto exports_name = [&](const char* name) {
+    for (const formats::PeExport& e : image.exports) {
+      if (e.name == name) return true;
+    }
+    return false;
+  };
+  if (!exports_name("Linkage") && !exports_name("ImportTable")) {
+    std::string names;
+    for (size_t i = 0; i < image.exports.size() && i < 4; ++i) {
+      names += (i == 0 ? "" : ", ") + image.exports[i].name;
+    }
+    if (image.exports.size() > 4) names += " and " + std::to_string(image.exports.size() - 4) + " more";
+    report.Fail(CheckId::kExports, "the export directory", "Linkage and ImportTable",
+                "neither (" + (names.empty() ? std::string("no exports") : "it exports " + names) +
+                    "): not a gauge module");
+    report.Note("the other checks skipped: the file is not a gauge module");
+    facts.not_a_gauge = true;
+    return;
+  }
   report.Ran(CheckId::kExportsData, "both exports outside code (data, not functions)");
   uint32_t linkage = 0, import_table = 0;
   std::vector<std::string> others;

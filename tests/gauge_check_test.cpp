@@ -514,6 +514,12 @@ TEST(GaugeCheck, EachCommandLineGivesItsExitCodeAndSaysWhy) {
       {{"--\x1B[2K"}, 2, "unknown option --\\x1B[2K"},
       {{"--static-only", d + "/renamed/orlahyd.gau"}, 1,
        "fail export-name: expected 'orlahyd', as the file is named (the simulator finds a gauge by its file's name), found 'orlaaudio'"},
+      // a library that is no gauge: one failing line says so, and nothing else is said
+      {{std::string(WIN32_GAUGES_DIR) + "/../bin/GaugeSound.dll"}, 1,
+       "fail exports: expected Linkage and ImportTable, found neither (it exports GaugePlaySound",
+       "exports-data"},
+      {{(fs::path(GAUGE_CHECK).parent_path().parent_path() / "lib" / "libGaugeSound.so").string()},
+       1, "fail run-load: expected a gauge module the host core loads", "run-crash"},
       {{"--static-only", d + "/cut.gau"}, 1,
        "the file is cut short: section .text's data runs to byte"},
       // the loader's words about the file are quoted, clipped, in text and JSON
