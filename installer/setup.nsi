@@ -8,6 +8,11 @@
 ; Silent use: setup.exe /S /D=C:\path\to\simulator (/D last, unquoted).
 ; Exit codes: 0 installed, 1 cancelled by the user, 2 not installed (a
 ; message says why and what to do).
+; Simulators often live where only an administrator may write (under
+; Program Files), so the installer and the uninstaller ask for administrator
+; rights when they start, and the uninstall entry is the machine's, for
+; every user. Entries of earlier versions were the user's own: an install
+; into the same folder takes their place.
 ; Each simulator folder has its own uninstall entry and its own uninstaller,
 ; which removes only what the install into that folder wrote. A silent run
 ; prints its details on the standard output and a failure's message on the
@@ -20,7 +25,7 @@ Unicode true
 !ifdef TARGET
   Target ${TARGET}
 !endif
-RequestExecutionLevel user
+RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ; The installed files carry the time they were installed, and the installer
 ; holds no build time: the same sources give the same installer.
@@ -32,6 +37,8 @@ ManifestSupportedOS all
 !include "${FILES}"
 
 !define UNINSTALL_KEYS "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+!define ENTRIES HKLM        ; where the uninstall entries are
+!define OLD_ENTRIES HKCU    ; where earlier versions wrote theirs
 ; Our own folder in the simulator folder: the uninstaller and the record.
 ; The uninstall entry of a folder is ${OURS}-<id>, the id made of the folder's
 ; path (FolderKey); 1.0.0 and before kept one entry, ${OURS}, for every folder.
@@ -298,6 +305,60 @@ FunctionEnd
 !insertmacro SHA256_FUNCTION ""
 !insertmacro SHA256_FUNCTION "un."
 
+; Deletes the user's entry `key` of an earlier version if it names the
+; folder whose key is $Key.
+!macro FORGET_OLD_ENTRY un key
+  ReadRegStr $0 ${OLD_ENTRIES} "${key}" "InstallLocation"
+  ${If} $0 != ""
+    Call ${un}FolderKey
+    ${If} $0 == $Key
+      DeleteRegKey ${OLD_ENTRIES} "${key}"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; $INSTDIR := the folder of the first of our entries under `root` that names one.
+!macro EARLIER_INSTALL root
+  StrLen $3 "${OURS}"
+  StrCpy $1 0
+  ${Do}
+    EnumRegKey $2 ${root} "${UNINSTALL_KEYS}" $1
+    ${If} $2 == ""
+      ${ExitDo}
+    ${EndIf}
+    IntOp $1 $1 + 1
+    StrCpy $4 $2 $3
+    ${If} $4 == "${OURS}"
+      ReadRegStr $INSTDIR ${root} "${UNINSTALL_KEYS}\$2" "InstallLocation"
+      ${If} $INSTDIR != ""
+        ${ExitDo}
+      ${EndIf}
+    ${EndIf}
+  ${Loop}
+!macroend
+
+; Windows asks for administrator rights as the program starts; where it
+; could not give them (the user said no, or the request was switched off),
+; stop before anything is written, saying how to go on. Exit code 2.
+!macro NEED_ADMINISTRATOR un
+Function ${un}NeedAdministrator
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "Admin"
+    StrCpy $R9 "${PRODUCT} needs administrator rights to change a simulator folder and register \
+its uninstaller for the machine, and this program runs without them (as $0). Run it again and \
+allow it to make changes, or ask an administrator to run it. Nothing was changed."
+    Push -12
+    Call ${un}Say
+    MessageBox MB_OK|MB_ICONSTOP "$R9" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro NEED_ADMINISTRATOR ""
+!insertmacro NEED_ADMINISTRATOR "un."
+
 Function .onInit
   ; A folder the user did not choose never gets our files: the silent
   ; install needs /D=.
@@ -310,24 +371,13 @@ unquoted (setup.exe /S /D=C:\path\to\simulator). Nothing was installed."
     SetErrorLevel 2
     Quit
   ${EndIf}
+  Call NeedAdministrator
   ; The folder page offers the folder of an earlier install, if there is one.
   ${If} $INSTDIR == ""
-    StrLen $3 "${OURS}"
-    StrCpy $1 0
-    ${Do}
-      EnumRegKey $2 HKCU "${UNINSTALL_KEYS}" $1
-      ${If} $2 == ""
-        ${ExitDo}
-      ${EndIf}
-      IntOp $1 $1 + 1
-      StrCpy $4 $2 $3
-      ${If} $4 == "${OURS}"
-        ReadRegStr $INSTDIR HKCU "${UNINSTALL_KEYS}\$2" "InstallLocation"
-        ${If} $INSTDIR != ""
-          ${ExitDo}
-        ${EndIf}
-      ${EndIf}
-    ${Loop}
+    !insertmacro EARLIER_INSTALL ${ENTRIES}
+  ${EndIf}
+  ${If} $INSTDIR == ""
+    !insertmacro EARLIER_INSTALL ${OLD_ENTRIES}
   ${EndIf}
 FunctionEnd
 
@@ -673,24 +723,18 @@ then run the installer again."
   StrCpy $0 $Sim
   Call FolderKey
   StrCpy $Key $0
-  WriteRegStr HKCU "$Key" "DisplayName" "${PRODUCT} ($Sim)"
-  WriteRegStr HKCU "$Key" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKCU "$Key" "InstallLocation" "$Sim"
-  WriteRegStr HKCU "$Key" "UninstallString" '"$Sim\${OURS}\uninstall.exe"'
-  WriteRegStr HKCU "$Key" "QuietUninstallString" '"$Sim\${OURS}\uninstall.exe" /S'
-  WriteRegDWORD HKCU "$Key" "NoModify" 1
-  WriteRegDWORD HKCU "$Key" "NoRepair" 1
-  ; The one entry of 1.0.0 and before, if it names this folder: this
-  ; folder's entry takes its place.
-  ${If} $Key != "${UNINSTALL_KEYS}\${OURS}"
-    ReadRegStr $0 HKCU "${UNINSTALL_KEYS}\${OURS}" "InstallLocation"
-    ${If} $0 != ""
-      Call FolderKey
-      ${If} $0 == $Key
-        DeleteRegKey HKCU "${UNINSTALL_KEYS}\${OURS}"
-      ${EndIf}
-    ${EndIf}
-  ${EndIf}
+  WriteRegStr ${ENTRIES} "$Key" "DisplayName" "${PRODUCT} ($Sim)"
+  WriteRegStr ${ENTRIES} "$Key" "DisplayVersion" "${VERSION}"
+  WriteRegStr ${ENTRIES} "$Key" "InstallLocation" "$Sim"
+  WriteRegStr ${ENTRIES} "$Key" "UninstallString" '"$Sim\${OURS}\uninstall.exe"'
+  WriteRegStr ${ENTRIES} "$Key" "QuietUninstallString" '"$Sim\${OURS}\uninstall.exe" /S'
+  WriteRegDWORD ${ENTRIES} "$Key" "NoModify" 1
+  WriteRegDWORD ${ENTRIES} "$Key" "NoRepair" 1
+  ; The user's own entries of earlier versions, if they name this folder
+  ; (the one entry of 1.0.0 and before, or this folder's): this entry takes
+  ; their place.
+  !insertmacro FORGET_OLD_ENTRY "" "${UNINSTALL_KEYS}\${OURS}"
+  !insertmacro FORGET_OLD_ENTRY "" "$Key"
 SectionEnd
 
 ; The uninstaller removes only files of its own list, the files this
@@ -767,6 +811,10 @@ simulator and run the uninstaller again.$\r$\n"
 FunctionEnd
 
 ; The uninstaller runs from our folder's copy: $INSTDIR is $Sim\business-jet-gauges.
+Function un.onInit
+  Call un.NeedAdministrator
+FunctionEnd
+
 Section "Uninstall"
   StrLen $0 "\${OURS}"
   IntOp $0 0 - $0
@@ -840,13 +888,14 @@ writes: $2"
     StrCpy $0 $Sim
     Call un.FolderKey
     StrCpy $Key $0
-    ReadRegStr $0 HKCU "$Key" "InstallLocation"
+    ReadRegStr $0 ${ENTRIES} "$Key" "InstallLocation"
     ${If} $0 != ""
       Call un.FolderKey
       ${If} $0 == $Key
-        DeleteRegKey HKCU "$Key"
+        DeleteRegKey ${ENTRIES} "$Key"
       ${EndIf}
     ${EndIf}
+    !insertmacro FORGET_OLD_ENTRY "un." "$Key"
   ${Else}
     ; Kept for the next run: only what is still to be removed.
     FileOpen $1 "$INSTDIR\installed.txt" w

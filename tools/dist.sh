@@ -52,9 +52,10 @@ With the installer
   as "$GAUGES_PRODUCT (<the simulator folder>)", once for each
   simulator folder you install into. Uninstalling there removes the files
   it installed; a file you changed since, or one in use, stays, and the
-  uninstaller says which. If the simulator folder is one that only an
-  administrator may change (under C:\Program Files, say), Windows asks for
-  an administrator's permission when the installer starts.
+  uninstaller says which. The installer and the uninstaller ask for an
+  administrator's permission as they start (Windows shows the question):
+  simulators often live under C:\Program Files, where only an
+  administrator may change files.
 TEXT
 cat >> "$dist/INSTALL.txt" <<'TEXT'
 

@@ -17,7 +17,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 name=business-jet-gauges-$GAUGES_VERSION
 setup=$root/build/release/$name-setup.exe
 dist=$root/dist
-uninstall='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+# The machine's uninstall entries (ours), and the user's (earlier versions').
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+user_uninstall='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 [ -f "$setup" ] || { echo "installer-test: $setup is missing: run tools/release.sh" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -79,9 +81,10 @@ listing() {
       if [ "$type" = f ]; then echo "$(sha256sum < "$path" | cut -c1-64) $path"; else echo "dir $path"; fi
     done)
 }
-# Our uninstall entries, one line each: key, then every value as name=value.
+# Our uninstall entries, one line each: key, then every value as name=value
+# (the machine's, or with `user` the user's own).
 entries_listed() {
-  wine_run reg query "$uninstall" /s 2>/dev/null | tr -d '\r' | awk -F '    ' '
+  wine_run reg query "$([ "${1:-}" = user ] && echo "$user_uninstall" || echo "$uninstall")" /s 2>/dev/null | tr -d '\r' | awk -F '    ' '
     /^HKEY_/ { if (line != "") print line; line = ""
                if ($0 ~ /\\business-jet-gauges[^\\]*$/) line = $0; next }
     line != "" && NF >= 4 { line = line "\t" $2 "=" $4 }
@@ -150,6 +153,18 @@ row_older_version_then_this() {
   [ "$(entries)" = 1 ] || problem "$(entries) uninstall entries, not one"
   run_uninstaller || problem "the uninstall exited with $?"
   [ ! -e "$sim/GaugeSound.dll" ] || problem "GaugeSound.dll, ours since the older install, was left"
+}
+
+row_earlier_per_user_entry_replaced() {
+  # An earlier version registered itself for the user only, one entry for
+  # every folder: an install into its folder takes that entry's place.
+  wine_run reg add "$user_uninstall\\business-jet-gauges" /v InstallLocation /d 'C:\Sim' /f >/dev/null ||
+    { problem "the earlier entry could not be made"; return; }
+  [ "$(entries_listed user | wc -l)" = 1 ] || problem "the earlier entry is not there to replace"
+  run_setup "$setup" || problem "the install exited with $?"
+  [ "$(entries_listed user | wc -l)" = 0 ] || problem "the user's earlier entry for C:\Sim is still there"
+  [ "$(entries)" = 1 ] || problem "$(entries) uninstall entries for the machine, not one"
+  registered DisplayVersion "$GAUGES_VERSION" || problem "no uninstall entry with version $GAUGES_VERSION"
 }
 
 row_read_only_gauges_folder() {
@@ -265,7 +280,8 @@ row_path_over_the_windows_limit() {
 
 rows=("$@")
 [ ${#rows[@]} -gt 0 ] || rows=(clean_install existing_sound_library_kept
-  uninstall_leaves_the_folder_as_before older_version_then_this read_only_gauges_folder
+  uninstall_leaves_the_folder_as_before older_version_then_this earlier_per_user_entry_replaced
+  read_only_gauges_folder
   changed_file_left_by_the_uninstaller tampered_record_names_a_file_outside
   two_folders_first_uninstalled_first two_folders_last_uninstalled_first gauges_is_a_file
   path_over_the_windows_limit)
