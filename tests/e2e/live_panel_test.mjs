@@ -1,11 +1,16 @@
 // End-to-end: the live panel in Debian's Chromium. Starts `panel-bench
 // serve` on a free port, checks that a press's click is fetched from the
 // sound folder unless "Mute clicks" (remembered over a reload) is on,
-// switches power and avionics on, swaps COM2 from its key, times 20 presses from the press to the new COM2 text in the picture
-// (printed, not judged), holds a split key and watches the standby frequency
-// step, checks that the panel fits a 1600 px window, leaves a screenshot,
-// and opens pages of other origins that reach for the panel's event stream
-// and page, alongside it. Exits non-zero if any expectation failed.
+// checks that the scale chosen at first shows every gauge in a 1600 x 1000
+// window, that a press where a gauge takes none says so, powers the
+// aircraft up with one button, swaps COM2 from its key (the log saying it in
+// words, the raw call on hover), times 20 presses from the press to the new
+// COM2 text in the picture (printed, not judged), holds a split key and
+// watches the standby frequency step, checks that the panel fits a 1600 px
+// window, leaves a screenshot, opens pages of other origins that reach for
+// the panel's event stream and page, alongside it, and at the end stops the
+// server and checks that the page shows it is cut off. Exits non-zero if any
+// expectation failed.
 //
 //   node live_panel_test.mjs <panel-bench> <output dir>
 import { spawn } from "node:child_process";
@@ -102,11 +107,28 @@ try {
            "--disable-background-networking", "--disable-component-update", "--disable-sync"],
   });
   // One browser profile for the panel's page and the other sites' pages.
-  const context = await browser.newContext({ viewport: { width: 1600, height: 1250 } });
+  const context = await browser.newContext({ viewport: { width: 1600, height: 1000 } });
   const page = await context.newPage();
+  const favicons = [];
+  page.on("request", (r) => { if (new URL(r.url()).pathname === "/favicon.ico") favicons.push(r.url()); });
   await page.goto(url);
   await page.waitForSelector("#gauge-VORN_Kestrel_FMC");
   expect(await page.title() === "Business-jet panel, live", "the page opens", await page.title());
+
+  // The scale it starts at shows all four gauges in a 1600 x 1000 window.
+  await until("the pictures", () => page.evaluate(() =>
+    [...document.querySelectorAll(".gauge img")].every((img) => img.complete && img.naturalWidth > 0)));
+  const inView = await page.evaluate(() => {
+    const outside = [...document.querySelectorAll(".gauge")].filter((box) => {
+      const r = box.getBoundingClientRect();
+      return r.right > document.documentElement.clientWidth || r.bottom > window.innerHeight;
+    }).map((box) => box.id);
+    return { ok: outside.length === 0, seen: `scale ${document.getElementById("view-scale").value}, ` +
+             `outside: ${outside.join(" ")}` };
+  });
+  expect(inView.ok, "at first every gauge is in view in a 1600 x 1000 window", inView.seen);
+  expect(favicons.length === 0, "the page has its own icon (no request for /favicon.ico)", favicons.join(" "));
+  await page.setViewportSize({ width: 1600, height: 1250 });
 
   // The clicks. Every press of R1 (the COM2 swap, with or without power)
   // plays the radio's key click; muted, the page asks for no sound, and
@@ -144,13 +166,22 @@ try {
          clickAsked ? `${clickAsked.url()}: ${answer ? answer.status() : clickAsked.failure()?.errorText}`
                : soundsAsked.map((r) => r.url()).join(" ") || "nothing asked for");
 
-  await page.check("#control-battery");
-  await page.check("#control-avionics");
+  // A press where the gauge takes none (the hydraulics panel has no keys).
+  await page.click("#gauge-orlahyd");
+  const hinted = await until("the hint", async () => (await page.locator("#click-hint").count()) > 0 &&
+                                                  await page.textContent("#click-hint"));
+  expect(hinted && /Nothing to click here/.test(hinted), "a press that hits no key says so",
+         hinted || "no hint");
+
+  expect(!(await page.isChecked("#control-battery")), "the battery is off at first", "on");
+  await page.click("#power-up");
   const powered = await until("the page text", async () => {
     const texts = await radioTexts(page);
     return texts.length > COM2_PRESET && texts[0] === "TUNE" ? texts : null;
   });
-  expect(powered !== null, "with power and avionics on the radio page shows",
+  expect(powered !== null && await page.isChecked("#control-battery") &&
+         await page.isChecked("#control-avionics") && await page.isChecked("#control-engine1"),
+         "Power up switches battery, avionics and engines on, and the radio page shows",
          await page.getAttribute("#gauge-VORN_Kestrel_FMC", "alt"));
 
   if (powered) {
@@ -163,7 +194,9 @@ try {
     expect(swapped !== null, `the COM2 swap key makes COM2 ${standby} and its preset ${active}`,
            (await radioTexts(page)).slice(COM2, COM2_PRESET + 1).join(" "));
     const log = await page.textContent("#log");
-    expect(/key 0x1038C/.test(log), "the log shows the key event the swap sent", log);
+    const raw = await page.evaluate(() => [...document.querySelectorAll("#log li.key")].map((li) => li.title).join(" | "));
+    expect(/VORN_Kestrel_FMC: key event: COM2 swap/.test(log) && /key 0x1038C value 0/.test(raw),
+           "the log says the key event the swap sent in words, the raw call on hover", `${log} / ${raw}`);
 
     // Click to picture: from the press on R1 to its new COM2 text in the
     // radio picture's text alternative, which the page sets when it shows
@@ -293,6 +326,15 @@ try {
   } finally {
     other.close();
   }
+
+  // The server stops: the page says it is cut off, and takes no changes.
+  server.kill("SIGINT");
+  const cut = await until("the page cut off", async () =>
+    await page.isHidden("#live-badge") && await page.isDisabled("#control-battery"));
+  expect(cut, "with the server gone the page drops its LIVE badge and disables its controls",
+         `status "${await page.textContent("#status")}"`);
+  const shotCut = join(outDir, "live-panel-disconnected.png");
+  await page.screenshot({ path: shotCut });
 } catch (error) {
   expect(false, "the test ran to its end", error.message);
 } finally {

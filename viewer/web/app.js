@@ -9,7 +9,48 @@
 const REPEAT_DELAY_MS = 400;
 const REPEAT_MS = 100;        // 10 a second
 
-const view = { scale: 2, overlay: false, gauges: [] };
+const view = { scale: 2, scaleChosen: false, overlay: false, gauges: [] };
+
+// What "Power up" sets: the bench's day state.
+const POWER_UP = [["battery", true], ["avionics", true], ["engine1", true], ["engine2", true],
+                  ["ambient", "day"]];
+
+// The largest scale at which every gauge is in the window, side by side if
+// they fit so, else wrapped; 1 if none fits. Until the user picks a scale.
+function fitScale() {
+  const select = document.getElementById("view-scale");
+  const main = document.getElementById("panel");
+  const gap = 16, pad = 12, caption = 24;
+  const room = { width: document.documentElement.clientWidth - 2 * pad,
+                 height: window.innerHeight - main.getBoundingClientRect().top - window.scrollY - 2 * pad };
+  const fits = (s) => {
+    // Rows as the panel wraps them: gauges in order while they fit across.
+    let rowWidth = 0, rowHeight = 0, height = 0;
+    for (const g of view.gauges) {
+      const w = g.width * s, h = g.height * s + caption;
+      if (w > room.width) return false;
+      if (rowWidth > 0 && rowWidth + gap + w > room.width) {
+        height += rowHeight + gap;
+        rowWidth = 0;
+        rowHeight = 0;
+      }
+      rowWidth += (rowWidth > 0 ? gap : 0) + w;
+      rowHeight = Math.max(rowHeight, h);
+    }
+    return height + rowHeight <= room.height;
+  };
+  let best = 1;
+  for (const option of select.options) {
+    const s = Number(option.value);
+    if (s > best && fits(s)) best = s;
+  }
+  if (best !== view.scale) {
+    view.scale = best;
+    select.value = String(best);
+    layout();
+    refreshAll();
+  }
+}
 let logNext = 0;
 
 // `retry`: a request that is the same however often it arrives (a control
@@ -31,6 +72,17 @@ async function api(path, body, { retry = false } = {}) {
 }
 
 function setStatus(text) { document.getElementById("status").textContent = text; }
+
+// Connected: the LIVE badge shows and the controls take changes. While the
+// server cannot be reached the page says so and takes none, so that nothing
+// looks applied that was not.
+let connected = false;
+function setConnected(now) {
+  connected = now;
+  document.getElementById("live-badge").hidden = !now;
+  document.body.classList.toggle("disconnected", !now);
+  for (const input of document.querySelectorAll("[data-control], #power-up")) input.disabled = !now;
+}
 
 // ---- sounds ---------------------------------------------------------------
 
@@ -124,6 +176,25 @@ function layout() {
   }
 }
 
+// A press where the gauge takes none: a short note at the point, gone after
+// a few seconds or at the next press.
+let hintTimer = 0;
+function hint(box, x, y) {
+  let note = document.getElementById("click-hint");
+  if (!note) {
+    note = document.createElement("div");
+    note.id = "click-hint";
+    note.setAttribute("role", "status");
+  }
+  note.textContent = "Nothing to click here: the pointer turns into a hand or an arrow " +
+                     "over the keys and knobs this gauge takes.";
+  note.style.left = x * view.scale + "px";
+  note.style.top = y * view.scale + "px";
+  box.append(note);
+  clearTimeout(hintTimer);
+  hintTimer = setTimeout(() => note.remove(), 4000);
+}
+
 function areaAt(gauge, x, y) {
   return gauge.areas.find((a) => x >= a.x && x < a.x + a.width && y >= a.y && y < a.y + a.height);
 }
@@ -132,11 +203,17 @@ function areaAt(gauge, x, y) {
 function press(gauge, box, event) {
   if (event.button !== 0) return;
   event.preventDefault();
+  document.getElementById("click-hint")?.remove();
   const rect = box.getBoundingClientRect();
   const x = Math.floor((event.clientX - rect.left) / view.scale);
   const y = Math.floor((event.clientY - rect.top) / view.scale);
+  if (!connected) return;
   const send = (kind) => api("/api/click", { gauge: gauge.name, x, y, event: kind })
-    .then(showSent).catch((e) => setStatus("click failed: " + e.message));
+    .then((reply) => {
+      showSent(reply);
+      if (kind === "press" && reply.hit === false) hint(box, x, y);
+    })
+    .catch((e) => setStatus("click failed: " + e.message));
   send("press");
   const area = areaAt(gauge, x, y);
   if (!area || !area.repeats) return;
@@ -219,12 +296,31 @@ function showState(state) {
     else input.value = String(value);
   }
   document.getElementById("baro").textContent = state.baro_inhg.toFixed(2);
-  for (const name of ["temp", "millibars", "dhset", "ratest"]) {
-    const value = state[name];
-    document.getElementById("named-" + name).textContent = value === null ? "not registered" : value;
-  }
+  const pfd = document.getElementById("pfd");
+  pfd.textContent = pfdWords(state);
+  pfd.title = ["temp", "millibars", "dhset", "ratest"]
+    .map((name) => `${name} ${state[name] === null ? "(not registered)" : state[name]}`).join(" ");
   document.getElementById("updates").textContent = state.updates;
   setStatus("running");
+}
+
+// What the PFD settings panel has set on the PFD, in words (the variables'
+// names and values on hover).
+function pfdWords(state) {
+  if (state.temp === null) return "no PFD on the panel (the settings go nowhere)";
+  return `TEMP ${state.temp}, baro in ${state.millibars ? "millibars" : "inches"}, ` +
+         `DH ${state.dhset}, altitude test ${state.ratest ? "on" : "off"}`;
+}
+
+// A log entry in words; its raw form (the service call) on hover.
+function entryWords(entry) {
+  switch (entry.kind) {
+    case "key": return `key event: ${entry.name || entry.id}`;
+    case "click": return `click played: ${entry.file}${entry.found === false ? " (not in the sound folder)" : ""}`;
+    case "stop": return "sound stopped";
+    case "terminate": return "all sounds stopped";
+    default: return entry.text;
+  }
 }
 
 // What each gauge shows, in words, for the picture of the version given.
@@ -250,9 +346,8 @@ function showSent(reply, live = true) {
     if (entry.seq <= logNext) continue;
     const item = document.createElement("li");
     item.className = entry.kind;
-    item.textContent = entry.kind === "key"
-      ? `${entry.gauge}: key ${entry.id}${entry.name ? " " + entry.name : ""}`
-      : `${entry.gauge}: ${entry.text}${entry.found === false ? " (file not found)" : ""}`;
+    item.textContent = `${entry.gauge}: ${entryWords(entry)}`;
+    item.title = entry.kind === "key" ? `${entry.text} (${entry.id})` : entry.text;
     log.append(item);
     logNext = entry.seq;
     if (live && entry.sound && entry.found !== false) playSound(entry.sound);
@@ -285,12 +380,18 @@ function follow() {
     showState(event.state);
     showSent(event, !first);
     first = false;
+    setConnected(true);
   };
-  events.onerror = () => setStatus("disconnected: reconnecting…");
+  events.onerror = () => {
+    setConnected(false);
+    setStatus("disconnected: the bench cannot be reached (is panel-bench serve still running?); " +
+              "trying again…");
+  };
   // Another page took this one's place on the server: stop, and say so,
   // rather than take it back and push that page out in turn.
   events.addEventListener("replaced", (message) => {
     events.close();
+    setConnected(false);
     setStatus(JSON.parse(message.data).error);
   });
 }
@@ -303,8 +404,24 @@ function wireControls() {
         .then(showState).catch((e) => setStatus("control failed: " + e.message));
     });
   }
+  // Power up: the aircraft as by day in flight, each control in turn.
+  document.getElementById("power-up").addEventListener("click", async () => {
+    try {
+      for (const [name, value] of POWER_UP) {
+        showState(await api("/api/control", { name, value }, { retry: true }));
+      }
+    } catch (e) {
+      setStatus("power up failed: " + e.message);
+    }
+  });
   const scale = document.getElementById("view-scale");
-  scale.addEventListener("change", () => { view.scale = Number(scale.value); layout(); refreshAll(); });
+  scale.addEventListener("change", () => {
+    view.scaleChosen = true;
+    view.scale = Number(scale.value);
+    layout();
+    refreshAll();
+  });
+  window.addEventListener("resize", () => { if (!view.scaleChosen) fitScale(); });
   const overlay = document.getElementById("view-overlay");
   overlay.addEventListener("change", () => { view.overlay = overlay.checked; refreshAll(); });
 }
@@ -313,12 +430,14 @@ async function start() {
   view.scale = Number(document.getElementById("view-scale").value);
   wireControls();
   wireSound();
+  setConnected(false);
   try {
     buildPanel(await api("/api/panel"));
   } catch (e) {
-    setStatus("cannot reach the bench: " + e.message);
+    setStatus("cannot reach the bench: " + e.message + " (start panel-bench serve, then reload)");
     return;
   }
+  fitScale();
   follow();
 }
 
