@@ -119,10 +119,17 @@ bool Reader::Unexpected(const Token& word) {
 bool Reader::VarId(const Token& word, uint32_t* id) {
   const std::string& s = word.text;
   const bool hex = IsHex(s);
-  if (!WholeWord(hex ? std::string_view(s).substr(2) : std::string_view(s), hex ? 16 : 10, id)) {
-    return Error("'" + s + "' is not a variable id: write it in hex, like 0x2f1");
+  const std::string_view digits = hex ? std::string_view(s).substr(2) : std::string_view(s);
+  if (WholeWord(digits, hex ? 16 : 10, id)) return true;
+  // A number, only too large for an id: say so, and give the range.
+  uint64_t wide = 0;
+  if (!digits.empty() && digits[0] != '-' && digits[0] != '+' &&
+      (WholeWord(digits, hex ? 16 : 10, &wide) ||
+       digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
+           std::string_view::npos)) {
+    return Error("'" + s + "' is out of range for a variable id: ids run from 0x0 to 0xFFFFFFFF");
   }
-  return true;
+  return Error("'" + s + "' is not a variable id: write it in hex, like 0x2f1");
 }
 
 bool Reader::HexBits(const Token& word, uint32_t* bits) {
