@@ -28,6 +28,19 @@ const CLI::Validator kDecimal(
     },
     "", "decimal");
 
+CLI::Validator OneOf(std::vector<std::string> names) {
+  return CLI::Validator(
+      [names](std::string& text) -> std::string {
+        for (const std::string& name : names) {
+          if (text == name) return "";
+        }
+        std::string listed;
+        for (const std::string& name : names) listed += (listed.empty() ? "" : ", ") + name;
+        return "'" + text + "' is not one of " + listed;
+      },
+      "", "one of");
+}
+
 const CLI::Validator kName(
     [](std::string& text) -> std::string {
       return text.empty() ? "an empty name: give a file or folder, or leave the option out" : "";

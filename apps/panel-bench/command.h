@@ -65,6 +65,10 @@ int Cannot(const std::string& message);
 // all 64-bit numbers.
 extern const CLI::Validator kDecimal;
 
+// One of `names`, the message naming them all ("'noon' is not one of dark,
+// day, dusk, night").
+CLI::Validator OneOf(std::vector<std::string> names);
+
 // A file or folder named on the command line: an empty name would quietly
 // mean the current folder, or no report at all.
 extern const CLI::Validator kName;

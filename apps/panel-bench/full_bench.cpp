@@ -28,7 +28,7 @@ extern const CommonOptions kPanelFileOptions = {AddPanelFileOptions, PanelFileUs
 
 void AddStateOptions(CLI::App* command, AircraftState* state) {
   command->add_option("--state")
-      ->check(CLI::IsMember({"dark", "day", "dusk", "night"}))
+      ->check(OneOf({"dark", "day", "dusk", "night"}))
       ->each([state](const std::string& name) {
         for (int i = 0; i < 4; ++i) {
           if (name == kStateNames[i]) state->state = static_cast<State>(i);

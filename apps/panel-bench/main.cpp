@@ -81,6 +81,19 @@ int Parse(int argc, char** argv, Arguments* args) {
   std::optional<std::string> wrong;  // what is wrong with the line
   try {
     app.parse(argc, argv);
+  } catch (const CLI::ExtrasError& error) {
+    // CLI11 says "The following argument was not expected: --bogus".
+    const std::string said = error.what();
+    const size_t colon = said.find(": ");
+    wrong = "unknown option or word '" + (colon == std::string::npos ? said : said.substr(colon + 2)) +
+            "'";
+  } catch (const CLI::ArgumentMismatch& error) {
+    // CLI11 says "--scale: 1 required INT missing".
+    const std::string said = error.what();
+    const size_t colon = said.find(": ");
+    wrong = said.find("missing") != std::string::npos && colon != std::string::npos
+                ? said.substr(0, colon) + " needs a value"
+                : said;
   } catch (const CLI::ParseError& error) {
     wrong = error.what();
   }

@@ -25,7 +25,7 @@ Given given;
 void AddOptions(CLI::App* command, std::vector<std::string>* words) {
   AddStateOptions(command, &given.state);
   command->add_option("what", *words);
-  command->add_option("--ambient", given.ambient)->check(CLI::IsMember({"day", "dusk", "night"}));
+  command->add_option("--ambient", given.ambient)->check(OneOf({"day", "dusk", "night"}));
   NumberOption(command, "--scale", &given.scale, 1, 8);
   command->add_flag("--overlay", given.overlay);
   command->add_option("--out", given.out)->check(kName);
