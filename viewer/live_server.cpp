@@ -392,8 +392,17 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     if (step != StreamStep::kMessage) chunk += "0\r\n\r\n";  // the stream's end
     const bool last = step != StreamStep::kMessage;
-    Write(std::move(chunk), last ? +[](Connection& self) { self.Drain(); }
+    Write(std::move(chunk), last ? +[](Connection& self) { self.Finish(); }
                                  : +[](Connection& self) { self.Sent(); });
+  }
+
+  // Ends the stream's connection once its client has read the end (the
+  // watch hears it close) or after kDrainTime.
+  void Finish() {
+    state_ = State::kDraining;
+    error_code ec;
+    socket_.shutdown(tcp::socket::shutdown_send, ec);
+    Arm(Clock::now() + kDrainTime);
   }
 
   void Sent() {
