@@ -200,6 +200,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // connection is kept; after it, a second for each part, and 5 s in all.
     Arm(started_ ? std::min<Clock::time_point>(now + kReadTimeout, deadline_) : now + kKeepAlive);
     const size_t room = std::min<size_t>(4096, buffer_.max_size() - buffer_.size());
+    // Only a part the parser cannot take in whole (a chunk's line of
+    // endless extensions) could fill the buffer.
+    if (room == 0) return Refuse(400, "bad request");
     socket_.async_read_some(buffer_.prepare(room),
                             [self = shared_from_this()](const error_code& ec, size_t got) {
                               self->Read(ec, got);
