@@ -1,18 +1,20 @@
-// The live panel's request handler fed requests made from the input, without
-// sockets: the first line is the method and the target ("GET
+// The live panel's request parsing and handler fed requests made from the
+// input, without sockets: the first line is the method and the target ("GET
 // /api/gauge/orlahyd.png?scale=2"; "TICK" runs one update instead), then
 // headers ("Host: 127.0.0.1:8018", as the API listens there) up to an empty
-// line, then the body. Every answer must be one the interface names, with a
+// line, then the body. Each is read by the server's HTTP parser (what it
+// refuses ends there) and made the handler's request as the server makes
+// it. Every answer must be one the interface names, with a
 // reason for each refusal; an event stream must give its first message, and
 // none is opened for a request a browser says another origin's page made.
-#include <httplib.h>
-
+#include <boost/beast/http/parser.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "viewer/http_adaptor.h"
 #include "viewer/live_api.h"
 
 namespace {
@@ -40,7 +42,7 @@ std::string_view Line(std::string_view* rest) {
   return line;
 }
 
-void Fail(const httplib::Request& req, const httplib::Response& res, const char* what) {
+void Fail(const viewer::Request& req, const viewer::Answer& res, const char* what) {
   std::fprintf(stderr, "%s %s: %s (status %d, body %.200s)\n", req.method.c_str(),
                req.path.c_str(), what, res.status, res.body.c_str());
   std::abort();
@@ -56,36 +58,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     api.Update();
     return 0;
   }
-  httplib::Request req;
-  const size_t space = first.find(' ');
-  req.method = std::string(first.substr(0, space));
-  const std::string_view target =
-      space == std::string_view::npos ? std::string_view() : first.substr(space + 1);
-  const size_t question = target.find('?');
-  req.path = std::string(target.substr(0, question));
-  if (question != std::string_view::npos) {
-    std::string_view query = target.substr(question + 1);
-    while (!query.empty()) {
-      const size_t amp = query.find('&');
-      const std::string_view pair = query.substr(0, amp);
-      const size_t equals = pair.find('=');
-      req.params.emplace(std::string(pair.substr(0, equals)),
-                         equals == std::string_view::npos ? "" : std::string(pair.substr(equals + 1)));
-      query.remove_prefix(amp == std::string_view::npos ? query.size() : amp + 1);
-    }
-  }
+  // The request as it would come on the wire, read by the server's parser
+  // with the server's bounds; what it refuses never reaches the handler.
+  std::string wire = std::string(first) + " HTTP/1.1\r\n";
   for (std::string_view header = Line(&rest); !header.empty(); header = Line(&rest)) {
-    const size_t colon = header.find(':');
-    std::string_view value =
-        colon == std::string_view::npos ? std::string_view() : header.substr(colon + 1);
-    while (value.starts_with(' ')) value.remove_prefix(1);
-    req.headers.emplace(std::string(header.substr(0, colon)), std::string(value));
+    wire += std::string(header) + "\r\n";
   }
-  req.body = std::string(rest);
+  if (!rest.empty()) wire += "Content-Length: " + std::to_string(rest.size()) + "\r\n";
+  wire += "\r\n" + std::string(rest);
+  boost::beast::http::request_parser<boost::beast::http::string_body> parser;
+  parser.header_limit(16 * 1024);
+  parser.body_limit(64 * 1024);
+  boost::beast::error_code ec;
+  std::string_view unread = wire;
+  while (!unread.empty() && !parser.is_done()) {
+    const size_t used = parser.put(boost::asio::buffer(unread.data(), unread.size()), ec);
+    if (ec || used == 0) break;
+    unread.remove_prefix(used);
+  }
+  if (ec || !parser.is_done()) return 0;
+  viewer::ParsedRequest parsed = parser.release();
+  const viewer::Request req = viewer::FromParsed(parsed);
 
-  httplib::Response res;
+  viewer::Answer res;
   api.Handle(req, res);
-  switch (res.status == -1 ? 200 : res.status) {  // -1: left for the server to make 200
+  switch (res.status) {
     case 200:
     case 304:
       break;
@@ -99,23 +96,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     default:
       Fail(req, res, "an answer the interface does not give");
   }
-  if (res.content_provider_) {
+  if (res.stream) {
     if (req.has_header("Sec-Fetch-Site")) {
-      std::string site = req.get_header_value("Sec-Fetch-Site");
+      std::string site = req.header("Sec-Fetch-Site");
       for (char& c : site) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
       if (site != "same-origin" && site != "none") {
         Fail(req, res, "another origin's page got an event stream");
       }
     }
     std::string sent;
-    httplib::DataSink sink;
-    sink.write = [&sent](const char* bytes, size_t length) {
-      sent.append(bytes, length);
-      return true;
-    };
-    sink.is_writable = [] { return true; };
-    sink.done = [] {};
-    if (!res.content_provider_(0, 0, sink) || sent.find("data: {") == std::string::npos) {
+    const viewer::StreamStep step = api.Pull(res.stream, false, &sent);
+    api.EndStream(res.stream);
+    if (step != viewer::StreamStep::kMessage || sent.find("data: {") == std::string::npos) {
       Fail(req, res, "the event stream gave no first message");
     }
   }

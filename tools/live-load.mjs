@@ -5,6 +5,7 @@
 //
 //   node tools/live-load.mjs [--bench PATH] [--seconds N] [--scale N]
 //                            [--page events|poll] [--change none|click|hold]
+//                            [--slow N]
 //
 //   --page events  as the page does: follows /api/events and fetches a
 //                  gauge's picture only when its version moved (default)
@@ -14,18 +15,23 @@
 //   --change click one press a second on the radio display's COM2 swap key
 //                  (default); hold: the COM2 standby key held, a repeat every
 //                  100 ms; none: nothing changes after power is on
+//   --slow N       N more connections, each sending a request one byte every
+//                  half second (one cut off is opened again), while the
+//                  page's /api/state is asked for on a new connection every
+//                  250 ms: reports how long those took (default 0: none)
 //
 // With the battery and avionics on, the run lasts --seconds (default 10).
 // Needs node and a Linux /proc; says so and exits 0 without them.
 import { spawn, execFileSync } from "node:child_process";
 import { existsSync, readFileSync } from "node:fs";
 import http from "node:http";
+import net from "node:net";
 import { dirname, join } from "node:path";
 import { fileURLToPath } from "node:url";
 
 const root = join(dirname(fileURLToPath(import.meta.url)), "..");
 const options = { bench: join(root, "build/native/bin/panel-bench"), seconds: 10, scale: 2,
-                  page: "events", change: "click" };
+                  page: "events", change: "click", slow: 0 };
 const args = process.argv.slice(2);
 for (let i = 0; i < args.length; i += 2) {
   const name = args[i].replace(/^--/, "");
@@ -36,8 +42,9 @@ for (let i = 0; i < args.length; i += 2) {
   options[name] = typeof options[name] === "number" ? Number(args[i + 1]) : args[i + 1];
 }
 if (!["events", "poll"].includes(options.page) || !["none", "click", "hold"].includes(options.change) ||
-    !(options.seconds > 0) || !(options.scale >= 1 && options.scale <= 4)) {
-  console.error("live-load: --page events|poll, --change none|click|hold, --seconds > 0, --scale 1..4");
+    !(options.seconds > 0) || !(options.scale >= 1 && options.scale <= 4) ||
+    !(Number.isInteger(options.slow) && options.slow >= 0)) {
+  console.error("live-load: --page events|poll, --change none|click|hold, --seconds > 0, --scale 1..4, --slow N >= 0");
   process.exit(2);
 }
 if (!existsSync("/proc/self/stat")) {
@@ -202,12 +209,53 @@ workers.push((async () => {
   }
 })());
 
+// Slow clients: each sends a request a byte every half second; when the
+// server ends one (408, or it was refused), another takes its place.
+const slowSockets = new Set();
+const probes = [];
+let slowOpened = 0;
+function slowClient() {
+  if (!running) return;
+  const text = `GET /api/state HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\nX-Slow: ${"a".repeat(200)}\r\n\r\n`;
+  const socket = net.connect(port, "127.0.0.1");
+  slowOpened++;
+  slowSockets.add(socket);
+  let i = 0;
+  const timer = setInterval(() => { if (i < text.length) socket.write(text[i++]); }, 500);
+  const again = () => {
+    clearInterval(timer);
+    if (slowSockets.delete(socket)) setTimeout(slowClient, 100);
+  };
+  socket.on("error", again);
+  socket.on("close", again);
+  socket.on("data", () => {});
+}
+for (let i = 0; i < options.slow; i++) slowClient();
+if (options.slow > 0) {
+  workers.push((async () => {
+    await sleep(2000);  // every slow client connected and sending
+    while (running) {
+      const started = performance.now();
+      const ok = await new Promise((resolve) => {
+        const req = http.get({ host: "127.0.0.1", port, path: "/api/state", agent: false }, (res) => {
+          res.resume();
+          res.on("end", () => resolve(res.statusCode === 200));
+        });
+        req.on("error", () => resolve(false));
+      });
+      probes.push({ ms: performance.now() - started, ok });
+      await sleep(250);
+    }
+  })());
+}
+
 await sleep(1000);  // settled: measure from here
 const before = { cpu: cpuSeconds(server.pid), at: performance.now(), ...stats };
 await sleep(options.seconds * 1000);
 const cpu = cpuSeconds(server.pid) - before.cpu;
 const seconds = (performance.now() - before.at) / 1000;
 running = false;
+for (const socket of [...slowSockets]) { slowSockets.delete(socket); socket.destroy(); }
 await Promise.all(workers);
 server.kill("SIGINT");
 agent.destroy();
@@ -227,3 +275,11 @@ console.log(`  unchanged (304) ${stats.unchanged - before.unchanged}`);
 console.log(`  events          ${stats.events - before.events}`);
 console.log(`  requests        ${stats.requests - before.requests}, failed ${stats.failed - before.failed}, ` +
             `slowest ${stats.slowest.toFixed(0)} ms`);
+if (options.slow > 0) {
+  const times = probes.map((p) => p.ms).sort((a, b) => a - b);
+  const at = (q) => times.length ? times[Math.min(times.length - 1, Math.floor(q * times.length))].toFixed(1) : "-";
+  console.log(`  with ${options.slow} slow clients (${slowOpened} connections opened): /api/state ` +
+              `${times.length} times, median ${at(0.5)} ms, 90th ${at(0.9)} ms, ` +
+              `slowest ${times.length ? times[times.length - 1].toFixed(1) : "-"} ms, ` +
+              `failed ${probes.filter((p) => !p.ok).length}`);
+}

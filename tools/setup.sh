@@ -18,7 +18,7 @@ packages=(cmake ninja-build g++ binutils pkg-config ccache git
           libstb-dev zlib1g-dev fonts-liberation
           # the art converter (tools/make-art.sh) reads PNG with libpng
           libpng-dev
-          libcpp-httplib-dev nlohmann-json3-dev libcli11-dev
+          libboost1.81-dev nlohmann-json3-dev libcli11-dev
           # the 32-bit gauge files the simulator loads
           g++-mingw-w64-i686-win32
           # the release: the archive and the installer

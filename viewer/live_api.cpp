@@ -1,15 +1,14 @@
 #include "viewer/live_api.h"
 
-#include <arpa/inet.h>
-#include <httplib.h>
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <new>
+
+#include <boost/asio/ip/address.hpp>
 
 #include "bench/drawing/image.h"
 #include "formats/file_read.h"
@@ -24,23 +23,20 @@ namespace {
 constexpr uint64_t kMaxScale = 4;
 // Clicks are in gauge pixels; no gauge is anywhere near this large.
 constexpr int64_t kLargestCoordinate = 32767;
-// An event stream with nothing to tell sends the state this often (the
-// update count moves), which also finds out that its page has gone.
-constexpr auto kHeartbeat = std::chrono::seconds(1);
 // What a new event stream gets of the log that was there before it.
 constexpr size_t kFirstLogEntries = 200;
 
-void Error(httplib::Response& res, int status, const std::string& what) {
+void Error(Answer& res, int status, const std::string& what) {
   res.status = status;
   res.set_content(Dump(json{{"error", what}}), "application/json");
 }
 
 // A query parameter that is a whole number from `low` to `high` (`*value`
 // is left alone when the parameter is absent). False with the reason.
-bool QueryNumber(const httplib::Request& req, const char* name, uint64_t low, uint64_t high,
+bool QueryNumber(const Request& req, const char* name, uint64_t low, uint64_t high,
                  uint64_t* value, std::string* error) {
   if (!req.has_param(name)) return true;
-  const std::string text = req.get_param_value(name);
+  const std::string text = req.param(name);
   uint64_t number = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
   if (text.empty() || ec != std::errc() || end != text.data() + text.size() || number < low ||
@@ -69,15 +65,6 @@ bool BodyInteger(const json& body, const char* name, int64_t low, int64_t high, 
   return *value >= low && *value <= high;
 }
 
-// What an event stream has told its page so far.
-struct Cursor {
-  bool started = false;
-  uint64_t changes = 0;
-  uint64_t log = 0;       // the log's sequence number
-  bool replaced = false;  // a newer stream took its place
-  bool ended = false;     // and its page was told
-};
-
 std::string Lower(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -90,10 +77,16 @@ std::string Clip(const std::string& text) { return host::Quoted(text, 80); }
 // The bytes of an IP address written out ("127.0.0.1", "::1"); empty if
 // `text` is not one.
 std::string IpBytes(const std::string& text) {
-  unsigned char bytes[16];
-  if (inet_pton(AF_INET, text.c_str(), bytes) == 1) return {reinterpret_cast<char*>(bytes), 4};
-  if (inet_pton(AF_INET6, text.c_str(), bytes) == 1) return {reinterpret_cast<char*>(bytes), 16};
-  return {};
+  boost::system::error_code ec;
+  const auto address = boost::asio::ip::make_address(text, ec);
+  // Only the plain written forms: no IPv6 scope ("%eth0").
+  if (ec || (address.is_v6() && address.to_v6().scope_id() != 0)) return {};
+  if (address.is_v4()) {
+    const auto bytes = address.to_v4().to_bytes();
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+  }
+  const auto bytes = address.to_v6().to_bytes();
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 // The host (lower case; an IPv6 address without its brackets) and port of
@@ -143,13 +136,13 @@ bool SplitAuthority(std::string_view text, std::string* host, int* port) {
 // could reach the panel anyway. Browsers send it only to loopback and
 // https addresses: a page reaching the panel at a network address is
 // checked by its Host and Origin only.
-std::string ForeignPage(const httplib::Request& req) {
+std::string ForeignPage(const Request& req) {
   if (!req.has_header("Sec-Fetch-Site")) return {};
-  const std::string site = Lower(req.get_header_value("Sec-Fetch-Site"));
+  const std::string site = Lower(req.header("Sec-Fetch-Site"));
   if (site == "same-origin" || site == "none") return {};
-  const std::string dest = Lower(req.get_header_value("Sec-Fetch-Dest"));
+  const std::string dest = Lower(req.header("Sec-Fetch-Dest"));
   if ((req.method == "GET" || req.method == "HEAD") && req.path == "/" &&
-      Lower(req.get_header_value("Sec-Fetch-Mode")) == "navigate" && dest == "document") {
+      Lower(req.header("Sec-Fetch-Mode")) == "navigate" && dest == "document") {
     return {};
   }
   return "requests from a page of another origin are refused (this one: Sec-Fetch-Site '" +
@@ -157,6 +150,15 @@ std::string ForeignPage(const httplib::Request& req) {
 }
 
 }  // namespace
+
+// What an event stream has told its page so far.
+struct EventCursor {
+  bool started = false;
+  uint64_t changes = 0;
+  uint64_t log = 0;       // the log's sequence number
+  bool replaced = false;  // a newer stream took its place
+  bool ended = false;     // and its page was told
+};
 
 bool IsLoopbackAddress(const std::string& address) {
   if (Lower(address) == "localhost") return true;
@@ -189,7 +191,9 @@ struct LiveApi::Impl {
   // The panel and everything below: one update, click, control change or
   // drawing at a time. Encoding and sending happen outside it.
   std::mutex mutex;
-  std::condition_variable changed;  // `changes` moved, or closing
+  // Told (holding the lock) when an event stream has something new to
+  // pull: `changes` moved, a stream was replaced, or closing.
+  std::function<void()> news;
   // The light the panel is seen in: the page's, not the aircraft's.
   bench::Ambient ambient = bench::Ambient::kDay;
   uint64_t updates = 0;
@@ -199,7 +203,7 @@ struct LiveApi::Impl {
   uint64_t changes = 0;
   bool closing = false;
   // The open event streams, oldest first.
-  std::list<std::shared_ptr<Cursor>> following;
+  std::list<EventStream> following;
 
   Impl(bench::Panel& p, std::filesystem::path web, double rate, Listening where)
       : panel(p),
@@ -236,9 +240,13 @@ struct LiveApi::Impl {
     }
     if (moved) {
       ++changes;
-      changed.notify_all();
+      Tell();
     }
     return redrawn;
+  }
+
+  void Tell() {
+    if (news) news();
   }
 
   json State() { return StateJson(panel, ambient, updates); }
@@ -276,14 +284,14 @@ struct LiveApi::Impl {
   // A POST without an Origin is taken: a browser sends one with every
   // POST, so only a program that is not a page (curl, a test) leaves it
   // out, and such a program on this machine could reach the panel anyway.
-  bool Admit(const httplib::Request& req, httplib::Response& res) {
+  bool Admit(const Request& req, Answer& res) {
     if (!req.has_header("Host")) {
       Error(res, 400, "the request has no Host header (HTTP/1.1 needs one)");
       return false;
     }
     std::string host;
     int port = 0;
-    const std::string addressed = req.get_header_value("Host");
+    const std::string addressed = req.header("Host");
     if (!SplitAuthority(addressed, &host, &port) || port != listening.port || !ListensAs(host)) {
       Error(res, 403,
             "this panel answers only as " + Address() + "; the request was addressed to '" +
@@ -291,7 +299,7 @@ struct LiveApi::Impl {
       return false;
     }
     if (req.has_header("Origin")) {
-      const std::string origin = req.get_header_value("Origin");
+      const std::string origin = req.header("Origin");
       constexpr std::string_view kScheme = "http://";
       if (!Lower(origin).starts_with(kScheme) ||
           !SplitAuthority(std::string_view(origin).substr(kScheme.size()), &host, &port) ||
@@ -306,7 +314,7 @@ struct LiveApi::Impl {
       return false;
     }
     if (req.method == "POST") {
-      const std::string type = req.get_header_value("Content-Type");
+      const std::string type = req.header("Content-Type");
       std::string media = Lower(type.substr(0, type.find(';')));
       while (!media.empty() && (media.back() == ' ' || media.back() == '\t')) media.pop_back();
       if (media != "application/json") {
@@ -319,7 +327,7 @@ struct LiveApi::Impl {
     return true;
   }
 
-  void Route(const httplib::Request& req, httplib::Response& res) {
+  void Route(const Request& req, Answer& res) {
     if (!Admit(req, res)) return;
     const std::string& path = req.path;
     if (req.method == "GET" || req.method == "HEAD") {
@@ -360,7 +368,7 @@ struct LiveApi::Impl {
     Error(res, 404, "no such page");
   }
 
-  void Asset(const char* file_name, const char* type, httplib::Response& res) {
+  void Asset(const char* file_name, const char* type, Answer& res) {
     const std::filesystem::path file = web_dir / file_name;
     // The page's own files are a few kilobytes each.
     constexpr uint64_t kLargestAsset = 1 << 20;
@@ -375,7 +383,7 @@ struct LiveApi::Impl {
 
   // A click the gauges play, from the sound folder (viewer/sounds.h); no
   // lock: the panel is not involved.
-  void Sound(const std::string& name, const httplib::Request& req, httplib::Response& res) {
+  void Sound(const std::string& name, const Request& req, Answer& res) {
     SoundFile sound = ReadSound(sound_root, name);
     if (sound.status != 200) return Error(res, sound.status, sound.error);
     const std::string etag = "\"" + sound.tag + "\"";
@@ -384,14 +392,14 @@ struct LiveApi::Impl {
     // page keeps one player per sound for its life): 304 while unchanged.
     res.set_header("Cache-Control", "no-cache");
     res.set_header("X-Content-Type-Options", "nosniff");
-    if (req.get_header_value("If-None-Match").find(etag) != std::string::npos) {
+    if (req.header("If-None-Match").find(etag) != std::string::npos) {
       res.status = 304;
       return;
     }
     res.set_content(std::move(sound.bytes), "audio/wav");
   }
 
-  void GetLog(const httplib::Request& req, httplib::Response& res) {
+  void GetLog(const Request& req, Answer& res) {
     uint64_t since = 0;
     std::string error;
     if (!QueryNumber(req, "since", 0, UINT64_MAX, &since, &error)) return Error(res, 400, error);
@@ -399,11 +407,11 @@ struct LiveApi::Impl {
     res.set_content(Dump(Log(since)), "application/json");
   }
 
-  void Picture(const std::string& name, const httplib::Request& req, httplib::Response& res) {
+  void Picture(const std::string& name, const Request& req, Answer& res) {
     uint64_t scale = 1;
     std::string error;
     if (!QueryNumber(req, "scale", 1, kMaxScale, &scale, &error)) return Error(res, 400, error);
-    const bool overlay = req.has_param("overlay") && req.get_param_value("overlay") == "1";
+    const bool overlay = req.has_param("overlay") && req.param("overlay") == "1";
     const int which = PictureCache::Variant(static_cast<int>(scale), overlay);
 
     std::shared_ptr<const std::string> png;
@@ -423,7 +431,7 @@ struct LiveApi::Impl {
              (overlay ? "o" : "") + "\"";
       res.set_header("ETag", etag);
       res.set_header("Cache-Control", "no-cache");
-      if (req.get_header_value("If-None-Match").find(etag) != std::string::npos) {
+      if (req.header("If-None-Match").find(etag) != std::string::npos) {
         res.status = 304;
         return;
       }
@@ -449,52 +457,30 @@ struct LiveApi::Impl {
     res.set_content(*png, "image/png");
   }
 
-  void Events(httplib::Response& res) {
-    auto cursor = std::make_shared<Cursor>();
-    {
-      std::lock_guard lock(mutex);
-      if (closing) return Error(res, 503, "the panel is stopping");
-      // The oldest stream gives way (its page may be frozen, or its client
-      // have stopped reading, which nothing on this side can tell from a
-      // slow reader before its buffers fill, minutes later).
-      if (following.size() >= static_cast<size_t>(kMaxEventStreams)) {
-        following.front()->replaced = true;
-        following.pop_front();
-        changed.notify_all();
-      }
-      following.push_back(cursor);
+  void Events(Answer& res) {
+    auto cursor = std::make_shared<EventCursor>();
+    std::lock_guard lock(mutex);
+    if (closing) return Error(res, 503, "the panel is stopping");
+    // The oldest stream gives way (its page may be frozen, or its client
+    // have stopped reading, which nothing on this side can tell from a
+    // slow reader before its buffers fill, minutes later).
+    if (following.size() >= static_cast<size_t>(kMaxEventStreams)) {
+      following.front()->replaced = true;
+      following.pop_front();
+      Tell();
     }
-    auto forget = [this, cursor] {
-      std::lock_guard lock(mutex);
-      following.remove(cursor);
-    };
-    try {
-      res.set_header("Cache-Control", "no-store");
-      res.set_chunked_content_provider(
-          "text/event-stream",
-          [this, cursor](size_t, httplib::DataSink& sink) {
-            std::string message;
-            if (!NextEvent(cursor.get(), &message)) return false;
-            return sink.write(message.data(), message.size());
-          },
-          [forget](bool) { forget(); });
-    } catch (...) {
-      forget();
-      throw;
-    }
+    following.push_back(cursor);
+    res.set_header("Cache-Control", "no-store");
+    res.content_type = "text/event-stream";
+    res.stream = std::move(cursor);
   }
 
-  // Waits for a change (or the heartbeat) and says what this stream has not
-  // told yet: every picture's version, the state, new log entries. False
-  // when the server is stopping.
-  bool NextEvent(Cursor* cursor, std::string* message) {
+  // What this stream has not told yet, if anything moved since its last
+  // message (or `heartbeat`): every picture's version, the state, new log
+  // entries.
+  StreamStep Pull(EventCursor* cursor, bool heartbeat, std::string* message) {
     std::unique_lock lock(mutex);
-    if (cursor->started) {
-      changed.wait_for(lock, kHeartbeat, [&] {
-        return closing || cursor->replaced || changes != cursor->changes;
-      });
-    }
-    if (closing || cursor->ended) return false;
+    if (closing || cursor->ended) return StreamStep::kEnd;
     if (cursor->replaced) {
       cursor->ended = true;
       message->append("event: replaced\ndata: " +
@@ -502,8 +488,9 @@ struct LiveApi::Impl {
                                               std::to_string(kMaxEventStreams) +
                                               " at once); reload to follow it here again"}}) +
                       "\n\n");
-      return true;
+      return StreamStep::kLast;
     }
+    if (cursor->started && !heartbeat && changes == cursor->changes) return StreamStep::kNothing;
     const uint64_t log_next = panel.host().log().next();
     if (!cursor->started) {
       cursor->log = log_next > kFirstLogEntries ? log_next - kFirstLogEntries : 0;
@@ -518,10 +505,10 @@ struct LiveApi::Impl {
     cursor->log = log["next"].get<uint64_t>();
     lock.unlock();
     message->append("data: " + Dump(event) + "\n\n");
-    return true;
+    return StreamStep::kMessage;
   }
 
-  void Click(const httplib::Request& req, httplib::Response& res) {
+  void Click(const Request& req, Answer& res) {
     const json body = json::parse(req.body, nullptr, false);
     if (body.is_discarded() || !body.is_object()) {
       return Error(res, 400, "the body is not a JSON object");
@@ -557,7 +544,7 @@ struct LiveApi::Impl {
     res.set_content(Dump(reply), "application/json");
   }
 
-  void Control(const httplib::Request& req, httplib::Response& res) {
+  void Control(const Request& req, Answer& res) {
     const json body = json::parse(req.body, nullptr, false);
     if (body.is_discarded() || !body.is_object() || !body.contains("name") ||
         !body["name"].is_string() || !body.contains("value")) {
@@ -583,7 +570,7 @@ LiveApi::LiveApi(bench::Panel& panel, std::filesystem::path web_dir, double upda
 
 LiveApi::~LiveApi() = default;
 
-void LiveApi::Handle(const httplib::Request& request, httplib::Response& response) {
+void LiveApi::Handle(const Request& request, Answer& response) {
   try {
     impl_->Route(request, response);
   } catch (const std::bad_alloc&) {
@@ -604,10 +591,29 @@ void LiveApi::Update() {
   if (!ahead.empty()) impl_->pictures.EncodeAhead(ahead);
 }
 
+StreamStep LiveApi::Pull(const EventStream& stream, bool heartbeat, std::string* message) {
+  try {
+    return impl_->Pull(stream.get(), heartbeat, message);
+  } catch (const std::exception&) {
+    return StreamStep::kEnd;  // (out of memory) the page reconnects
+  }
+}
+
+void LiveApi::EndStream(const EventStream& stream) {
+  std::lock_guard lock(impl_->mutex);
+  stream->ended = true;
+  impl_->following.remove(stream);
+}
+
+void LiveApi::OnStreamNews(std::function<void()> news) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->news = std::move(news);
+}
+
 void LiveApi::Close() {
   std::lock_guard lock(impl_->mutex);
   impl_->closing = true;
-  impl_->changed.notify_all();
+  impl_->Tell();
   impl_->pictures.Close();
 }
 

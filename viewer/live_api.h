@@ -31,17 +31,28 @@
 
 #include "bench/panel.h"
 
-namespace httplib {
-struct Request;
-struct Response;
-}  // namespace httplib
+#include <chrono>
+#include <functional>
+
+#include "viewer/http_message.h"
 
 namespace viewer {
 
-// Event streams open at once (each holds a thread of the server for as long
-// as it is open). One more ends the oldest, which tells its page so: a page
-// left frozen, or a client that stopped reading, never keeps a new page out.
+// Event streams open at once. One more ends the oldest, which tells its
+// page so: a page left frozen, or a client that stopped reading, never keeps
+// a new page out.
 inline constexpr int kMaxEventStreams = 4;
+// An event stream with nothing to tell sends the state this often (the
+// update count moves), which also finds out that its page has gone.
+inline constexpr std::chrono::seconds kEventHeartbeat{1};
+
+// What pulling an event stream gave.
+enum class StreamStep {
+  kNothing,  // nothing new: pull again when told of news, or at the heartbeat
+  kMessage,  // a message to send
+  kLast,     // a message to send, and then the stream ends (it was replaced)
+  kEnd,      // the stream is over (the server is stopping): end it
+};
 
 // Whether only this machine can reach `address` (as given to --address, or
 // the host of a request): "localhost" in any letter case, 127.0.0.0/8, ::1,
@@ -63,14 +74,27 @@ class LiveApi {
   ~LiveApi();
 
   // Answers one request as the server parsed it (method, path, query
-  // parameters, headers, body). Never throws.
-  void Handle(const httplib::Request& request, httplib::Response& response);
+  // parameters, headers, body). Never throws. For an event stream the
+  // answer holds the stream; its messages are pulled with Pull().
+  void Handle(const Request& request, Answer& answer);
+
+  // The stream's next message, appended to `message`: kNothing if nothing
+  // moved since its last (unless `heartbeat`, when the state goes out
+  // anyway). Never blocks for long: it takes the panel's lock as a request
+  // does. Never throws.
+  StreamStep Pull(const EventStream& stream, bool heartbeat, std::string* message);
+  // The stream's client has gone: it no longer counts among the open ones.
+  void EndStream(const EventStream& stream);
+  // Called, from whichever thread moved something and holding the API's
+  // lock (so it must only hand the news on, e.g. post it to an event loop),
+  // whenever a stream may have something new to pull.
+  void OnStreamNews(std::function<void()> news);
 
   // One simulator update, applied between requests; the pictures that
   // changed get a new version and the event streams hear of it.
   void Update();
 
-  // Ends every event stream at its next wake-up and refuses new ones.
+  // Ends every event stream (its next Pull() says kEnd) and refuses new ones.
   void Close();
 
   struct Impl;
