@@ -75,7 +75,8 @@ TEST(DocsCommands, EachCommandLineExitsAsTheTextSays) {
     std::string shell = "cd '" SOURCE_DIR "' && ";
     if (command.find(" serve") != std::string::npos) {
       if (command.find("--port") == std::string::npos) command += " --port 0";
-      const std::string out = (scratch / "serve.txt").string();
+      // A file of its own for each: the wait must not find an earlier run's address.
+      const std::string out = (scratch / ("serve" + std::to_string(&doc - commands.data()) + ".txt")).string();
       // Up to 60 s for the address (a deadline, not a wait), then Ctrl-C.
       shell += command + " >'" + out + "' 2>&1 & pid=$!; i=0; "
                "until grep -q 'is live at' '" + out + "' || [ $i -ge 600 ]; do sleep 0.1; i=$((i+1)); done; "
