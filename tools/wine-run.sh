@@ -34,4 +34,6 @@ export WINELOADER=$loader WINESERVER=$server
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$loader" wineboot --init >>"$log" 2>&1 </dev/null
 fi
-"$loader" "$@" 2>>"$log" </dev/null
+# Replaced by the program, so that a signal sent to this script (Ctrl-C)
+# reaches it.
+exec "$loader" "$@" 2>>"$log" </dev/null

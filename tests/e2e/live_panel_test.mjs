@@ -13,10 +13,12 @@
 // expectation failed.
 //
 //   node live_panel_test.mjs <panel-bench> <output dir>
+// A Windows panel-bench.exe runs under Wine (tools/wine-run.sh).
 import { spawn } from "node:child_process";
 import { createServer } from "node:http";
 import { mkdirSync } from "node:fs";
-import { join } from "node:path";
+import { dirname, join } from "node:path";
+import { fileURLToPath } from "node:url";
 import { chromium } from "playwright-core";
 
 const [bench, outDir] = process.argv.slice(2);
@@ -35,10 +37,14 @@ function expect(ok, what, seen) {
 // ---- the server ---------------------------------------------------------------
 
 function startServer() {
-  const server = spawn(bench, ["serve", "--port", "0"], { stdio: ["ignore", "pipe", "pipe"] });
+  const wine = bench.toLowerCase().endsWith(".exe");
+  const wineRun = join(dirname(fileURLToPath(import.meta.url)), "..", "..", "tools", "wine-run.sh");
+  const server = spawn(wine ? wineRun : bench, [...(wine ? [bench] : []), "serve", "--port", "0"],
+                       { stdio: ["ignore", "pipe", "pipe"] });
   let output = "";
   return new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error("the server did not start: " + output)), 30000);
+    // A deadline: Wine may first set up its prefix.
+    const timer = setTimeout(() => reject(new Error("the server did not start: " + output)), 120000);
     const look = (chunk) => {
       output += chunk;
       const match = output.match(/http:\/\/127\.0\.0\.1:(\d+)\//);
