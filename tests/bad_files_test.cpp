@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/drawing/render.h"
 #include "bench/panel.h"
 #include "host/host.h"
 #include "formats/elf_check.h"
