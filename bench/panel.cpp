@@ -1,5 +1,7 @@
 #include "bench/panel.h"
 
+#include "host/shared_library.h"
+
 #include <system_error>
 #include <utility>
 
@@ -10,10 +12,15 @@ PanelOptions DefaultPanelOptions() {
   PanelOptions options;
   options.gauge_dir = host::DefaultGaugeDir();
   options.sound_library = host::DefaultSoundLibrary();
-  options.picture_dir = source / "build" / "win32" / "gauges";
+  // Where the modules are .gau files they hold their own pictures; else the
+  // pictures are the 32-bit .gau files we ship.
+  options.picture_dir = host::LoadsGauFiles()
+                            ? options.gauge_dir
+                            : host::BesideProgramElse("Gauges", source / "build" / "win32" / "gauges");
   std::error_code ec;
-  options.sound_root =
+  const std::filesystem::path build_root =
       std::filesystem::is_directory(source / "dist" / "sound", ec) ? source / "dist" : source;
+  options.sound_root = host::BesideProgramElse("sound", build_root / "sound").parent_path();
   return options;
 }
 

@@ -24,11 +24,13 @@ struct PanelOptions {
   std::filesystem::path sound_root;     // the folder holding sound/ (the simulator's)
 };
 
-// Defaults for a build tree: the modules and sound library beside the
-// running program (build/<tree>/gauges, build/<tree>/lib), the source
-// tree's build/win32/gauges for the pictures, and dist/ as the simulator
-// folder (the source tree itself, which also holds sound/, until dist/ is
-// laid out).
+// Defaults, each beside the program when it is there (the tools as they
+// ship: Gauges/, GaugeSound.dll, sound/), else the build tree's: the modules
+// and sound library of the program's own tree (build/<tree>/gauges,
+// build/<tree>/lib); the pictures from the modules themselves where they are
+// .gau files (Windows), else from the source tree's build/win32/gauges; and
+// dist/ as the simulator folder (the source tree itself, which also holds
+// sound/, until dist/ is laid out).
 PanelOptions DefaultPanelOptions();
 
 // True if `name` is one of the four gauges; else says which they are.
