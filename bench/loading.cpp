@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "host/probe.h"
+#include "host/trial.h"
 
 namespace bench {
 namespace {
@@ -32,8 +32,8 @@ bool LoadSoundLibrary(host::Host& host, const std::filesystem::path& path,
                            ": give the folder that holds sound/ with --sound-root DIR");
   }
   if (NeedsTrial(path, host::DefaultSoundLibrary())) {
-    host::ProbeReport report;
-    if (!host::ProbeSoundLibrary(path, sound_root, &report)) {
+    host::TrialReport report;
+    if (!host::TrialSoundLibrary(path, sound_root, &report)) {
       return Fail(error, report.message + hint);
     }
   }
@@ -49,8 +49,8 @@ host::Module* LoadGauge(host::Host& host, const std::filesystem::path& dir,
   std::string why;
   host::Module* module = nullptr;
   if (NeedsTrial(dir, host::DefaultGaugeDir())) {
-    host::ProbeReport report;
-    if (!host::ProbeModule(file, &report, {.gauge = name})) why = report.message;
+    host::TrialReport report;
+    if (!host::TrialModule(file, &report, {.gauge = name})) why = report.message;
   }
   if (why.empty()) module = host.LoadModule(file, name, &why);
   if (module != nullptr) return module;

@@ -65,7 +65,7 @@ class Host {
   // than on Windows an ELF shared object whose tables lie inside it), and
   // must export the module's three entry points and the reporter hook. Its
   // initialisers run in this process: try a library this program did not
-  // build in a child first (host/probe.h).
+  // build in a child first (host/trial.h).
   bool LoadSoundLibrary(const std::filesystem::path& path, std::string* error);
   // The simulator folder that the modules' sound file names start from
   // (default: the current directory). Needs the library loaded.
