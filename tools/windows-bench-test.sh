@@ -51,20 +51,24 @@ fi
 echo "panel-bench.exe ($bits, $build) under Wine against the native panel-bench"
 
 # Each program with the defaults of its own build tree: its gauges, its sound
-# library, the pictures it draws.
+# library, the pictures it draws. What each prints on its standard output is
+# compared (tools/wine-run.sh sends a Windows program's standard error, with
+# Wine's own messages, to build/wine.log).
 unset GAUGES_DIR
 win() { (cd "$root" && "$root/tools/wine-run.sh" "$exe" "$@"); }
 nat() { (cd "$root" && "$native" "$@"); }
 
 # Line ends, the modules' paths after a gauge's name (.so natively, .gau on
-# Windows), and paths into the source tree (Z:\work\... under Wine) as
-# <root>/... with forward slashes; nothing else.
+# Windows), paths into the source tree (Z:\work\... under Wine) as
+# <root>/... and the bench's own relative paths (scenarios\x.scn) with
+# forward slashes; nothing else (a gauge's "sound\orlaclick.wav" stays).
 normalise() {
   ROOT=$root perl -pe '
     BEGIN { $r = quotemeta($ENV{ROOT}); ($w = $ENV{ROOT}) =~ s{/}{\\}g; $w = quotemeta($w); }
     s/\r$//;
     s/  \([^()]*\.(so|gau)\)$//;
-    s{(?:[A-Za-z]:)?(?:$r|$w)([\\/][^\s"]*)?}{ my $p = $1 // ""; $p =~ tr{\\}{/}; "<root>$p" }ge;'
+    s{(?:[A-Za-z]:)?(?:$r|$w)([\\/][^\s"]*)?}{ my $p = $1 // ""; $p =~ tr{\\}{/}; "<root>$p" }ge;
+    s{\b((?:scenarios|build)\\[^\s"]*)}{ my $p = $1; $p =~ tr{\\}{/}; $p }ge;'
 }
 
 rm -rf "$work"
@@ -92,8 +96,8 @@ n=0
 for row in "${text_rows[@]}"; do
   n=$((n + 1))
   read -ra words <<<"$row"
-  nat "${words[@]}" 2>&1 | normalise >"$work/text-$n.native.txt"
-  win "${words[@]}" 2>&1 | normalise >"$work/text-$n.windows.txt"
+  nat "${words[@]}" 2>"$work/text-$n.native.err" | normalise >"$work/text-$n.native.txt"
+  win "${words[@]}" | normalise >"$work/text-$n.windows.txt"
   if diff -u --label "native: panel-bench $row" --label "$bits Windows: panel-bench.exe $row" \
        "$work/text-$n.native.txt" "$work/text-$n.windows.txt" >"$work/text-$n.diff"; then
     echo "same text: panel-bench $row"
@@ -113,7 +117,8 @@ for state in dark day dusk night; do
     else
       win render panel VORN_Kestrel_FMC orlaaudio orlapfdset orlahyd --state $state \
         --out "build/windows-bench/render-$side" >"$work/render-$state.$side.txt" 2>&1
-    fi || fail "panel-bench render --state $state ($side) failed: $(tail -3 "$work/render-$state.$side.txt")"
+    fi || fail "panel-bench render --state $state ($side) failed: $(tail -3 "$work/render-$state.$side.txt")" \
+               "(panel-bench.exe's messages are in build/wine.log)"
   done
 done
 for expected in "$work"/render-native/*.png; do
@@ -130,14 +135,16 @@ done
 
 # Scenarios: the same results (times aside) and the same snapshots.
 timing() { sed -E -e 's/ in real time \([0-9.]+ s\)$//' -e 's/, [0-9.]+ s$//'; }
-nat run scenarios --seed 1 --out "$work/run-native" 2>&1 | normalise | timing >"$work/run.native.txt"
+nat run scenarios --seed 1 --out "$work/run-native" 2>"$work/run.native.err" | normalise | timing \
+  >"$work/run.native.txt"
 native_status=${PIPESTATUS[0]}
-win run scenarios --seed 1 --out build/windows-bench/run-windows 2>&1 | normalise | timing \
+win run scenarios --seed 1 --out build/windows-bench/run-windows | normalise | timing \
   >"$work/run.windows.txt"
 windows_status=${PIPESTATUS[0]}
 if [ "$windows_status" -ne 0 ] || ! grep -q "scenarios: .* 0 failed, 0 could not run" "$work/run.windows.txt"; then
   tail -20 "$work/run.windows.txt" >&2
-  fail "panel-bench.exe run scenarios did not pass every scenario (exit status $windows_status)"
+  fail "panel-bench.exe run scenarios did not pass every scenario (exit status $windows_status;" \
+       "its messages are in build/wine.log)"
 fi
 [ "$native_status" -eq 0 ] || fail "the native panel-bench run scenarios failed (exit status $native_status)"
 if diff -u --label "native: panel-bench run scenarios" --label "$bits Windows: panel-bench.exe run scenarios" \

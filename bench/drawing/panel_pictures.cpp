@@ -1,5 +1,6 @@
 #include "bench/drawing/panel_pictures.h"
 
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -11,7 +12,8 @@ const GaugePictures* PanelPictures::Prepare(const std::string& name) {
     if (!fonts_.Init(&error_)) return nullptr;
     fonts_ready_ = true;
   }
-  if (panel_.Find(name) == nullptr) {
+  host::Gauge* gauge = panel_.Find(name);
+  if (gauge == nullptr) {
     error_ = "the panel has no gauge '" + name + "'";
     return nullptr;
   }
@@ -20,7 +22,12 @@ const GaugePictures* PanelPictures::Prepare(const std::string& name) {
   const std::filesystem::path file = panel_.options().picture_dir / (name + ".gau");
   GaugePictures pictures;
   std::string why;
-  if (!pictures.LoadFile(file, &why)) {
+  // The very file the host loaded the module from (on Windows): its
+  // bitmaps as the system's loader gives them, as the simulator takes them,
+  // whatever the machine the file was built for. Any other file is read.
+  std::error_code ec;
+  const bool loaded = std::filesystem::equivalent(file, gauge->module().path(), ec);
+  if (loaded ? !pictures.LoadModule(gauge->module(), &why) : !pictures.LoadFile(file, &why)) {
     error_ = why +
              " (build the Windows gauge files with tools/build-win32.sh, or give their folder "
              "with --pictures DIR)";
