@@ -2,7 +2,8 @@
 # Builds and runs every test: natively, again with AddressSanitizer and
 # UndefinedBehaviorSanitizer (any report fails), as Windows programs under
 # Wine (the 32-bit gauge files we ship under 32-bit Wine, where the machine
-# can run it), the release (the archive, reproducible builds, the installer
+# can run it), panel-bench.exe command by command against the native bench
+# (tools/windows-bench-test.sh), the release (the archive, reproducible builds, the installer
 # under 32-bit Wine where the machine can run it), each fuzz target for a
 # short fixed number of runs; then one short pass of the benchmarks.
 set -euo pipefail
