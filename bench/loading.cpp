@@ -56,11 +56,13 @@ host::Module* LoadGauge(host::Host& host, const std::filesystem::path& dir,
   if (module != nullptr) return module;
   std::error_code ec;
   if (std::filesystem::exists(file, ec)) {
-    Fail(error, why + " (copy the module again, or build it with tools/build.sh build/native; "
-                      "the modules' folder is given with --gauges DIR)");
+    Fail(error, why + " (copy the module again, or build it: tools/build.sh build/native, or "
+                      "tools/build-win32.sh for the Windows .gau files; the modules' folder is "
+                      "given with --gauges DIR)");
   } else {
-    Fail(error, why + " (build the native tree with tools/build.sh build/native, or give the "
-                      "modules' folder with --gauges DIR)");
+    Fail(error, why + " (give the modules' folder with --gauges DIR, or build them: "
+                      "tools/build.sh build/native, or tools/build-win32.sh for the Windows .gau "
+                      "files)");
   }
   return nullptr;
 }
