@@ -10,6 +10,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,29 +25,37 @@ bool WriteFileReplacing(const std::filesystem::path& file, std::string_view byte
                         std::string* error);
 
 // An output folder that files with names from elsewhere (a script's
-// snapshots) are written into. The folder is opened once; every file and
-// subfolder is then made, renamed and removed relative to that open folder
-// without following a symbolic link below it, so what was checked is what is
-// written, even if a folder inside is swapped for a link meanwhile.
+// snapshots) are written into. No link below the folder is followed. Where
+// the system has folders opened by descriptor (file_write_posix.cpp) the
+// folder is opened once and every file and subfolder is made, renamed and
+// removed relative to it, so what was checked is what is written even if a
+// folder inside is swapped for a link meanwhile; on Windows
+// (file_write_win32.cpp) each folder on the way is looked at as the file is
+// written, and a link or junction there is refused.
 class OutputFolder {
  public:
-  OutputFolder() = default;
+  OutputFolder();
   OutputFolder(const OutputFolder&) = delete;
   OutputFolder& operator=(const OutputFolder&) = delete;
   ~OutputFolder();
 
   // Opens `folder`, making it (and its parents) if it is missing.
   bool Open(const std::filesystem::path& folder, std::string* error);
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return folder_ != nullptr; }
   const std::filesystem::path& path() const { return path_; }
 
   // Writes `name`, relative and without "..", making its subfolders. A
-  // symbolic link on the way is refused ("... leads out of the output
-  // folder"); a link at the name itself is replaced, never followed.
+  // symbolic link (or on Windows a junction) on the way is refused ("...
+  // leads out of the output folder"); a link at the name itself is
+  // replaced, never followed.
   bool Write(const std::filesystem::path& name, std::string_view bytes, std::string* error);
 
  private:
-  int fd_ = -1;
+  struct Folder;  // the system's hold on the open folder
+  // Write's work once the name is checked: the platform's.
+  bool WriteBelow(const std::filesystem::path& name, const std::string& shown,
+                  std::string_view bytes, std::string* error);
+  std::unique_ptr<Folder> folder_;
   std::filesystem::path path_;
 };
 

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "host/probe.h"
+#include "host/trial.h"
 
 namespace bench {
 namespace {
@@ -32,8 +32,8 @@ bool LoadSoundLibrary(host::Host& host, const std::filesystem::path& path,
                            ": give the folder that holds sound/ with --sound-root DIR");
   }
   if (NeedsTrial(path, host::DefaultSoundLibrary())) {
-    host::ProbeReport report;
-    if (!host::ProbeSoundLibrary(path, sound_root, &report)) {
+    host::TrialReport report;
+    if (!host::TrialSoundLibrary(path, sound_root, &report)) {
       return Fail(error, report.message + hint);
     }
   }
@@ -49,18 +49,20 @@ host::Module* LoadGauge(host::Host& host, const std::filesystem::path& dir,
   std::string why;
   host::Module* module = nullptr;
   if (NeedsTrial(dir, host::DefaultGaugeDir())) {
-    host::ProbeReport report;
-    if (!host::ProbeModule(file, &report, {.gauge = name})) why = report.message;
+    host::TrialReport report;
+    if (!host::TrialModule(file, &report, {.gauge = name})) why = report.message;
   }
   if (why.empty()) module = host.LoadModule(file, name, &why);
   if (module != nullptr) return module;
   std::error_code ec;
   if (std::filesystem::exists(file, ec)) {
-    Fail(error, why + " (copy the module again, or build it with tools/build.sh build/native; "
-                      "the modules' folder is given with --gauges DIR)");
+    Fail(error, why + " (copy the module again, or build it: tools/build.sh build/native, or "
+                      "tools/build-win32.sh for the Windows .gau files; the modules' folder is "
+                      "given with --gauges DIR)");
   } else {
-    Fail(error, why + " (build the native tree with tools/build.sh build/native, or give the "
-                      "modules' folder with --gauges DIR)");
+    Fail(error, why + " (give the modules' folder with --gauges DIR, or build them: "
+                      "tools/build.sh build/native, or tools/build-win32.sh for the Windows .gau "
+                      "files)");
   }
   return nullptr;
 }

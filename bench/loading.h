@@ -2,7 +2,7 @@
 // library, for every command (show, render, click, areas, run, serve). A
 // file from the build's own folders (host::DefaultGaugeDir,
 // host::DefaultSoundLibrary) is loaded in the bench's process; any other is
-// first tried in a child process (host/probe.h), so a damaged or hostile one
+// first tried in a child process (host/trial.h), so a damaged or hostile one
 // is refused with a reason instead of crashing or hanging the bench. On
 // Windows, which has no such child, every file is loaded in the process, as
 // the simulator does.

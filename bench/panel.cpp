@@ -1,5 +1,7 @@
 #include "bench/panel.h"
 
+#include "host/shared_library.h"
+
 #include <system_error>
 #include <utility>
 
@@ -10,10 +12,15 @@ PanelOptions DefaultPanelOptions() {
   PanelOptions options;
   options.gauge_dir = host::DefaultGaugeDir();
   options.sound_library = host::DefaultSoundLibrary();
-  options.picture_dir = source / "build" / "win32" / "gauges";
+  // Where the modules are .gau files they hold their own pictures; else the
+  // pictures are the 32-bit .gau files we ship.
+  options.picture_dir = host::LoadsGauFiles()
+                            ? options.gauge_dir
+                            : host::BesideProgramElse("Gauges", source / "build" / "win32" / "gauges");
   std::error_code ec;
-  options.sound_root =
+  const std::filesystem::path build_root =
       std::filesystem::is_directory(source / "dist" / "sound", ec) ? source / "dist" : source;
+  options.sound_root = host::BesideProgramElse("sound", build_root / "sound").parent_path();
   return options;
 }
 
@@ -28,15 +35,15 @@ bool CheckGaugeName(const std::string& name, std::string* error) {
   return false;
 }
 
-Panel::Panel() {
-  aircraft_ = std::make_unique<Aircraft>(host_);
-  host_.OnKeyEvent([this](uint32_t id, uint32_t value) { aircraft_->OnKeyEvent(id, value); });
+Panel::Panel() : host_(std::make_unique<host::Host>()) {
+  aircraft_ = std::make_unique<Aircraft>(*host_);
+  host_->OnKeyEvent([this](uint32_t id, uint32_t value) { aircraft_->OnKeyEvent(id, value); });
   aircraft_->OnPartnerChange([this](const std::string& name) { Recreate(name); });
 }
 
 Panel::~Panel() {
   // Kill the gauges while the aircraft that answers their key events lives.
-  for (host::Gauge* gauge : gauges_) host_.DestroyGauge(gauge);
+  for (host::Gauge* gauge : gauges_) host_->DestroyGauge(gauge);
   gauges_.clear();
 }
 
@@ -59,13 +66,13 @@ bool Panel::Open(const PanelOptions& options, const std::vector<std::string>& ga
   options_ = options;
   if (!options.sound_library.empty()) {
     std::string why;
-    if (!LoadSoundLibrary(host_, options.sound_library, options.sound_root, &why)) {
+    if (!LoadSoundLibrary(*host_, options.sound_library, options.sound_root, &why)) {
       return fail(why);
     }
   }
   for (const std::string& name : names) {
     std::string why;
-    host::Module* module = LoadGauge(host_, options.gauge_dir, name, &why);
+    host::Module* module = LoadGauge(*host_, options.gauge_dir, name, &why);
     if (module == nullptr) return fail(why);
     auto slot = std::make_unique<Slot>();
     slot->module = module;
@@ -79,10 +86,10 @@ bool Panel::Open(const PanelOptions& options, const std::vector<std::string>& ga
 
 void Panel::Create(size_t index) {
   Slot& slot = *slots_[index];
-  const uint64_t logged = host_.log().next();
-  host::Gauge* gauge = host_.CreateGauge(*slot.module);
+  const uint64_t logged = host_->log().next();
+  host::Gauge* gauge = host_->CreateGauge(*slot.module);
   slot.binds.clear();
-  const host::Log& log = host_.log();
+  const host::Log& log = host_->log();
   for (auto entry = log.From(logged); entry != log.end(); ++entry) {
     if (entry->kind == host::LogKind::kNamedBind) slot.binds.insert(entry->name);
   }
@@ -93,12 +100,12 @@ void Panel::Create(size_t index) {
 void Panel::Recreate(const std::string& name) {
   for (size_t index = 0; index < gauges_.size(); ++index) {
     if (slots_[index]->binds.count(name) == 0) continue;
-    host_.DestroyGauge(gauges_[index]);
+    host_->DestroyGauge(gauges_[index]);
     Create(index);
   }
 }
 
-host::Gauge* Panel::Find(const std::string& name) {
+host::Gauge* Panel::Find(const std::string& name) const {
   for (host::Gauge* gauge : gauges_) {
     if (gauge->name() == name) return gauge;
   }
@@ -137,7 +144,7 @@ int Panel::Press(host::Gauge& gauge, int x, int y, int repeats) {
   return taken;
 }
 
-const host::Drawing& Panel::LastDrawing(host::Gauge& gauge) {
+const host::Drawing& Panel::LastDrawing(host::Gauge& gauge) const {
   const size_t index = IndexOf(gauge);
   if (index < slots_.size() && !slots_[index]->drawn) {
     gauge.Draw();
@@ -147,7 +154,7 @@ const host::Drawing& Panel::LastDrawing(host::Gauge& gauge) {
 }
 
 void Panel::SetNamed(const std::string& name, int32_t value) {
-  host::Variables& vars = host_.vars();
+  host::Variables& vars = host_->vars();
   if (int32_t* storage = vars.Named(name)) {
     *storage = value;
     if (name == Aircraft::kDimmerName) aircraft_->SetDimmer(static_cast<Dimmer>(value));
@@ -159,56 +166,9 @@ void Panel::SetNamed(const std::string& name, int32_t value) {
 }
 
 void Panel::UnregisterNamed(const std::string& name) {
-  if (!host_.vars().IsRegistered(name)) return;
-  host_.vars().Unregister(name);
+  if (!host_->vars().IsRegistered(name)) return;
+  host_->vars().Unregister(name);
   Recreate(name);
-}
-
-bool Panel::PrepareRender(size_t index) {
-  render_error_.clear();
-  if (!fonts_ready_) {
-    if (!fonts_.Init(&render_error_)) return false;
-    fonts_ready_ = true;
-  }
-  if (index >= slots_.size()) {
-    render_error_ = "that gauge is not on this panel";
-    return false;
-  }
-  Slot& slot = *slots_[index];
-  if (!slot.pictures_loaded) {
-    const std::filesystem::path file =
-        options_.picture_dir / (gauges_[index]->name() + ".gau");
-    std::string why;
-    if (!slot.pictures.LoadFile(file, &why)) {
-      render_error_ = why +
-                      " (build the Windows gauge files with tools/build-win32.sh, or give their "
-                      "folder with --pictures DIR)";
-      return false;
-    }
-    slot.pictures_loaded = true;
-  }
-  return true;
-}
-
-Image Panel::Render(host::Gauge& gauge, const RenderOptions& options) {
-  const size_t index = IndexOf(gauge);
-  if (!PrepareRender(index)) return Image();
-  LastDrawing(gauge);
-  return RenderGauge(host_, gauge, slots_[index]->pictures, fonts_, options, &render_error_);
-}
-
-Image Panel::RenderPanel(const RenderOptions& options) {
-  std::vector<std::pair<std::string, Image>> pictures;
-  for (host::Gauge* gauge : gauges_) {
-    Image image = Render(*gauge, options);
-    if (image.empty()) return Image();
-    pictures.emplace_back(gauge->name(), std::move(image));
-  }
-  if (pictures.empty()) {
-    render_error_ = "no gauges are loaded";
-    return Image();
-  }
-  return ComposePanel(pictures, fonts_, options.scale, &render_error_);
 }
 
 }  // namespace bench

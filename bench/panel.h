@@ -1,5 +1,6 @@
-// The bench's panel: the host core, the simulated aircraft, the gauges it
-// loaded and their pictures, driven as the simulator drives them.
+// The bench's panel: the host core, the simulated aircraft and the gauges it
+// loaded, driven as the simulator drives them. Their pictures are a layer
+// above (bench/drawing/panel_pictures.h).
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,6 @@
 #include "bench/aircraft/aircraft.h"
 #include "bench/gauge_names.h"
 #include "bench/loading.h"
-#include "bench/drawing/render.h"
 #include "host/host.h"
 
 namespace bench {
@@ -24,11 +24,13 @@ struct PanelOptions {
   std::filesystem::path sound_root;     // the folder holding sound/ (the simulator's)
 };
 
-// Defaults for a build tree: the modules and sound library beside the
-// running program (build/<tree>/gauges, build/<tree>/lib), the source
-// tree's build/win32/gauges for the pictures, and dist/ as the simulator
-// folder (the source tree itself, which also holds sound/, until dist/ is
-// laid out).
+// Defaults, each beside the program when it is there (the tools as they
+// ship: Gauges/, GaugeSound.dll, sound/), else the build tree's: the modules
+// and sound library of the program's own tree (build/<tree>/gauges,
+// build/<tree>/lib); the pictures from the modules themselves where they are
+// .gau files (Windows), else from the source tree's build/win32/gauges; and
+// dist/ as the simulator folder (the source tree itself, which also holds
+// sound/, until dist/ is laid out).
 PanelOptions DefaultPanelOptions();
 
 // True if `name` is one of the four gauges; else says which they are.
@@ -51,8 +53,11 @@ class Panel {
   bool Open(const PanelOptions& options, const std::vector<std::string>& gauges,
             std::string* error);
 
-  host::Host& host() { return host_; }
-  Aircraft& aircraft() { return *aircraft_; }
+  // The host and the aircraft the panel drives. What a const panel fixes is
+  // which gauges it holds and where their files are; the host, the aircraft
+  // and the gauges stay what the simulator drives (as gauges() gives them).
+  host::Host& host() const { return *host_; }
+  Aircraft& aircraft() const { return *aircraft_; }
   // What Open was given: where the modules, the pictures and the sounds are.
   const PanelOptions& options() const { return options_; }
   // The gauges in the order they were named, and one of them by name (null
@@ -61,7 +66,7 @@ class Panel {
   // UnregisterNamed, the aircraft's partner switches), or the panel's end;
   // ask again after any of these]
   const std::vector<host::Gauge*>& gauges() const { return gauges_; }
-  host::Gauge* Find(const std::string& name);
+  host::Gauge* Find(const std::string& name) const;
 
   // One simulator update: the aircraft ticks, then each gauge is updated
   // and drawn (event 6, event 10 and its element callbacks).
@@ -77,7 +82,7 @@ class Panel {
   // What the gauge showed at its last draw. A gauge never drawn is drawn
   // now: its first draw, before any update. [lives until the gauge's next
   // draw or its re-creation]
-  const host::Drawing& LastDrawing(host::Gauge& gauge);
+  const host::Drawing& LastDrawing(host::Gauge& gauge) const;
 
   // Named variables of the partner gauges. Registering or unregistering a
   // name (here, or by the aircraft's partner switches) re-creates every
@@ -89,36 +94,24 @@ class Panel {
   // The names a gauge tried to bind when it was created.
   std::set<std::string> BoundNames(const host::Gauge& gauge) const;
 
-  // Pictures of the gauges as they were last drawn. On failure the image is
-  // empty and render_error() says why.
-  Image Render(host::Gauge& gauge, const RenderOptions& options);
-  // All gauges side by side, labelled.
-  Image RenderPanel(const RenderOptions& options);
-  const std::string& render_error() const { return render_error_; }
 
  private:
   struct Slot {
     host::Module* module = nullptr;
     std::set<std::string> binds;
     bool drawn = false;
-    bool pictures_loaded = false;
-    GaugePictures pictures;
   };
   size_t IndexOf(const host::Gauge& gauge) const;
   void Create(size_t index);
   // Destroys and creates anew every gauge that binds `name`; what gauges()
   // and Find() gave out for them before no longer points at a gauge.
   void Recreate(const std::string& name);
-  bool PrepareRender(size_t index);
 
-  host::Host host_;
+  std::unique_ptr<host::Host> host_;
   std::unique_ptr<Aircraft> aircraft_;
   PanelOptions options_;
   bool open_ = false;
   uint64_t updates_ = 0;
-  Fonts fonts_;
-  bool fonts_ready_ = false;
-  std::string render_error_;
   std::vector<host::Gauge*> gauges_;
   std::vector<std::unique_ptr<Slot>> slots_;  // one per gauge, same order
 };

@@ -9,6 +9,7 @@
 
 #include "bench/gauge_names.h"
 #include "bench/drawing/image.h"
+#include "bench/drawing/panel_pictures.h"
 #include "bench/panel.h"
 
 namespace {
@@ -40,8 +41,9 @@ bench::Image Drawn(benchmark::State& state, const char* gauge_name, int scale) {
   }
   bench::RenderOptions options;
   options.scale = scale;
-  bench::Image image = panel->Render(*gauge, options);
-  if (image.empty()) state.SkipWithError(panel->render_error().c_str());
+  bench::PanelPictures pictures(*panel);
+  bench::Image image = pictures.Render(*gauge, options);
+  if (image.empty()) state.SkipWithError(pictures.error().c_str());
   return image;
 }
 
@@ -52,7 +54,8 @@ void Draw(benchmark::State& state, const char* gauge_name) {
   host::Gauge& gauge = *panel.Find(gauge_name);
   bench::RenderOptions options;
   options.scale = scale;
-  for (auto _ : state) benchmark::DoNotOptimize(panel.Render(gauge, options));
+  bench::PanelPictures pictures(panel);
+  for (auto _ : state) benchmark::DoNotOptimize(pictures.Render(gauge, options));
 }
 
 void Encode(benchmark::State& state, const char* gauge_name, bench::PngSpeed speed) {

@@ -14,7 +14,7 @@
 //
 // They do not make a file safe to run: hash tables, version records,
 // initialisers and the code itself are the module's. Loading a file the program did not build is
-// done in a child process (host/probe.h), where a crash becomes a report.
+// done in a child process (host/trial.h), where a crash becomes a report.
 #pragma once
 
 #include <cstddef>

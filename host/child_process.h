@@ -1,5 +1,5 @@
 // Work that may crash or hang, run in a child process: the one runner of
-// the host's trial runs (host/probe.h) and gauge-check's running checks. The
+// the host's trial runs (host/trial.h) and gauge-check's running checks. The
 // child does the work with its standard input, output and error on
 // /dev/null and says what it has to say through a pipe; the parent reads
 // that until the child ends or its deadline passes, and kills and reaps the

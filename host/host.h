@@ -65,7 +65,7 @@ class Host {
   // than on Windows an ELF shared object whose tables lie inside it), and
   // must export the module's three entry points and the reporter hook. Its
   // initialisers run in this process: try a library this program did not
-  // build in a child first (host/probe.h).
+  // build in a child first (host/trial.h).
   bool LoadSoundLibrary(const std::filesystem::path& path, std::string* error);
   // The simulator folder that the modules' sound file names start from
   // (default: the current directory). Needs the library loaded.
@@ -115,10 +115,17 @@ class Host {
 // found).
 std::filesystem::path ProgramDir();
 
-// Where the built modules and the sound library are, relative to the
-// running program (bin/ beside gauges/ and lib/ in a build tree). The
-// environment variable GAUGES_DIR, when set, names the gauge folder instead
-// (the 32-bit test programs load the files we ship that way).
+// `name` beside the running program when it is there, else `otherwise`
+// (where the build tree keeps it): the one rule for the files a program of
+// ours uses, as they ship and as they are built.
+std::filesystem::path BesideProgramElse(const std::filesystem::path& name,
+                                        const std::filesystem::path& otherwise);
+
+// Where the modules and the sound library are: a Gauges folder and the
+// sound library beside the program (the tools as they ship), else where a
+// build tree has them (bin/ beside gauges/ and lib/). The environment
+// variable GAUGES_DIR, when set, names the gauge folder instead (the 32-bit
+// test programs load the files we ship that way).
 std::filesystem::path DefaultGaugeDir();
 std::filesystem::path DefaultSoundLibrary();
 

@@ -1,50 +1,42 @@
+// Where the host's programs find their files: beside the program when they
+// are there (the tools as they ship: panel-bench.exe with Gauges/,
+// GaugeSound.dll, sound/, fonts/ and web/ beside it), else in the build tree
+// the program was built in. The system's own names are its platform file's
+// (shared_library_posix.cpp, shared_library_win32.cpp).
 #include <cstdlib>
 #include <system_error>
 
 #include "host/host.h"
-
-#if defined(_WIN32)
-#  define WIN32_LEAN_AND_MEAN
-#  include <windows.h>
-#endif
+#include "host/shared_library.h"
 
 namespace host {
 
 std::filesystem::path ProgramDir() {
-#if defined(_WIN32)
-  char self[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  if (length == 0 || length >= sizeof self) return std::filesystem::current_path();
-  return std::filesystem::path(self).parent_path();
-#else
+  const std::filesystem::path self = RunningProgram();
+  return self.empty() ? std::filesystem::current_path() : self.parent_path();
+}
+
+std::filesystem::path BesideProgramElse(const std::filesystem::path& name,
+                                        const std::filesystem::path& otherwise) {
+  const std::filesystem::path beside = ProgramDir() / name;
   std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::current_path() : self.parent_path();
-#endif
+  return std::filesystem::exists(beside, ec) ? beside : otherwise;
 }
 
 std::filesystem::path DefaultGaugeDir() {
   const char* dir = std::getenv("GAUGES_DIR");
   if (dir != nullptr && *dir != '\0') return dir;
-  return ProgramDir().parent_path() / "gauges";
+  return BesideProgramElse("Gauges", ProgramDir().parent_path() / "gauges");
 }
 
-// The simulator keeps its sound library beside the program; so do we on
-// Windows. In a native build tree it is in lib/.
+// The simulator keeps its sound library beside the program; a native build
+// tree keeps it in lib/.
 std::filesystem::path DefaultSoundLibrary() {
-#if defined(_WIN32)
-  return ProgramDir() / "GaugeSound.dll";
-#else
-  return ProgramDir().parent_path() / "lib" / "libGaugeSound.so";
-#endif
+  return BesideProgramElse(kSoundLibraryFile, ProgramDir().parent_path() / "lib" / kSoundLibraryFile);
 }
 
 std::filesystem::path GaugeFile(const std::filesystem::path& dir, std::string_view gauge) {
-#if defined(_WIN32)
-  return dir / (std::string(gauge) + ".gau");
-#else
-  return dir / (std::string(gauge) + ".so");
-#endif
+  return dir / (std::string(gauge) + kGaugeFileSuffix);
 }
 
 }  // namespace host

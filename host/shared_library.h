@@ -8,6 +8,18 @@
 
 namespace host {
 
+// This system's names for what the host loads: a gauge module's file
+// ("<gauge>.so", "<gauge>.gau") and the sound library's.
+extern const char* const kGaugeFileSuffix;
+extern const char* const kSoundLibraryFile;
+// Whether a gauge module the host loads is the .gau file that also holds the
+// gauge's pictures (Windows); elsewhere they are read from the .gau files
+// beside the native modules.
+bool LoadsGauFiles();
+
+// The running program's file; empty if the system cannot say.
+std::filesystem::path RunningProgram();
+
 class SharedLibrary {
  public:
   SharedLibrary() = default;

@@ -1,8 +1,20 @@
 #include <dlfcn.h>
 
+#include <system_error>
+
 #include "host/shared_library.h"
 
 namespace host {
+
+const char* const kGaugeFileSuffix = ".so";
+const char* const kSoundLibraryFile = "libGaugeSound.so";
+bool LoadsGauFiles() { return false; }
+
+std::filesystem::path RunningProgram() {
+  std::error_code ec;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::path() : self;
+}
 
 bool SharedLibrary::Open(const std::filesystem::path& path, std::string* error) {
   Close();

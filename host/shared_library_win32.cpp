@@ -2,10 +2,29 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "host/shared_library.h"
 
 namespace host {
+
+const char* const kGaugeFileSuffix = ".gau";
+const char* const kSoundLibraryFile = "GaugeSound.dll";
+bool LoadsGauFiles() { return true; }
+
+std::filesystem::path RunningProgram() {
+  std::wstring self(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    if (length == 0) return {};
+    if (length < self.size()) {
+      self.resize(length);
+      return std::filesystem::path(self);
+    }
+    if (self.size() >= 32768) return {};
+    self.resize(self.size() * 2);
+  }
+}
 
 bool SharedLibrary::Open(const std::filesystem::path& path, std::string* error) {
   Close();

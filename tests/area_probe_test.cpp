@@ -74,10 +74,12 @@ TEST(MouseOverlay, ProbingLeavesTheGaugeItsHostAndNoFilesBehind) {
     EXPECT_EQ(host.log().front().id, 0x1015Bu);
   }
   std::filesystem::remove(own);
-  const std::string probe_files = "panel-bench-probe-" + std::to_string(::getpid()) + "-";
+  // The probe's copies are named after the file they copy.
   for (const auto& entry :
        std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
-    EXPECT_NE(entry.path().filename().string().rfind(probe_files, 0), 0u)
+    const std::string name = entry.path().filename().string();
+    EXPECT_FALSE(name.rfind("panel-bench-area-probe-", 0) == 0 &&
+                 name.ends_with("-" + own.filename().string()))
         << "left behind: " << entry.path();
   }
 }

@@ -19,11 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/drawing/render.h"
 #include "bench/panel.h"
 #include "host/host.h"
 #include "formats/elf_check.h"
 #include "formats/pe_image.h"
-#include "host/probe.h"
+#include "host/trial.h"
 #include "tests/crafted_elf.h"
 
 namespace {
@@ -99,11 +100,11 @@ size_t DynamicValue(const Bytes& file, int64_t tag) {
 enum class Surface {
   kHostLoad,    // host::Host::LoadModule(file, gauge)
   kBenchLoad,   // bench::LoadGauge from the file's folder, as with --gauges DIR
-  kProbe,       // host::ProbeModule
+  kTrial,       // host::TrialModule
   kPictures,    // the bench's pictures from a .gau
   kHostSound,   // host::Host::LoadSoundLibrary(file)
   kBenchSound,  // bench::LoadSoundLibrary(file), as with --sound-library FILE
-  kSoundProbe,  // host::ProbeSoundLibrary
+  kSoundTrial,  // host::TrialSoundLibrary
   kElfForm,     // formats::CheckElfFile, the form check alone (gauge-check --static-only)
 };
 
@@ -170,7 +171,7 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
        "cut short"},
       {".so cut at 8192 bytes", kHostLoad, patched(hyd_so, "cut8192.so", cut(8192)), "",
        "cut short"},
-      {".so cut at 4096 bytes, tried in a child", kProbe,
+      {".so cut at 4096 bytes, tried in a child", kTrial,
        patched(hyd_so, "cut4096.so", cut(4096)), "", "cut short"},
       {".so cut short by one byte", kHostLoad,
        patched(hyd_so, "cut1.so", cut(hyd_so.size() - 1)), "", "cut short"},
@@ -205,10 +206,10 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
          fs::create_directories(dir / "x.so");
          return dir / "x.so";
        }(), "", "a folder, not a gauge module"},
-      {"a module whose gauge crashes when created", kProbe, MISBEHAVING, "",
+      {"a module whose gauge crashes when created", kTrial, MISBEHAVING, "",
        "crashed with SIGSEGV (Segmentation fault) while creating a gauge",
        std::chrono::milliseconds(30000), "create-crash"},
-      {"a module whose gauge never returns from an update", kProbe, MISBEHAVING, "",
+      {"a module whose gauge never returns from an update", kTrial, MISBEHAVING, "",
        "did not finish a trial run while updating within 1000 ms",
        std::chrono::milliseconds(1000), "hang"},
       {"a module whose initialiser crashes, in --gauges DIR", kBenchLoad, MISBEHAVING,
@@ -225,7 +226,7 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
        "sound library " MISBEHAVING " crashed with SIGSEGV (Segmentation fault) while loading "
        "the library",
        std::chrono::milliseconds(30000), "load-crash"},
-      {"a sound library whose initialiser never returns", kSoundProbe, MISBEHAVING, "",
+      {"a sound library whose initialiser never returns", kSoundTrial, MISBEHAVING, "",
        "did not finish a trial run while loading the library within 1000 ms",
        std::chrono::milliseconds(1000), "load-hang"},
       {"a gauge module as the sound library", kBenchSound, native / "orlahyd.so", "",
@@ -306,9 +307,9 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
         }
         break;
       }
-      case kProbe: {
-        host::ProbeReport report;
-        host::ProbeModule(row.file, &report, {.gauge = row.gauge, .deadline = row.deadline});
+      case kTrial: {
+        host::TrialReport report;
+        host::TrialModule(row.file, &report, {.gauge = row.gauge, .deadline = row.deadline});
         error = report.message;
         break;
       }
@@ -327,9 +328,9 @@ TEST(BadFiles, AreRefusedWithAReasonAndNeverCrash) {
         if (bench::LoadSoundLibrary(host, row.file, dir, &error)) error.clear();
         break;
       }
-      case kSoundProbe: {
-        host::ProbeReport report;
-        host::ProbeSoundLibrary(row.file, dir, &report, row.deadline);
+      case kSoundTrial: {
+        host::TrialReport report;
+        host::TrialSoundLibrary(row.file, dir, &report, row.deadline);
         error = report.message;
         break;
       }

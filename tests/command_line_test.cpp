@@ -170,6 +170,36 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
   std::filesystem::remove_all(dir);
 }
 
+// The bench as the tools ship: what lies beside the program (Gauges/, the
+// sound library) is what it loads, in place of its build tree's files.
+TEST(CommandLine, TakesTheFilesBesideTheProgram) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("beside_test_" + std::to_string(getpid()));
+  std::filesystem::remove_all(dir);
+  const std::filesystem::path shipped = dir / "shipped";
+  std::filesystem::create_directories(shipped / "Gauges");
+  std::filesystem::create_directories(shipped / "libGaugeSound.so");  // a folder in its place
+  std::filesystem::copy_file(PANEL_BENCH, shipped / "panel-bench");
+  const std::string library =
+      (std::filesystem::path(PANEL_BENCH).parent_path().parent_path() / "lib" / "libGaugeSound.so")
+          .string();
+  const std::string s = shipped.string();
+  const Row rows[] = {
+      {{"show"}, 3, s + "/libGaugeSound.so: a folder, not a sound library"},
+      {{"show", "--sound-library", library}, 3, s + "/Gauges/VORN_Kestrel_FMC.so"},
+      {{"areas", "orlahyd", "--sound-library", library}, 3, s + "/Gauges/orlahyd.so"},
+  };
+  for (const Row& row : rows) {
+    std::string line = s + "/panel-bench";
+    for (const std::string& arg : row.args) line += " " + arg;
+    const Outcome outcome = RunProgram((shipped / "panel-bench").string(), row.args);
+    EXPECT_EQ(outcome.code, row.code) << line << "\nprinted:\n" << outcome.output;
+    EXPECT_NE(outcome.output.find(row.says), std::string::npos)
+        << line << "\nexpected it to say: " << row.says << "\nprinted:\n" << outcome.output;
+  }
+  std::filesystem::remove_all(dir);
+}
+
 std::string Contents(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -29,10 +29,8 @@ using bench::Ambient;
 using bench::Image;
 using bench::RenderOptions;
 
-// A channel may differ by this much (rounding), and this many pixels may
-// differ by more, before a picture counts as changed.
-constexpr int kChannelTolerance = 2;
-constexpr int kPixelsAllowed = 4;
+using bench::kChannelTolerance;
+using bench::kPixelsAllowed;
 
 const std::filesystem::path kGoldenDir = std::filesystem::path(SOURCE_DIR) / "tests" / "golden";
 
@@ -174,7 +172,7 @@ TEST_P(Golden, MatchesCommittedPicture) {
            << "\n  to make it: GOLDEN_UPDATE=1 golden_test, then look at it and commit it";
   }
   const bench::Difference difference = bench::Compare(expected, actual, kChannelTolerance);
-  if (difference.same_size && difference.pixels <= kPixelsAllowed) return;
+  if (bench::SameWithinTolerance(difference)) return;
 
   ASSERT_TRUE(bench::WritePng(actual, actual_file, &error)) << error;
   if (!difference.same_size) {

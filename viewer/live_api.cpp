@@ -342,7 +342,7 @@ struct LiveApi::Impl {
       if (path == "/style.css") return Asset("style.css", "text/css; charset=utf-8", res);
       if (path == "/api/panel" || path == "/api/state") {
         std::lock_guard lock(mutex);
-        const json answer = path == "/api/panel" ? PanelJson(panel, updates_per_second) : State();
+        const json answer = path == "/api/panel" ? PanelJson(panel, pictures.drawing(), updates_per_second) : State();
         return res.set_content(Dump(answer), "application/json");
       }
       if (path == "/api/log") return GetLog(req, res);
@@ -440,9 +440,9 @@ struct LiveApi::Impl {
       } else {
         // Drawn here (it reads the gauge's records), encoded below without
         // the lock, so clicks and updates go on meanwhile.
-        image = panel.Render(*gauge, {ambient, static_cast<int>(scale), overlay});
+        image = pictures.drawing().Render(*gauge, {ambient, static_cast<int>(scale), overlay});
         if (image.empty()) {
-          return Error(res, 503, "cannot draw " + name + ": " + panel.render_error());
+          return Error(res, 503, "cannot draw " + name + ": " + pictures.drawing().error());
         }
       }
     }

@@ -56,11 +56,11 @@ std::string Dump(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-json PanelJson(bench::Panel& panel, double updates_per_second) {
+json PanelJson(bench::Panel& panel, bench::PanelPictures& drawing, double updates_per_second) {
   json gauges = json::array();
   for (host::Gauge* gauge : panel.gauges()) {
     // The gauge's size is its face's: draw it once to know.
-    const bench::Image image = panel.Render(*gauge, bench::RenderOptions{});
+    const bench::Image image = drawing.Render(*gauge, bench::RenderOptions{});
     const int width = image.width(), height = image.height();
     json areas = json::array();
     for (const MouseRect* area : gauge->MouseAreas()) {

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "bench/drawing/panel_pictures.h"
 #include "bench/panel.h"
 
 namespace viewer {
@@ -21,7 +22,7 @@ std::string Dump(const json& value);
 
 // GET /api/panel: each gauge's name, size and mouse areas, and the rate of
 // the updates.
-json PanelJson(bench::Panel& panel, double updates_per_second);
+json PanelJson(bench::Panel& panel, bench::PanelPictures& drawing, double updates_per_second);
 
 // GET /api/state: the switches, the dimmer, the light the page sees the
 // panel in, the partner gauges' variables (null while not registered), the

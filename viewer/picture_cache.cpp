@@ -44,7 +44,7 @@ std::vector<PictureCache::Ahead> PictureCache::DrawAhead(const std::vector<size_
         continue;
       }
       const bench::RenderOptions render{ambient, it->first / 2, it->first % 2 != 0};
-      bench::Image image = panel_.Render(*panel_.gauges()[index], render);
+      bench::Image image = drawing_.Render(*panel_.gauges()[index], render);
       if (!image.empty()) {
         slot.encoded[it->first] = {slot.version, nullptr, true};
         ahead.push_back({index, slot.version, it->first, std::move(image)});

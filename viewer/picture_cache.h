@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/drawing/image.h"
+#include "bench/drawing/panel_pictures.h"
 #include "bench/panel.h"
 
 namespace viewer {
@@ -46,6 +47,9 @@ class PictureCache {
 
   // The key of a picture's encodings: its scale and whether the mouse areas
   // are outlined.
+  // What draws the pictures (with the lock held).
+  bench::PanelPictures& drawing() { return drawing_; }
+
   static int Variant(int scale, bool overlay) { return scale * 2 + (overlay ? 1 : 0); }
 
   // Gives each gauge whose picture, seen in `ambient`, would differ from the
@@ -93,6 +97,7 @@ class PictureCache {
   };
 
   bench::Panel& panel_;
+  bench::PanelPictures drawing_{panel_};
   std::mutex& mutex_;
   std::condition_variable encoded_ahead_;  // a pending picture is ready, or closing
   std::vector<Slot> slots_;  // one per gauge, the panel's order

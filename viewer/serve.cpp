@@ -29,7 +29,9 @@ void PrintAddress(const std::string& address, int port) {
 
 }  // namespace
 
-std::filesystem::path DefaultWebDir() { return std::filesystem::path(SOURCE_DIR) / "viewer" / "web"; }
+std::filesystem::path DefaultWebDir() {
+  return host::BesideProgramElse("web", std::filesystem::path(SOURCE_DIR) / "viewer" / "web");
+}
 
 int Serve(const bench::PanelOptions& panel_options, ServerOptions options) {
   auto fail = [](const std::string& why) {

@@ -41,7 +41,7 @@ struct Command {
 };
 
 // Options that every command takes besides --gauges and --sound-library,
-// from a part of the bench that only some builds have.
+// from a part of the bench of their own (full_bench.cpp).
 struct CommonOptions {
   void (*add_options)(CLI::App* app);  // before the line is parsed
   void (*usage)(FILE* out);            // their lines in panel-bench --help

@@ -60,8 +60,8 @@ bool OpenInState(bench::Panel& panel, const Line& line, const AircraftState& giv
     aircraft.SetPanelLights(state == State::kDusk || state == State::kNight);
     aircraft.SetDimmer(bench::Dimmer::kBright);
     for (uint32_t select : {0x1039fu, 0x10132u}) aircraft.OnKeyEvent(select, 0);  // COMM 1, NAV 1
-    // The knob's latch is the panel's own: press it after the first draw,
-    // which resets the panel.
+    // The knob's latch is the audio selector gauge's own: press it after
+    // the gauge's first draw, which resets it.
     panel.Update();
     --updates;
     if (host::Gauge* audio = panel.Find("orlaaudio")) {

@@ -1,7 +1,7 @@
-// What the full bench's commands (render, run, click, areas, serve) share:
-// the panel's files (--pictures and --sound-root, options of every command
-// in the builds that have these commands), the aircraft's state that render
-// and click start from, and how click and areas name what they found.
+// What the commands that open a bench::Panel share: the panel's files
+// (--pictures and --sound-root, options of every command), the aircraft's
+// state that render and click start from, and how click and areas name what
+// they found.
 #pragma once
 
 #include <cstdint>

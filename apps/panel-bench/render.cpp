@@ -7,6 +7,7 @@
 
 #include "apps/panel-bench/full_bench.h"
 #include "bench/drawing/image.h"
+#include "bench/drawing/panel_pictures.h"
 #include "bench/drawing/render.h"
 
 namespace panel_bench {
@@ -67,6 +68,7 @@ int Run(const Line& line) {
 
   bench::Panel panel;
   if (!OpenInState(panel, line, given.state)) return kExitCannot;
+  bench::PanelPictures pictures(panel);
   const bench::RenderOptions options{ambient, scale, given.overlay};
   std::string suffix = std::string("-") + kStateNames[static_cast<int>(state)];
   if (ambient != StateAmbient(state)) suffix += std::string("-") + bench::AmbientName(ambient);
@@ -74,7 +76,7 @@ int Run(const Line& line) {
   if (options.mouse_overlay) suffix += "-areas";
 
   auto write = [&](const std::string& what, const bench::Image& image) {
-    if (image.empty()) return Complain("cannot draw " + what + ": " + panel.render_error());
+    if (image.empty()) return Complain("cannot draw " + what + ": " + pictures.error());
     const std::filesystem::path file = out / (what + suffix + ".png");
     std::string why;
     if (!bench::WritePng(image, file, &why)) {
@@ -84,11 +86,11 @@ int Run(const Line& line) {
                 image.height());
     return true;
   };
-  if (whole_panel && !write("panel", panel.RenderPanel(options))) return kExitCannot;
+  if (whole_panel && !write("panel", pictures.RenderPanel(options))) return kExitCannot;
   for (const std::string& name : singles) {
     host::Gauge* gauge = FindGauge(panel, name);
     if (gauge == nullptr) return kExitCannot;
-    if (!write(name, panel.Render(*gauge, options))) return kExitCannot;
+    if (!write(name, pictures.Render(*gauge, options))) return kExitCannot;
   }
   PrintHostNotes(panel);
   return kExitOk;

@@ -43,7 +43,8 @@ extern const Command kServeCommand = {
     "\n"
     "  --port N        the port (default 8018; 0 for any free one, printed)\n"
     "  --address A     the address to listen on (default 127.0.0.1)\n"
-    "  --web DIR       the page's files (default: viewer/web of the source tree)\n",
+    "  --web DIR       the page's files (default: web/ beside the program, else viewer/web\n"
+    "                  of the source tree)\n",
     AddOptions, Run};
 
 }  // namespace panel_bench

@@ -3,16 +3,12 @@
 // pressurised, the partner gauges' named variables registered), a few
 // clicks, and what each gauge then shows and sends.
 #include <cstdio>
-#include <filesystem>
 #include <iterator>
 #include <string>
-#include <string_view>
-#include <vector>
 
-#include "apps/panel-bench/command.h"
+#include "apps/panel-bench/full_bench.h"
 #include "bench/aircraft/aircraft.h"
-#include "bench/gauge_names.h"
-#include "bench/loading.h"
+#include "bench/panel.h"
 #include "bench/print_drawing.h"
 #include "host/host.h"
 
@@ -28,6 +24,9 @@ struct ExampleClick {
   int32_t x, y;
 };
 
+// Updates (1/18 s each) before the clicks; one more follows them.
+constexpr int kUpdatesBeforeClicks = 80;
+
 constexpr ExampleClick kClicks[] = {
     {"VORN_Kestrel_FMC", "R1 (COM2 swap)", 360, 66},
     {"VORN_Kestrel_FMC", "F2 upper half (ADF +100 kHz)", 55, 305},
@@ -38,72 +37,61 @@ constexpr ExampleClick kClicks[] = {
     {"orlapfdset", "ALT-TEST", 30, 145},
 };
 
-void ExampleAircraft(host::Variables& vars) {
-  vars.Set(var::kMainBus, Aircraft::kBusVolts);
+// The example aircraft: switched on, and every variable the example shows
+// pinned (Aircraft::Hold), so the clicks' key events leave the read-outs as
+// they were set and only the update counter moves.
+void ExampleAircraft(bench::Aircraft& aircraft) {
+  aircraft.SetBattery(true);
+  aircraft.SetAvionics(true);
+  aircraft.SetPanelLights(true);
+  aircraft.SetDimmer(bench::Dimmer::kBright);
   // kDmeLamps: a DME receiver on.
-  for (uint32_t id : {var::kAvionicsPower, var::kAudioLampEnable, var::kPanelLights,
-                      var::kUpdateCounter, var::kComm1Lamp, var::kNav1Lamp, var::kDmeLamps}) {
-    vars.Set(id, 1.0);
+  for (uint32_t id : {var::kMainBus, var::kAvionicsPower, var::kAudioLampEnable,
+                      var::kPanelLights, var::kComm1Lamp, var::kNav1Lamp, var::kDmeLamps}) {
+    aircraft.Hold(id, id == var::kMainBus ? Aircraft::kBusVolts : 1.0);
   }
   for (uint32_t id : {var::kComm2Lamp, var::kNav2Lamp, var::kAdf1Lamp, var::kLeftKnobLamp}) {
-    vars.Set(id, 0.0);
+    aircraft.Hold(id, 0.0);
   }
-  vars.Set(var::kHydraulics1, 1500.0 * Aircraft::kHydraulicUnit);  // engine-driven pumps
-  vars.Set(var::kHydraulics2, 1480.0 * Aircraft::kHydraulicUnit);
+  aircraft.Hold(var::kHydraulics1, 1500.0 * Aircraft::kHydraulicUnit);  // engine-driven pumps
+  aircraft.Hold(var::kHydraulics2, 1480.0 * Aircraft::kHydraulicUnit);
   const uint32_t radios[][2] = {
       {var::kCom1, 0x1850},  {var::kCom1Standby, 0x2297}, {var::kCom2, 0x2165},
       {var::kCom2Standby, 0x1900}, {var::kNav1, 0x1030},  {var::kNav1Standby, 0x1110},
       {var::kNav2, 0x1175},  {var::kNav2Standby, 0x0990}, {var::kAdf, 0x0350},
       {var::kAdfExtension, 0x0000}, {var::kTransponder, 0x7700}};
-  for (const auto& radio : radios) vars.SetInteger(radio[0], radio[1]);
-  for (const char* name : Aircraft::kPfdNames) {
-    vars.Register(name, std::string_view(name) == Aircraft::kDhSetName ? Aircraft::kDhSetStart : 0);
-  }
-  vars.Register(Aircraft::kDimmerName, 1);
+  for (const auto& radio : radios) aircraft.HoldInteger(radio[0], radio[1]);
 }
 
 // False, with the reason, if the gauges or the sound library cannot be
 // loaded.
-bool Show(const std::filesystem::path& gauge_dir, const std::filesystem::path& sound_library,
-          std::string* error) {
-  host::Host host;
-  if (!bench::LoadSoundLibrary(host, sound_library, {}, error)) return false;
-  ExampleAircraft(host.vars());
+bool Show(const Line& line, std::string* error) {
+  bench::Panel panel;
+  // Set before the gauges are created: what they find at their creation.
+  // The partner gauges' named variables are registered at their defaults.
+  ExampleAircraft(panel.aircraft());
+  if (!panel.Open(PanelOptionsFrom(line), {}, error)) return false;
+  host::Host& host = panel.host();
 
-  std::vector<host::Gauge*> gauges;
-  for (const char* name : bench::kGaugeNames) {
-    host::Module* module = bench::LoadGauge(host, gauge_dir, name, error);
-    if (module == nullptr) return false;
-    gauges.push_back(host.CreateGauge(*module));
-  }
-  // The first draw resets each panel; then a few seconds of updates.
-  for (host::Gauge* gauge : gauges) gauge->Draw();
-  for (int tick = 0; tick < 80; ++tick) {
-    host.vars().Set(0x01, host.vars().Get(0x01) + 1.0);
-    for (host::Gauge* gauge : gauges) {
-      gauge->Update();
-      gauge->Draw();
-    }
-  }
+  // The first draw resets each gauge's own state; then a few seconds of
+  // updates.
+  for (host::Gauge* gauge : panel.gauges()) panel.LastDrawing(*gauge);
+  for (int update = 0; update < kUpdatesBeforeClicks; ++update) panel.Update();
 
   std::printf("Clicks:\n");
   for (const ExampleClick& click : kClicks) {
-    for (host::Gauge* gauge : gauges) {
-      if (gauge->name() != click.gauge) continue;
-      const bool taken = gauge->Click(click.x, click.y);
-      std::printf("  %-16s (%3d, %3d) %-30s %s\n", click.gauge, click.x, click.y, click.what,
-                  taken ? "" : "(no area here)");
-    }
+    host::Gauge* gauge = panel.Find(click.gauge);
+    if (gauge == nullptr) continue;
+    const bool taken = panel.Click(*gauge, click.x, click.y);
+    std::printf("  %-16s (%3d, %3d) %-30s %s\n", click.gauge, click.x, click.y, click.what,
+                taken ? "" : "(no area here)");
   }
-  for (host::Gauge* gauge : gauges) {
-    gauge->Update();
-    gauge->Draw();
-  }
+  panel.Update();
 
-  for (host::Gauge* gauge : gauges) {
+  for (host::Gauge* gauge : panel.gauges()) {
     std::printf("\n%s  (%s)\n  shows:\n", gauge->name().c_str(),
                 gauge->module().path().string().c_str());
-    bench::PrintDrawing(stdout, gauge->last_drawing());
+    bench::PrintDrawing(stdout, panel.LastDrawing(*gauge));
     std::printf("  sent:\n");
     bool any = false;
     for (const host::LogEntry& entry : host.log()) {
@@ -120,18 +108,14 @@ bool Show(const std::filesystem::path& gauge_dir, const std::filesystem::path& s
     std::printf("%s %s %d", i == 0 ? "" : ",", name, *host.vars().Named(name));
   }
   std::printf("\n");
-  for (const std::string& note : host.notes()) std::printf("host: %s\n", note.c_str());
+  PrintHostNotes(panel);
   return true;
 }
 
 int Run(const Line& line) {
   if (!line.words.empty()) return UsageError("show takes no arguments", line.command);
-  std::filesystem::path gauge_dir = host::DefaultGaugeDir();
-  std::filesystem::path sound_library = host::DefaultSoundLibrary();
-  if (!line.gauges.empty()) gauge_dir = line.gauges;
-  if (!line.sound_library.empty()) sound_library = line.sound_library;
   std::string error;
-  if (Show(gauge_dir, sound_library, &error)) return kExitOk;
+  if (Show(line, &error)) return kExitOk;
   Complain(error);
   return kExitCannot;
 }

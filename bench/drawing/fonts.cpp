@@ -67,7 +67,7 @@ int FamilyIndex(std::string_view font_name) {
 
 // Where the font files are looked for, in order.
 std::vector<std::filesystem::path> FontFolders() {
-  std::vector<std::filesystem::path> folders{host::ProgramDir() / "fonts"};
+  std::vector<std::filesystem::path> folders{host::ProgramDir() / "fonts"};  // as shipped
 #ifdef GAUGES_FONT_DIR
   folders.emplace_back(GAUGES_FONT_DIR);
 #endif

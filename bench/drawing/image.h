@@ -53,4 +53,14 @@ struct Difference {
 };
 Difference Compare(const Image& expected, const Image& actual, int tolerance);
 
+// How far a picture may stray from its reference (a golden picture, or the
+// native bench's picture of the same state) and still count as the same: a
+// channel may differ by kChannelTolerance (rounding), and kPixelsAllowed
+// pixels by more (a C library's sin or cos a last bit apart moving an edge).
+inline constexpr int kChannelTolerance = 2;
+inline constexpr int kPixelsAllowed = 4;
+inline bool SameWithinTolerance(const Difference& difference) {
+  return difference.same_size && difference.pixels <= kPixelsAllowed;
+}
+
 }  // namespace bench

@@ -122,12 +122,11 @@ bool GaugePictures::LoadModule(const host::Module& module, std::string* error) {
     }
   }
   if (pictures.empty()) {
-#if defined(_WIN32)
-    return Fail(error, module.path().string() + " holds no bitmap resources");
-#else
-    return Fail(error, "the pictures of a loaded module (" + module.path().string() +
-                           ") are read only on Windows; here read them from the .gau file");
-#endif
+    // The system's loader gives a module's resources only on Windows.
+    return Fail(error, module.path().string() +
+                           " gives no bitmap resources through the system's loader (a loaded "
+                           "module's pictures are read only on Windows; elsewhere read them "
+                           "from its .gau file)");
   }
   pictures_ = std::move(pictures);
   return true;

@@ -5,32 +5,33 @@
 #include <cinttypes>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <system_error>
 
 #include "host/text_format.h"
 
-#if defined(_WIN32)
-#  include <process.h>
-#  define BENCH_GETPID _getpid
-#else
-#  include <unistd.h>
-#  define BENCH_GETPID getpid
-#endif
 
 namespace bench {
 namespace {
 
 std::vector<std::string> ProbeMouseAreas(host::Gauge& gauge, size_t count) {
   std::vector<std::string> labels(count, "-");
+  // The copy's name: random, so other processes' copies never meet it,
+  // and made only where no file is (copy_file refuses an existing one).
   static std::atomic<unsigned> serial{0};
+  static const unsigned run = std::random_device{}();
   const std::filesystem::path original = gauge.module().path();
   std::error_code ec;
-  const std::filesystem::path copy =
-      std::filesystem::temp_directory_path(ec) /
-      ("panel-bench-probe-" + std::to_string(BENCH_GETPID()) + "-" +
-       std::to_string(serial++) + "-" + original.filename().string());
-  if (ec || !std::filesystem::copy_file(original, copy,
-                                        std::filesystem::copy_options::overwrite_existing, ec)) {
+  const std::filesystem::path temporary = std::filesystem::temp_directory_path(ec);
+  std::filesystem::path copy;
+  bool copied = false;
+  for (int attempt = 0; !ec && !copied && attempt < 100; ++attempt) {
+    copy = temporary / ("panel-bench-area-probe-" + std::to_string(run) + "-" +
+                        std::to_string(serial++) + "-" + original.filename().string());
+    copied = std::filesystem::copy_file(original, copy, std::filesystem::copy_options::none, ec);
+    if (ec == std::errc::file_exists) ec.clear();
+  }
+  if (!copied) {
     std::fill(labels.begin(), labels.end(), "?");
     return labels;
   }

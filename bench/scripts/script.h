@@ -15,6 +15,7 @@
 
 #include "bench/aircraft/aircraft.h"
 #include "bench/file_write.h"
+#include "bench/drawing/panel_pictures.h"
 #include "bench/panel.h"
 #include "bench/drawing/render.h"
 #include "bench/scripts/scenario.h"
@@ -227,6 +228,7 @@ class Runner {
   ScenarioResult* result_;
   std::string where_;  // the file as messages name it
   Panel panel_;
+  PanelPictures pictures_{panel_};  // the snapshots
   OutputFolder out_folder_;  // opened at the first snapshot
   Ambient ambient_ = Ambient::kDay;
   uint64_t click_start_ = 0;  // the log's sequence number

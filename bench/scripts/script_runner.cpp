@@ -197,13 +197,13 @@ bool Runner::Snapshot(const Command& c) {
   const RenderOptions render{ambient_, c.scale, c.overlay};
   Image image;
   if (c.gauge.empty()) {
-    image = panel_.RenderPanel(render);
+    image = pictures_.RenderPanel(render);
   } else {
     host::Gauge* gauge = GaugeOf(c);
     if (gauge == nullptr) return false;
-    image = panel_.Render(*gauge, render);
+    image = pictures_.Render(*gauge, render);
   }
-  if (image.empty()) return Error(c, "cannot draw the snapshot: " + panel_.render_error());
+  if (image.empty()) return Error(c, "cannot draw the snapshot: " + pictures_.error());
   // The name was checked as read; the folder is opened once and the file
   // written relative to it, never through a symbolic link below it.
   std::string why;

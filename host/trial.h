@@ -24,13 +24,13 @@ inline constexpr bool kTrialsInChild = kChildProcesses;
 // A trial's deadline is kTrialDeadline (host/child_process.h), the runner's
 // for this kind of work: past it the child is killed and reported as hung.
 
-struct ProbeOptions {
+struct TrialOptions {
   // The gauge the module must hold (empty: whichever it holds).
   std::string gauge;
   std::chrono::milliseconds deadline = kTrialDeadline;
 };
 
-struct ProbeReport {
+struct TrialReport {
   bool ok = false;
   // The last step the child began: "loading the module", "creating a
   // gauge", "updating", "drawing", "killing the gauge", "unloading" (a
@@ -47,15 +47,15 @@ struct ProbeReport {
 // Tries the gauge module at `path` in a child process: the child loads it
 // through the host core, creates a gauge, updates and draws it, kills it and
 // unloads the module. True if every step finished.
-bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
-                 const ProbeOptions& options = {});
+bool TrialModule(const std::filesystem::path& path, TrialReport* report,
+                 const TrialOptions& options = {});
 
 // Tries the sound library at `path` in a child process: the child loads it
 // through the host core (Host::LoadSoundLibrary: its checks, the system's
 // loader and its initialisers, its entry points), gives it `sound_root` as
 // Host::SetSoundRoot does, and unloads it. True if every step finished.
-bool ProbeSoundLibrary(const std::filesystem::path& path, const std::filesystem::path& sound_root,
-                       ProbeReport* report,
+bool TrialSoundLibrary(const std::filesystem::path& path, const std::filesystem::path& sound_root,
+                       TrialReport* report,
                        std::chrono::milliseconds deadline = kTrialDeadline);
 
 }  // namespace host

@@ -1,4 +1,4 @@
-#include "host/probe.h"
+#include "host/trial.h"
 
 #include <functional>
 #include <sstream>
@@ -12,7 +12,7 @@ namespace {
 // A trial's work, done in the child: it names each step as it begins it
 // (`stage`), and returns "" when all finished or the host core's refusal.
 using Stage = std::function<void(const char* stage)>;
-using Trial = std::function<std::string(const Stage& stage)>;
+using TrialSteps = std::function<std::string(const Stage& stage)>;
 
 // Runs `trial` in a child and reports how it ended: finished, refused by
 // the host core, ended by a signal, or killed at the deadline. `what`
@@ -20,8 +20,8 @@ using Trial = std::function<std::string(const Stage& stage)>;
 // one line per step ("stage ..."), then "ok" or "error ..." (a refusal by
 // the host core).
 bool TryInChild(const char* what, const std::filesystem::path& path,
-                std::chrono::milliseconds deadline, const Trial& trial, ProbeReport* report) {
-  *report = ProbeReport{};
+                std::chrono::milliseconds deadline, const TrialSteps& trial, TrialReport* report) {
+  *report = TrialReport{};
   if (!kChildProcesses) {
     report->message = std::string("cannot try ") + what + " " + path.string() +
                       " in a child process here: that needs a POSIX system";
@@ -74,8 +74,8 @@ bool TryInChild(const char* what, const std::filesystem::path& path,
 
 }  // namespace
 
-bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
-                 const ProbeOptions& options) {
+bool TrialModule(const std::filesystem::path& path, TrialReport* report,
+                 const TrialOptions& options) {
   return TryInChild("gauge module", path, options.deadline, [&](const Stage& stage) {
     Host host;
     std::string error;
@@ -96,8 +96,8 @@ bool ProbeModule(const std::filesystem::path& path, ProbeReport* report,
   }, report);
 }
 
-bool ProbeSoundLibrary(const std::filesystem::path& path, const std::filesystem::path& sound_root,
-                       ProbeReport* report, std::chrono::milliseconds deadline) {
+bool TrialSoundLibrary(const std::filesystem::path& path, const std::filesystem::path& sound_root,
+                       TrialReport* report, std::chrono::milliseconds deadline) {
   return TryInChild("sound library", path, deadline, [&](const Stage& stage) {
     std::string error;
     {

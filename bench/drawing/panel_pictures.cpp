@@ -1,0 +1,60 @@
+#include "bench/drawing/panel_pictures.h"
+
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace bench {
+
+const GaugePictures* PanelPictures::Prepare(const std::string& name) {
+  error_.clear();
+  if (!fonts_ready_) {
+    if (!fonts_.Init(&error_)) return nullptr;
+    fonts_ready_ = true;
+  }
+  host::Gauge* gauge = panel_.Find(name);
+  if (gauge == nullptr) {
+    error_ = "the panel has no gauge '" + name + "'";
+    return nullptr;
+  }
+  auto found = pictures_.find(name);
+  if (found != pictures_.end()) return &found->second;
+  const std::filesystem::path file = panel_.options().picture_dir / (name + ".gau");
+  GaugePictures pictures;
+  std::string why;
+  // The very file the host loaded the module from (on Windows): its
+  // bitmaps as the system's loader gives them, as the simulator takes them,
+  // whatever the machine the file was built for. Any other file is read.
+  std::error_code ec;
+  const bool loaded = std::filesystem::equivalent(file, gauge->module().path(), ec);
+  if (loaded ? !pictures.LoadModule(gauge->module(), &why) : !pictures.LoadFile(file, &why)) {
+    error_ = why +
+             " (build the Windows gauge files with tools/build-win32.sh, or give their folder "
+             "with --pictures DIR)";
+    return nullptr;
+  }
+  return &pictures_.emplace(name, std::move(pictures)).first->second;
+}
+
+Image PanelPictures::Render(host::Gauge& gauge, const RenderOptions& options) {
+  const GaugePictures* pictures = Prepare(gauge.name());
+  if (pictures == nullptr) return Image();
+  panel_.LastDrawing(gauge);
+  return RenderGauge(panel_.host(), gauge, *pictures, fonts_, options, &error_);
+}
+
+Image PanelPictures::RenderPanel(const RenderOptions& options) {
+  std::vector<std::pair<std::string, Image>> pictures;
+  for (host::Gauge* gauge : panel_.gauges()) {
+    Image image = Render(*gauge, options);
+    if (image.empty()) return Image();
+    pictures.emplace_back(gauge->name(), std::move(image));
+  }
+  if (pictures.empty()) {
+    error_ = "no gauges are loaded";
+    return Image();
+  }
+  return ComposePanel(pictures, fonts_, options.scale, &error_);
+}
+
+}  // namespace bench
