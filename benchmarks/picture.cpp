@@ -1,7 +1,8 @@
 // The live panel's work for one picture, step by step: drawing each gauge
 // with the bench's renderer at scale 1 and 2, then encoding the drawn
 // picture as PNG, fast (the live panel's frames) and small (the bench's
-// files). The gauges are powered and have run for two seconds.
+// files); and the whole panel as `render` draws it. The gauges are powered
+// and have run for two seconds.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -69,6 +70,29 @@ void Encode(benchmark::State& state, const char* gauge_name, bench::PngSpeed spe
   state.counters["bytes"] = static_cast<double>(png.size());
   state.counters["pixels"] = static_cast<double>(image.width()) * image.height();
 }
+
+// The whole panel, labelled, as `render` draws it (the pictures of each
+// gauge are loaded before the loop).
+void DrawPanel(benchmark::State& state) {
+  bench::Panel* panel = PoweredPanel();
+  if (panel == nullptr) {
+    state.SkipWithError("the panel did not open (see above)");
+    return;
+  }
+  bench::RenderOptions options;
+  options.scale = static_cast<int>(state.range(0));
+  bench::PanelPictures pictures(*panel);
+  bench::Image image;  // drawn into again and again, as a caller that keeps it does
+  if (!pictures.RenderPanel(options, &image)) {
+    state.SkipWithError(pictures.error().c_str());
+    return;
+  }
+  for (auto _ : state) {
+    pictures.RenderPanel(options, &image);
+    benchmark::DoNotOptimize(image.pixels().data());
+  }
+}
+BENCHMARK(DrawPanel)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 const int kRegistered = [] {
   for (const char* name : bench::kGaugeNames) {

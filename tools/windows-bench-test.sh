@@ -3,7 +3,8 @@
 # panel-bench, command by command: the text of show, areas (each gauge) and a
 # few clicks (line ends and paths aside), the pictures of render in each state
 # (pixel for pixel, or within the golden pictures' tolerance), and run on
-# scenarios/ (the same results, the snapshots the same pictures).
+# scenarios/ (the same results, the snapshots the same pictures); and the
+# browser test against its live panel (serve).
 #
 # The files we ship are the 32-bit ones (build/win32/bin/panel-bench.exe with
 # build/win32/gauges), run under 32-bit Wine where the machine can; elsewhere
@@ -166,6 +167,20 @@ for expected in "$work"/run-native/*.png; do
     fail "panel-bench.exe run scenarios: snapshot $name differs from the native one (above)"
   fi
 done
+
+# serve: the browser test drives panel-bench.exe's live panel under Wine
+# (a press on a key changes what the radio page reads, and the rest of it).
+e2e=$root/tests/e2e
+if ! command -v node >/dev/null || [ ! -x /usr/bin/chromium ] || [ ! -d "$e2e/node_modules/playwright-core" ]; then
+  echo "SKIPPED the browser test against panel-bench.exe serve: it needs node, /usr/bin/chromium" \
+       "and tests/e2e/node_modules (tools/setup.sh test, then npm ci in tests/e2e)"
+elif node "$e2e/live_panel_test.mjs" "$exe" "$work/e2e" >"$work/e2e.txt" 2>&1; then
+  grep -E '^click to picture' "$work/e2e.txt"
+  echo "same browser test passes: panel-bench.exe serve (screenshot $work/e2e/live-panel.png)"
+else
+  cat "$work/e2e.txt" >&2
+  fail "the browser test against panel-bench.exe serve failed (above)"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "panel-bench.exe ($bits) under Wine: $failures check(s) failed; the files are in $work" >&2

@@ -53,8 +53,14 @@ unsigned PngCrc(const unsigned char* data, int length) {
 
 namespace bench {
 
-Image::Image(int width, int height, Rgba fill) {
-  if (width <= 0 || height <= 0) return;
+Image::Image(int width, int height, Rgba fill) { Reset(width, height, fill); }
+
+void Image::Reset(int width, int height, Rgba fill) {
+  if (width <= 0 || height <= 0) {
+    width_ = height_ = 0;
+    pixels_.clear();
+    return;
+  }
   width_ = width;
   height_ = height;
   pixels_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), fill);

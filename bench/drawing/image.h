@@ -17,6 +17,11 @@ class Image {
  public:
   Image() = default;
   Image(int width, int height, Rgba fill = {0, 0, 0, 255});
+  // The picture made anew at that size, every pixel `fill`, in the memory it
+  // already holds where that is enough: drawing again and again into one
+  // image then asks the system for no new memory (which, for a large
+  // picture, costs more than the drawing on some systems).
+  void Reset(int width, int height, Rgba fill = {0, 0, 0, 255});
   int width() const { return width_; }
   int height() const { return height_; }
   bool empty() const { return width_ == 0 || height_ == 0; }

@@ -44,17 +44,31 @@ Image PanelPictures::Render(host::Gauge& gauge, const RenderOptions& options) {
 }
 
 Image PanelPictures::RenderPanel(const RenderOptions& options) {
-  std::vector<std::pair<std::string, Image>> pictures;
-  for (host::Gauge* gauge : panel_.gauges()) {
-    Image image = Render(*gauge, options);
-    if (image.empty()) return Image();
-    pictures.emplace_back(gauge->name(), std::move(image));
-  }
-  if (pictures.empty()) {
+  Image panel;
+  RenderPanel(options, &panel);
+  return panel;
+}
+
+bool PanelPictures::RenderPanel(const RenderOptions& options, Image* panel) {
+  panel->Reset(0, 0);
+  const std::vector<host::Gauge*>& gauges = panel_.gauges();
+  if (gauges.empty()) {
     error_ = "no gauges are loaded";
-    return Image();
+    return false;
   }
-  return ComposePanel(pictures, fonts_, options.scale, &error_);
+  drawn_.resize(gauges.size());
+  for (size_t i = 0; i < gauges.size(); ++i) {
+    host::Gauge& gauge = *gauges[i];
+    const GaugePictures* pictures = Prepare(gauge.name());
+    if (pictures == nullptr) return false;
+    panel_.LastDrawing(gauge);
+    drawn_[i].first = gauge.name();
+    if (!RenderGaugeInto(&drawn_[i].second, panel_.host(), gauge, *pictures, fonts_, options,
+                         &error_)) {
+      return false;
+    }
+  }
+  return ComposePanelInto(panel, drawn_, fonts_, options.scale, &error_);
 }
 
 }  // namespace bench

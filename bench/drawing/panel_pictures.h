@@ -6,6 +6,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "bench/drawing/render.h"
 #include "bench/panel.h"
@@ -24,6 +26,10 @@ class PanelPictures {
   Image Render(host::Gauge& gauge, const RenderOptions& options);
   // All the panel's gauges side by side, labelled.
   Image RenderPanel(const RenderOptions& options);
+  // The same into an image the caller keeps, with the gauges drawn into
+  // images this keeps: drawn again and again, no memory is asked for anew.
+  // False (and error() says why) where RenderPanel gives an empty image.
+  bool RenderPanel(const RenderOptions& options, Image* panel);
   const std::string& error() const { return error_; }
 
  private:
@@ -35,6 +41,7 @@ class PanelPictures {
   Fonts fonts_;
   bool fonts_ready_ = false;
   std::map<std::string, GaugePictures> pictures_;  // by gauge name
+  std::vector<std::pair<std::string, Image>> drawn_;  // RenderPanel's gauges, kept
   std::string error_;
 };
 

@@ -76,16 +76,28 @@ uint8_t Dim(uint8_t channel, double brightness) {
   return static_cast<uint8_t>(std::lround(channel * brightness));
 }
 
+// Dim for every channel value at one brightness, worked out once for a
+// whole picture rather than for each of its pixels.
+struct DimTable {
+  explicit DimTable(double brightness) {
+    for (int channel = 0; channel < 256; ++channel) {
+      value[channel] = Dim(static_cast<uint8_t>(channel), brightness);
+    }
+  }
+  uint8_t operator()(uint8_t channel) const { return value[channel]; }
+  uint8_t value[256];
+};
+
 // A picture at (x, y) on the face, each of its pixels a scale x scale
 // block; transparent (black) pixels leave the canvas as it was.
 void DrawPicture(Image* canvas, const Picture& picture, int x, int y, int scale,
                  double brightness) {
+  const DimTable dim(brightness);
   for (int py = 0; py < picture.height; ++py) {
     for (int px = 0; px < picture.width; ++px) {
       const Rgba& from = picture.pixels[static_cast<size_t>(py) * picture.width + px];
       if (from.a == 0) continue;
-      const Rgba shown{Dim(from.r, brightness), Dim(from.g, brightness), Dim(from.b, brightness),
-                       255};
+      const Rgba shown{dim(from.r), dim(from.g), dim(from.b), 255};
       const int left = (x + px) * scale;
       const int top = (y + py) * scale;
       for (int dy = 0; dy < scale; ++dy) {
@@ -195,10 +207,11 @@ void Outline(Image* canvas, int x, int y, int width, int height, int scale, Rgba
 }
 
 void Shade(Image* canvas, int x, int y, int width, int height, double keep) {
+  const DimTable dim(keep);
   for (int py = std::max(y, 0); py < std::min(y + height, canvas->height()); ++py) {
     for (int px = std::max(x, 0); px < std::min(x + width, canvas->width()); ++px) {
       Rgba& p = canvas->at(px, py);
-      p = {Dim(p.r, keep), Dim(p.g, keep), Dim(p.b, keep), 255};
+      p = {dim(p.r), dim(p.g), dim(p.b), 255};
     }
   }
 }
@@ -283,6 +296,16 @@ bool CanvasFits(int64_t width, int64_t height, int scale, std::string* why) {
 Image RenderDrawing(host::Host& host, host::Gauge& gauge, const host::Drawing& drawing,
                     const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
                     std::string* error) {
+  Image canvas;
+  RenderDrawingInto(&canvas, host, gauge, drawing, pictures, fonts, options, error);
+  return canvas;
+}
+
+bool RenderDrawingInto(Image* canvas_out, host::Host& host, host::Gauge& gauge,
+                       const host::Drawing& drawing, const GaugePictures& pictures, Fonts& fonts,
+                       const RenderOptions& options, std::string* error) {
+  Image& canvas = *canvas_out;
+  canvas.Reset(0, 0);
   const int scale = std::clamp(options.scale, 1, 16);
   const double unlit = AmbientBrightness(options.ambient);
   const std::string& name = gauge.name();
@@ -315,9 +338,9 @@ Image RenderDrawing(host::Host& host, host::Gauge& gauge, const host::Drawing& d
   std::string too_large;
   if (!CanvasFits(width, height, scale, &too_large)) {
     if (error != nullptr) *error = name + ": " + too_large;
-    return Image();
+    return false;
   }
-  Image canvas(width * scale, height * scale, {0, 0, 0, 255});
+  canvas.Reset(width * scale, height * scale, {0, 0, 0, 255});
 
   auto fonts_ready = [&](const char* what) {
     std::string error;
@@ -401,19 +424,37 @@ Image RenderDrawing(host::Host& host, host::Gauge& gauge, const host::Drawing& d
     fonts_ready("mouse area labels");
     DrawMouseOverlay(&canvas, gauge, fonts, scale);
   }
-  return canvas;
+  return true;
 }
 
 Image RenderGauge(host::Host& host, host::Gauge& gauge, const GaugePictures& pictures,
                   Fonts& fonts, const RenderOptions& options, std::string* error) {
+  Image canvas;
+  RenderGaugeInto(&canvas, host, gauge, pictures, fonts, options, error);
+  return canvas;
+}
+
+bool RenderGaugeInto(Image* canvas, host::Host& host, host::Gauge& gauge,
+                     const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
+                     std::string* error) {
   // A gauge that was never drawn is drawn now, as the panel system draws
   // each gauge before it shows it: the first draw, before any update.
   if (gauge.last_drawing().elements.empty()) gauge.Draw();
-  return RenderDrawing(host, gauge, gauge.last_drawing(), pictures, fonts, options, error);
+  return RenderDrawingInto(canvas, host, gauge, gauge.last_drawing(), pictures, fonts, options,
+                           error);
 }
 
 Image ComposePanel(const std::vector<std::pair<std::string, Image>>& gauges, Fonts& fonts,
                    int scale, std::string* error) {
+  Image panel;
+  ComposePanelInto(&panel, gauges, fonts, scale, error);
+  return panel;
+}
+
+bool ComposePanelInto(Image* panel_out, const std::vector<std::pair<std::string, Image>>& gauges,
+                      Fonts& fonts, int scale, std::string* error) {
+  Image& panel = *panel_out;
+  panel.Reset(0, 0);
   scale = std::clamp(scale, 1, 16);
   const int margin = 16 * scale;
   const int gap = 24 * scale;
@@ -431,9 +472,9 @@ Image ComposePanel(const std::vector<std::pair<std::string, Image>>& gauges, Fon
   std::string too_large;
   if (!CanvasFits(panel_width, panel_height, 1, &too_large)) {
     if (error != nullptr) *error = "the panel: " + too_large;
-    return Image();
+    return false;
   }
-  Image panel(static_cast<int>(panel_width), static_cast<int>(panel_height), background);
+  panel.Reset(static_cast<int>(panel_width), static_cast<int>(panel_height), background);
   std::string fonts_missing;
   const bool labelled = fonts.ready() || fonts.Init(&fonts_missing);
   int x = margin;
@@ -450,7 +491,7 @@ Image ComposePanel(const std::vector<std::pair<std::string, Image>>& gauges, Fon
     }
     x += picture.width() + gap;
   }
-  return panel;
+  return true;
 }
 
 }  // namespace bench

@@ -130,6 +130,17 @@ Image RenderDrawing(host::Host& host, host::Gauge& gauge, const host::Drawing& d
 Image ComposePanel(const std::vector<std::pair<std::string, Image>>& gauges, Fonts& fonts,
                    int scale, std::string* error = nullptr);
 
+// The same, drawn into images the caller keeps (Image::Reset): false, the
+// image empty, where the others give an empty image.
+bool RenderDrawingInto(Image* canvas, host::Host& host, host::Gauge& gauge,
+                       const host::Drawing& drawing, const GaugePictures& pictures, Fonts& fonts,
+                       const RenderOptions& options, std::string* error = nullptr);
+bool RenderGaugeInto(Image* canvas, host::Host& host, host::Gauge& gauge,
+                     const GaugePictures& pictures, Fonts& fonts, const RenderOptions& options,
+                     std::string* error = nullptr);
+bool ComposePanelInto(Image* panel, const std::vector<std::pair<std::string, Image>>& gauges,
+                      Fonts& fonts, int scale, std::string* error = nullptr);
+
 // The needle's angle (radians, screen coordinates: 0 along +x, growing
 // clockwise) for `value`: towards the scale table's point for that value,
 // linear in the value between entries and at the last rate beyond them.
