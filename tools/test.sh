@@ -5,7 +5,8 @@
 # can run it), panel-bench.exe command by command against the native bench
 # (tools/windows-bench-test.sh), the release (the archive, reproducible builds, the installer
 # under 32-bit Wine where the machine can run it), each fuzz target for a
-# short fixed number of runs; then one short pass of the benchmarks.
+# short fixed number of runs; then one short pass of the benchmarks, and the
+# picture benchmark natively and under Wine side by side.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -13,10 +14,29 @@ jobs=$(nproc)
 # The browser test's driver, exactly as package-lock.json pins it.
 (cd "$root/tests/e2e" && npm ci --no-audit --no-fund --loglevel=error)
 
+# The picture benchmark as a Windows program (tools/windows-benchmarks.sh),
+# with Google Benchmark built from Debian's source of it, in the Windows
+# tree whose programs this machine runs: the 32-bit test tree under 32-bit
+# Wine, else the 64-bit tree.
+no_benchmarks=(-DGAUGES_BENCHMARKS=OFF)
+windows_benchmarks=("${no_benchmarks[@]}")
+why_file=$(mktemp)
+if source=$("$root/tools/benchmark-source.sh" 2>"$why_file"); then
+  windows_benchmarks=(-DGAUGES_BENCHMARKS=ON "-DGAUGES_BENCHMARK_SOURCE=$source")
+else
+  echo "SKIPPED: the picture benchmark as a Windows program: Google Benchmark's source: $(cat "$why_file")"
+fi
+rm -f "$why_file"
+if "$root/tools/can-run-32bit.sh" --wine >/dev/null; then
+  win32_benchmarks=("${windows_benchmarks[@]}") win64_benchmarks=("${no_benchmarks[@]}")
+else
+  win32_benchmarks=("${no_benchmarks[@]}") win64_benchmarks=("${windows_benchmarks[@]}")
+fi
+
 echo "== the 32-bit gauge files (the native tests check them as files) and their test programs"
 "$root/tools/build-win32.sh" -DGAUGES_TESTS=OFF
 "$root/tools/build.sh" build/win32-tests \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32-tests.cmake" -DGAUGES_BENCHMARKS=OFF
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32-tests.cmake" "${win32_benchmarks[@]}"
 
 echo "== the release (the native tests check the installer's version resource)"
 "$root/tools/release.sh"
@@ -35,7 +55,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 echo "== the modules and their tests as Windows programs, under Wine"
 "$root/tools/build.sh" build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/x86_64-w64-mingw32.cmake" \
-  -DGAUGES_BENCHMARKS=OFF
+  "${win64_benchmarks[@]}"
 ctest --test-dir "$root/build/win64" --output-on-failure
 
 echo "== the module suites against the 32-bit gauge files we ship, under 32-bit Wine"
@@ -70,3 +90,5 @@ echo "== fuzz targets (a short, fixed number of runs from each seed corpus)"
 
 echo "== benchmarks (one short pass: they must run and allocate nothing)"
 "$root/build/native/bin/gauge_benchmarks" --benchmark_min_time=0.05
+echo "== the whole panel drawn natively and as a Windows program under Wine (figures, not judged)"
+"$root/tools/windows-benchmarks.sh" --benchmark_min_time=0.2
