@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apps/panel-bench/full_bench.h"
+#include "bench/drawing/panel_pictures.h"
 #include "bench/print_drawing.h"
 #include "host/text_format.h"
 
@@ -121,6 +122,21 @@ int Run(const Line& line) {
     y = centre.y;
   }
 
+  // A point off the gauge is a slip of the command line, not a click the
+  // gauge ignores: say where the gauge ends (its face, when its pictures
+  // can be drawn).
+  if (line.words[1] != "area") {
+    bench::PanelPictures pictures(panel);
+    const bench::Image face = pictures.Render(gauge, bench::RenderOptions{});
+    if (!face.empty() && (x < 0 || y < 0 || x >= face.width() || y >= face.height())) {
+      return UsageError("(" + std::to_string(x) + ", " + std::to_string(y) + ") is off " +
+                            gauge.name() + ", which is " + std::to_string(face.width()) + " x " +
+                            std::to_string(face.height()) + " pixels: give x from 0 to " +
+                            std::to_string(face.width() - 1) + " and y from 0 to " +
+                            std::to_string(face.height() - 1),
+                        line.command);
+    }
+  }
   const size_t area = AreaAt(gauge, x, y, kMousePress);
   std::printf("%s at (%d, %d), state %s after %ld updates: ", gauge.name().c_str(), x, y,
               kStateNames[static_cast<int>(state)], updates);

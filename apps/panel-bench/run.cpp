@@ -162,8 +162,9 @@ extern const Command kRunCommand = {
     "permissions, and a report name that is a symbolic link updates the file\n"
     "it leads to (docs/scenarios.md).\n"
     "\n"
-    "Exit code 0 if every script passed, 1 if an expectation failed, 3 if a\n"
-    "script could not run.\n",
+    "Exit code 0 if every script passed, 1 if an expectation failed, 2 for a\n"
+    "wrong command line (a report named as one of the scripts among them), 3\n"
+    "if a script could not run or a report could not be written.\n",
     AddOptions, Run};
 
 }  // namespace panel_bench
