@@ -90,6 +90,9 @@ TEST(CommandLine, EachLineGivesItsExitCodeAndSaysWhy) {
       {{"render", "--state", "noon"}, 2, "--state: 'noon' is not one of dark, day, dusk, night"},
       {{"render", "--ambient", "noon"}, 2, "--ambient: 'noon' is not one of day, dusk, night"},
       {{"run", "--junit"}, 2, "--junit needs a value (see panel-bench help run)"},
+      // the default folder is the working folder's build/pictures, said in full
+      {{"render", "orlahyd"}, 0,
+       std::filesystem::current_path().string() + "/build/pictures/orlahyd-day.png"},
       {{"click", "orlaaudio", "99999", "10"}, 2,
        "(99999, 10) is off orlaaudio, which is 140 x 247 pixels: give x from 0 to 139"},
       {{"click", "orlaaudio", "-1", "10"}, 2, "is off orlaaudio"},

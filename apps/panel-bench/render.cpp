@@ -19,7 +19,7 @@ struct Given {
   int scale = 1;
   std::string ambient;  // "": the state's
   bool overlay = false;
-  std::string out;  // "": build/pictures of the source tree
+  std::string out;  // "": build/pictures of the working folder
 };
 Given given;
 
@@ -56,9 +56,13 @@ int Run(const Line& line) {
     if (!bench::CheckGaugeName(word, &why)) return UsageError(why, line.command);
     singles.push_back(word);
   }
-  const std::filesystem::path out =
+  // Relative to the working folder, as a reader of the command expects;
+  // each file is printed in full.
+  std::error_code absolute_error;
+  const std::filesystem::path out = std::filesystem::absolute(
       !given.out.empty() ? std::filesystem::path(given.out)
-                        : std::filesystem::path(SOURCE_DIR) / "build" / "pictures";
+                         : std::filesystem::path("build") / "pictures",
+      absolute_error);
   std::error_code ec;
   std::filesystem::create_directories(out, ec);
   if (ec) {
@@ -119,7 +123,8 @@ extern const Command kRenderCommand = {
     "  --ambient day|dusk|night  the light the panel is seen in (default: the state's)\n"
     "  --scale N       1 to 8 (default 1)\n"
     "  --overlay       outline every mouse area with its key event\n"
-    "  --out DIR       where the files go (default build/pictures)\n",
+    "  --out DIR       where the files go (default build/pictures in the\n"
+    "                  working folder)\n",
     AddOptions, Run};
 
 }  // namespace panel_bench

@@ -58,9 +58,13 @@ int Run(const Line& line) {
   }
   bench::ScenarioOptions options;
   options.panel = PanelOptionsFrom(line);
-  options.out_dir = !given.out.empty()
-                        ? std::filesystem::path(given.out)
-                        : std::filesystem::path(SOURCE_DIR) / "build" / "pictures" / "scenarios";
+  // Relative to the working folder, as a reader of the command expects;
+  // said in full below, where the pictures went.
+  std::error_code absolute_error;
+  options.out_dir = std::filesystem::absolute(
+      !given.out.empty() ? std::filesystem::path(given.out)
+                         : std::filesystem::path("build") / "pictures" / "scenarios",
+      absolute_error);
   options.realtime = !given.fast;
   options.out = given.quiet ? nullptr : stdout;
   options.progress = stderr;
@@ -118,6 +122,12 @@ int Run(const Line& line) {
   }
   std::printf("%zu scenario%s: %d passed, %d failed, %d could not run\n", results.size(),
               results.size() == 1 ? "" : "s", passed, failed, errors);
+  size_t snapshots = 0;
+  for (const bench::ScenarioResult& result : results) snapshots += result.snapshots.size();
+  if (snapshots > 0) {
+    std::printf("%zu snapshot%s in %s\n", snapshots, snapshots == 1 ? "" : "s",
+                bench::Visible(options.out_dir.string()).c_str());
+  }
 
   auto write_report = [&](const char* option, const std::string& file, const std::string& text) {
     if (file.empty()) return true;
@@ -153,7 +163,7 @@ extern const Command kRunCommand = {
     "  --json FILE     also write the results as JSON\n"
     "  --seed N        the seed of random clicks (default: a new one, printed)\n"
     "  --out DIR       where snapshots with relative names go (default\n"
-    "                  build/pictures/scenarios)\n"
+    "                  build/pictures/scenarios in the working folder)\n"
     "  --fast          run 'update ... realtime' at full speed\n"
     "  --quiet         print only the summary lines\n"
     "\n"
