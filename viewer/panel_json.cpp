@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "bench/drawing/image.h"
+#include "bench/probe/area_probe.h"
+#include "bench/text.h"
 #include "host/text_format.h"
 #include "viewer/sounds.h"
 
@@ -63,8 +65,19 @@ json PanelJson(bench::Panel& panel, bench::PanelPictures& drawing, double update
     const bench::Image image = drawing.Render(*gauge, bench::RenderOptions{});
     const int width = image.width(), height = image.height();
     json areas = json::array();
+    // What each area sends, for the page to name it on hover: a key event
+    // by its name where the bench knows it ("COM2 swap, key 0x1038C").
+    const std::vector<std::string> labels = bench::MouseAreaLabels(*gauge);
     for (const MouseRect* area : gauge->MouseAreas()) {
-      areas.push_back({{"x", area->x},
+      const size_t index = areas.size();
+      std::string sends = index < labels.size() ? labels[index] : "";
+      uint32_t key = 0;
+      if (!sends.empty() && bench::WholeWord(sends, 16, &key)) {
+        const std::string name = bench::Aircraft::KeyEventName(key);
+        sends = (name.empty() ? "" : name + ", ") + "key " + host::Hex(key);
+      }
+      areas.push_back({{"sends", sends},
+                       {"x", area->x},
                        {"y", area->y},
                        {"width", area->width},
                        {"height", area->height},

@@ -252,10 +252,14 @@ void DrawMouseOverlay(Image* canvas, host::Gauge& gauge, Fonts& fonts, int scale
     Outline(canvas, area->x, area->y, area->width, area->height, scale, AreaColour(area->cursor));
   }
   if (!fonts.ready()) return;
-  // Labels over every outline, each on a darkened patch so it reads over
+  // Labels over the outlines, each on a darkened patch so it reads over
   // any art: inside the area at its top left, or, for the lower or left
   // part of a split control, at its bottom left, so that the labels of two
-  // halves side by side or one above the other stay apart.
+  // halves side by side or one above the other stay apart. A label goes
+  // only where it covers no other area and stays on the canvas, so none
+  // lies over another or is cut off: the radio's small split keys show
+  // only their outlines (the live page and `panel-bench areas` name every
+  // area).
   const double size = 8.0 * scale;
   const int ascent = static_cast<int>(std::lround(size * 0.75));
   for (size_t i = 0; i < areas.size() && i < labels.size(); ++i) {
@@ -264,6 +268,14 @@ void DrawMouseOverlay(Image* canvas, host::Gauge& gauge, Fonts& fonts, int scale
     const int y = area.cursor == kCursorDown ? (area.y + area.height) * scale - ascent - 3
                                              : area.y * scale + 1;
     const int width = fonts.TextWidth("Arial Narrow", 400, size, labels[i]) + 2;
+    const int height = ascent + 2;
+    bool clear = x + width <= canvas->width() && y >= 0 && y + height <= canvas->height();
+    for (size_t j = 0; clear && j < areas.size(); ++j) {
+      const MouseRect& other = *areas[j];
+      clear = j == i || x + width <= other.x * scale || other.x * scale + other.width * scale <= x ||
+              y + height <= other.y * scale || other.y * scale + other.height * scale <= y;
+    }
+    if (!clear) continue;
     Shade(canvas, x, y, width, ascent + 2, 0.3);
     fonts.DrawText(canvas, "Arial Narrow", 400, size, x + 1, y + ascent, labels[i],
                    AreaColour(area.cursor), {x, y, width, ascent + 2});

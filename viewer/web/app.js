@@ -146,6 +146,7 @@ function buildPanel(panel) {
       div.className = "area cursor-" + area.cursor;
       div.dataset.gauge = gauge.name;
       div.dataset.area = String(index + 1);
+      if (area.sends) div.title = area.sends;
       box.append(div);
     });
     box.addEventListener("mousedown", (event) => press(gauge, box, event));
