@@ -19,8 +19,10 @@ packages=(cmake ninja-build g++ binutils pkg-config ccache git
           # the art converter (tools/make-art.sh) reads PNG with libpng
           libpng-dev
           libboost1.81-dev nlohmann-json3-dev libcli11-dev
-          # the 32-bit gauge files the simulator loads
-          g++-mingw-w64-i686-win32
+          # the 32-bit gauge files the simulator loads, and the tools for
+          # Windows (posix threads: the live panel's server needs them; zlib
+          # for their pictures)
+          g++-mingw-w64-i686-posix libz-mingw-w64-dev
           # the release: the archive and the installer
           zip nsis)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,8 +30,6 @@ i386=0
 locale_wanted=0
 if [ "$job" = test ]; then
   packages+=(libgtest-dev libgmock-dev googletest libbenchmark-dev
-             # the 32-bit test programs (GoogleTest needs posix threads)
-             g++-mingw-w64-i686-posix
              # the same sources and tests as 64-bit Windows programs, under Wine
              g++-mingw-w64-x86-64-posix wine64
              # the fuzz targets (libFuzzer)
