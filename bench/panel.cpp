@@ -8,7 +8,7 @@
 namespace bench {
 
 PanelOptions DefaultPanelOptions() {
-  const std::filesystem::path source = SOURCE_DIR;
+  const std::filesystem::path source = host::SourceDir();
   PanelOptions options;
   options.gauge_dir = host::DefaultGaugeDir();
   options.sound_library = host::DefaultSoundLibrary();

@@ -115,6 +115,13 @@ class Host {
 // found).
 std::filesystem::path ProgramDir();
 
+// The source folder of the build tree the running program was built in
+// (tools/build.sh builds each tree in <source>/build/<tree>, programs in its
+// bin/), found from where the program is rather than written into it, so
+// that a program built in one folder is the same file as one built in any
+// other.
+std::filesystem::path SourceDir();
+
 // `name` beside the running program when it is there, else `otherwise`
 // (where the build tree keeps it): the one rule for the files a program of
 // ours uses, as they ship and as they are built.

@@ -16,6 +16,8 @@ std::filesystem::path ProgramDir() {
   return self.empty() ? std::filesystem::current_path() : self.parent_path();
 }
 
+std::filesystem::path SourceDir() { return ProgramDir().parent_path().parent_path().parent_path(); }
+
 std::filesystem::path BesideProgramElse(const std::filesystem::path& name,
                                         const std::filesystem::path& otherwise) {
   const std::filesystem::path beside = ProgramDir() / name;

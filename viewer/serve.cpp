@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "host/host.h"
 #include "viewer/live_api.h"
 
 namespace viewer {
@@ -30,7 +31,7 @@ void PrintAddress(const std::string& address, int port) {
 }  // namespace
 
 std::filesystem::path DefaultWebDir() {
-  return host::BesideProgramElse("web", std::filesystem::path(SOURCE_DIR) / "viewer" / "web");
+  return host::BesideProgramElse("web", host::SourceDir() / "viewer" / "web");
 }
 
 int Serve(const bench::PanelOptions& panel_options, ServerOptions options) {
