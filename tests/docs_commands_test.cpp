@@ -8,9 +8,9 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,7 +34,6 @@ std::vector<DocCommand> CommandsIn(const fs::path& file) {
   bool fenced = false;
   int number = 0;
   const std::string prefix = "build/native/bin/";
-  static const std::regex exits(R"(exits (\d+))");
   while (std::getline(in, line)) {
     ++number;
     if (line.rfind("```", 0) == 0) {
@@ -45,9 +44,10 @@ std::vector<DocCommand> CommandsIn(const fs::path& file) {
     DocCommand command{fs::relative(file, SOURCE_DIR).string() + ":" + std::to_string(number), line};
     if (const size_t hash = line.find(" #"); hash != std::string::npos) {
       command.command = line.substr(0, hash);
-      std::smatch match;
       const std::string comment = line.substr(hash);
-      if (std::regex_search(comment, match, exits)) command.exits = std::stoi(match[1]);
+      if (const size_t said = comment.find("exits "); said != std::string::npos) {
+        command.exits = std::atoi(comment.c_str() + said + 6);
+      }
     }
     while (!command.command.empty() && command.command.back() == ' ') command.command.pop_back();
     found.push_back(command);
