@@ -39,11 +39,8 @@ trap 'rm -rf "$work"' EXIT
 top=business-jet-gauges-$version-tools
 dir=$work/$top
 mkdir -p "$dir/fonts" "$dir/web" "$dir/scenarios"
-# The programs without their debugging sections (a tenth of the size).
-for program in panel-bench.exe gauge-check.exe; do
-  i686-w64-mingw32-strip --strip-debug -o "$dir/$program" "$bin/$program"
-done
-cp "$tree/GaugeSound/GaugeSound.dll" "$dir/"
+# The programs as built (linked without symbols, as the modules are).
+cp "$bin/panel-bench.exe" "$bin/gauge-check.exe" "$tree/GaugeSound/GaugeSound.dll" "$dir/"
 cp -R "$tree/Gauges" "$tree/sound" "$dir/"
 for font in "${fonts[@]}"; do cp "$font_dir/$font" "$dir/fonts/"; done
 { cat "$font_licence"; printf '\n\n'; cat "$gpl"; } | sed 's/$/\r/' > "$dir/fonts/LICENCE.txt"

@@ -36,11 +36,20 @@ const GaugePictures* PanelPictures::Prepare(const std::string& name) {
   return &pictures_.emplace(name, std::move(pictures)).first->second;
 }
 
-Image PanelPictures::Render(host::Gauge& gauge, const RenderOptions& options) {
+bool PanelPictures::RenderInto(host::Gauge& gauge, const RenderOptions& options, Image* image) {
   const GaugePictures* pictures = Prepare(gauge.name());
-  if (pictures == nullptr) return Image();
+  if (pictures == nullptr) {
+    image->Reset(0, 0);
+    return false;
+  }
   panel_.LastDrawing(gauge);
-  return RenderGauge(panel_.host(), gauge, *pictures, fonts_, options, &error_);
+  return RenderGaugeInto(image, panel_.host(), gauge, *pictures, fonts_, options, &error_);
+}
+
+Image PanelPictures::Render(host::Gauge& gauge, const RenderOptions& options) {
+  Image image;
+  RenderInto(gauge, options, &image);
+  return image;
 }
 
 Image PanelPictures::RenderPanel(const RenderOptions& options) {
@@ -58,15 +67,8 @@ bool PanelPictures::RenderPanel(const RenderOptions& options, Image* panel) {
   }
   drawn_.resize(gauges.size());
   for (size_t i = 0; i < gauges.size(); ++i) {
-    host::Gauge& gauge = *gauges[i];
-    const GaugePictures* pictures = Prepare(gauge.name());
-    if (pictures == nullptr) return false;
-    panel_.LastDrawing(gauge);
-    drawn_[i].first = gauge.name();
-    if (!RenderGaugeInto(&drawn_[i].second, panel_.host(), gauge, *pictures, fonts_, options,
-                         &error_)) {
-      return false;
-    }
+    drawn_[i].first = gauges[i]->name();
+    if (!RenderInto(*gauges[i], options, &drawn_[i].second)) return false;
   }
   return ComposePanelInto(panel, drawn_, fonts_, options.scale, &error_);
 }

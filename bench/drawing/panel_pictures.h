@@ -36,6 +36,9 @@ class PanelPictures {
   // The fonts, and the bitmaps of the gauge named `name`; null after
   // setting error_.
   const GaugePictures* Prepare(const std::string& name);
+  // One gauge drawn into `image` (kept memory reused); false after setting
+  // error_.
+  bool RenderInto(host::Gauge& gauge, const RenderOptions& options, Image* image);
 
   const Panel& panel_;
   Fonts fonts_;
