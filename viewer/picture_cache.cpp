@@ -40,12 +40,13 @@ std::vector<PictureCache::Ahead> PictureCache::DrawAhead(const std::vector<size_
     Slot& slot = slots_[index];
     for (auto it = slot.asked.begin(); it != slot.asked.end();) {
       if (now - it->second > kAskedRecently) {
+        slot.canvas.erase(it->first);
         it = slot.asked.erase(it);
         continue;
       }
       const bench::RenderOptions render{ambient, it->first / 2, it->first % 2 != 0};
-      bench::Image image = drawing_.Render(*panel_.gauges()[index], render);
-      if (!image.empty()) {
+      bench::Image image = std::move(slot.canvas[it->first]);
+      if (drawing_.Render(*panel_.gauges()[index], render, &image)) {
         slot.encoded[it->first] = {slot.version, nullptr, true};
         ahead.push_back({index, slot.version, it->first, std::move(image)});
       }
@@ -65,7 +66,11 @@ void PictureCache::EncodeAhead(std::vector<Ahead>& ahead) {
   }
   std::lock_guard lock(mutex_);
   for (size_t i = 0; i < ahead.size(); ++i) {
-    auto& encoded = slots_[ahead[i].index].encoded;
+    Slot& slot = slots_[ahead[i].index];
+    if (slot.asked.count(ahead[i].variant) != 0) {
+      slot.canvas[ahead[i].variant] = std::move(ahead[i].image);
+    }
+    auto& encoded = slot.encoded;
     const auto it = encoded.find(ahead[i].variant);
     if (it == encoded.end() || !it->second.pending || it->second.version != ahead[i].version) {
       continue;

@@ -94,6 +94,10 @@ class PictureCache {
     };
     std::map<int, Encoded> encoded;  // by Variant()
     std::map<int, Clock::time_point> asked;  // when each variant was last asked for
+    // Each variant's picture last drawn ahead, drawn into again by the next
+    // (a picture the size of this one, asked anew of the system each time,
+    // costs more than drawing it on some systems). Kept while asked for.
+    std::map<int, bench::Image> canvas;
   };
 
   bench::Panel& panel_;

@@ -36,7 +36,7 @@ const GaugePictures* PanelPictures::Prepare(const std::string& name) {
   return &pictures_.emplace(name, std::move(pictures)).first->second;
 }
 
-bool PanelPictures::RenderInto(host::Gauge& gauge, const RenderOptions& options, Image* image) {
+bool PanelPictures::Render(host::Gauge& gauge, const RenderOptions& options, Image* image) {
   const GaugePictures* pictures = Prepare(gauge.name());
   if (pictures == nullptr) {
     image->Reset(0, 0);
@@ -48,7 +48,7 @@ bool PanelPictures::RenderInto(host::Gauge& gauge, const RenderOptions& options,
 
 Image PanelPictures::Render(host::Gauge& gauge, const RenderOptions& options) {
   Image image;
-  RenderInto(gauge, options, &image);
+  Render(gauge, options, &image);
   return image;
 }
 
@@ -68,7 +68,7 @@ bool PanelPictures::RenderPanel(const RenderOptions& options, Image* panel) {
   drawn_.resize(gauges.size());
   for (size_t i = 0; i < gauges.size(); ++i) {
     drawn_[i].first = gauges[i]->name();
-    if (!RenderInto(*gauges[i], options, &drawn_[i].second)) return false;
+    if (!Render(*gauges[i], options, &drawn_[i].second)) return false;
   }
   return ComposePanelInto(panel, drawn_, fonts_, options.scale, &error_);
 }

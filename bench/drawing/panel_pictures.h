@@ -24,6 +24,9 @@ class PanelPictures {
   // One gauge of the panel. On failure the image is empty and error() says
   // why.
   Image Render(host::Gauge& gauge, const RenderOptions& options);
+  // The same into an image the caller keeps (its memory reused): false
+  // (and error() says why) where Render gives an empty image.
+  bool Render(host::Gauge& gauge, const RenderOptions& options, Image* image);
   // All the panel's gauges side by side, labelled.
   Image RenderPanel(const RenderOptions& options);
   // The same into an image the caller keeps, with the gauges drawn into
@@ -36,9 +39,6 @@ class PanelPictures {
   // The fonts, and the bitmaps of the gauge named `name`; null after
   // setting error_.
   const GaugePictures* Prepare(const std::string& name);
-  // One gauge drawn into `image` (kept memory reused); false after setting
-  // error_.
-  bool RenderInto(host::Gauge& gauge, const RenderOptions& options, Image* image);
 
   const Panel& panel_;
   Fonts fonts_;
