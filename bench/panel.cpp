@@ -69,6 +69,7 @@ bool Panel::Open(const PanelOptions& options, const std::vector<std::string>& ga
     if (!LoadSoundLibrary(*host_, options.sound_library, options.sound_root, &why)) {
       return fail(why);
     }
+    host_->SetSoundAudible(options.sounds_aloud);
   }
   for (const std::string& name : names) {
     std::string why;

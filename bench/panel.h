@@ -22,6 +22,9 @@ struct PanelOptions {
   std::filesystem::path picture_dir;    // the .gau files whose bitmaps are drawn
   std::filesystem::path sound_library;  // the sound library stand-in ("" for none)
   std::filesystem::path sound_root;     // the folder holding sound/ (the simulator's)
+  // The clicks played aloud by the sound library where it can (Windows), or
+  // only reported (the live panel: its page plays them, or keeps them muted).
+  bool sounds_aloud = true;
 };
 
 // Defaults, each beside the program when it is there (the tools as they

@@ -18,6 +18,7 @@ namespace {
 GaugeSoundReporter reporter = nullptr;
 void* reporterContext = nullptr;
 std::filesystem::path simulatorRoot;
+bool audible = true;
 
 // Plays the file (Windows: asynchronously, returning while it plays) or
 // stops whatever plays, and reports the call.
@@ -25,7 +26,7 @@ void Handle(GaugeSoundCall::Kind kind, const char* file, const char* alias, int3
   std::string resolved;
   if (file != nullptr) resolved = gauge_sound::ResolveSoundFile(simulatorRoot, file).string();
 #if defined(_WIN32)
-  if (kind == GaugeSoundCall::kPlay && !resolved.empty()) {
+  if (kind == GaugeSoundCall::kPlay && audible && !resolved.empty()) {
     // The click plays on a thread of the system's sound library, which may
     // still run when the last gauge has freed this library. Pin that library
     // so its code stays mapped for the thread, whenever we are unloaded.
@@ -71,6 +72,8 @@ GAUGE_EXPORT void GaugeSoundSetRoot(const char* folder) {
   simulatorRoot = folder != nullptr ? std::filesystem::path(folder) : std::filesystem::path();
 }
 
+GAUGE_EXPORT void GaugeSoundSetAudible(int32_t on) { audible = on != 0; }
+
 }  // extern "C"
 
 // The modules' view of the entry points and ours must agree.
@@ -79,3 +82,4 @@ GAUGE_EXPORT void GaugeSoundSetRoot(const char* folder) {
 [[maybe_unused]] constexpr TerminateSoundsFn kTerminateMatches = TerminateSounds;
 [[maybe_unused]] constexpr GaugeSoundSetReporterFn kSetReporterMatches = GaugeSoundSetReporter;
 [[maybe_unused]] constexpr GaugeSoundSetRootFn kSetRootMatches = GaugeSoundSetRoot;
+[[maybe_unused]] constexpr GaugeSoundSetAudibleFn kSetAudibleMatches = GaugeSoundSetAudible;

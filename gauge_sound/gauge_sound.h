@@ -2,7 +2,8 @@
 // points the modules call are declared with the modules' own types in
 // frame/sound_library.h. This header adds the hooks of ours: where the library
 // reports each call (so a host can log clicks in order with key events), and
-// the simulator folder that the modules' relative file names start from.
+// the simulator folder that the modules' relative file names start from, and
+// whether the clicks are played aloud.
 #pragma once
 
 #include <cstdint>
@@ -31,3 +32,9 @@ inline constexpr char kGaugeSoundSetReporterName[] = "GaugeSoundSetReporter";
 // directory.
 using GaugeSoundSetRootFn = void (*)(const char* folder);
 inline constexpr char kGaugeSoundSetRootName[] = "GaugeSoundSetRoot";
+
+// Whether a kPlay call also plays its file aloud (on Windows; the default)
+// or is only reported: for a host whose user hears the clicks another way,
+// such as the live panel, whose page plays them.
+using GaugeSoundSetAudibleFn = void (*)(int32_t audible);
+inline constexpr char kGaugeSoundSetAudibleName[] = "GaugeSoundSetAudible";

@@ -70,6 +70,9 @@ class Host {
   // The simulator folder that the modules' sound file names start from
   // (default: the current directory). Needs the library loaded.
   void SetSoundRoot(const std::filesystem::path& folder);
+  // Whether the library plays the clicks aloud where it can (on Windows; the
+  // default) or only reports them. Needs the library loaded.
+  void SetSoundAudible(bool audible);
 
   // Loads a gauge module, writes the service table into its ImportTable,
   // calls module_init. On failure returns null and says why in `error`.

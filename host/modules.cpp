@@ -71,6 +71,13 @@ void Host::SetSoundRoot(const std::filesystem::path& folder) {
   }
 }
 
+void Host::SetSoundAudible(bool audible) {
+  if (auto set = reinterpret_cast<GaugeSoundSetAudibleFn>(
+          sound_library_.Symbol(kGaugeSoundSetAudibleName))) {
+    set(audible ? 1 : 0);
+  }
+}
+
 Module* Host::LoadModule(const std::filesystem::path& path, std::string* error) {
   return LoadModule(path, {}, error);
 }

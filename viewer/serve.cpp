@@ -39,9 +39,13 @@ int Serve(const bench::PanelOptions& panel_options, ServerOptions options) {
     std::fprintf(stderr, "panel-bench serve: %s\n", why.c_str());
     return 1;
   };
+  // The page plays the clicks (or keeps them muted, as its user chose): the
+  // sound library only reports them, lest each be heard twice.
+  bench::PanelOptions live = panel_options;
+  live.sounds_aloud = false;
   bench::Panel panel;
   std::string error;
-  if (!panel.Open(panel_options, {}, &error)) return fail(error);
+  if (!panel.Open(live, {}, &error)) return fail(error);
   if (options.web_dir.empty()) options.web_dir = DefaultWebDir();
   const std::filesystem::path page = options.web_dir / "index.html";
   if (!std::filesystem::exists(page)) {
