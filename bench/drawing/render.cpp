@@ -93,17 +93,28 @@ struct DimTable {
 void DrawPicture(Image* canvas, const Picture& picture, int x, int y, int scale,
                  double brightness) {
   const DimTable dim(brightness);
-  for (int py = 0; py < picture.height; ++py) {
-    for (int px = 0; px < picture.width; ++px) {
-      const Rgba& from = picture.pixels[static_cast<size_t>(py) * picture.width + px];
-      if (from.a == 0) continue;
-      const Rgba shown{dim(from.r), dim(from.g), dim(from.b), 255};
+  // Only the picture's pixels whose blocks reach the canvas (whole blocks
+  // from px_begin to px_end, rows from py_begin to py_end), so the loops
+  // below need no test of their own.
+  auto first = [](int at) { return at >= 0 ? 0 : -at; };
+  auto end = [&](int at, int size, int canvas_size) {
+    const long long room = static_cast<long long>(canvas_size) - static_cast<long long>(at) * scale;
+    return room <= 0 ? 0 : static_cast<int>(std::min<long long>(size, (room + scale - 1) / scale));
+  };
+  const int px_begin = first(x), px_end = end(x, picture.width, canvas->width());
+  const int py_begin = first(y), py_end = end(y, picture.height, canvas->height());
+  for (int py = py_begin; py < py_end; ++py) {
+    const Rgba* from = &picture.pixels[static_cast<size_t>(py) * picture.width];
+    const int top = (y + py) * scale;
+    const int rows = std::min(scale, canvas->height() - top);
+    for (int px = px_begin; px < px_end; ++px) {
+      if (from[px].a == 0) continue;
+      const Rgba shown{dim(from[px].r), dim(from[px].g), dim(from[px].b), 255};
       const int left = (x + px) * scale;
-      const int top = (y + py) * scale;
-      for (int dy = 0; dy < scale; ++dy) {
-        for (int dx = 0; dx < scale; ++dx) {
-          if (canvas->contains(left + dx, top + dy)) canvas->at(left + dx, top + dy) = shown;
-        }
+      const int right = std::min(left + scale, canvas->width());
+      for (int dy = 0; dy < rows; ++dy) {
+        Rgba* row = &canvas->at(0, top + dy);
+        for (int cx = left; cx < right; ++cx) row[cx] = shown;
       }
     }
   }
