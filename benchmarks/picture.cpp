@@ -5,12 +5,14 @@
 // and have run for two seconds.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "bench/gauge_names.h"
 #include "bench/drawing/image.h"
 #include "bench/drawing/panel_pictures.h"
+#include "bench/drawing/png_frames.h"
 #include "bench/panel.h"
 
 namespace {
@@ -71,6 +73,26 @@ void Encode(benchmark::State& state, const char* gauge_name, bench::PngSpeed spe
   state.counters["pixels"] = static_cast<double>(image.width()) * image.height();
 }
 
+// The live panel's frames of a gauge while a key is held: from one frame to
+// the next, a line of text (12 rows of the face) changes.
+void EncodeFrame(benchmark::State& state, const char* gauge_name) {
+  const int scale = static_cast<int>(state.range(0));
+  bench::Image image = Drawn(state, gauge_name, scale);
+  if (image.empty()) return;
+  bench::PngFrames frames;
+  std::string png, error;
+  const int top = image.height() / 2;
+  const int bottom = std::min(image.height(), top + 12 * scale);
+  int frame = 0;
+  for (auto _ : state) {
+    ++frame;
+    for (int y = top; y < bottom; ++y) image.at(frame % image.width(), y).r ^= 0x10;
+    if (!frames.Encode(image, &png, &error)) state.SkipWithError(error.c_str());
+    benchmark::DoNotOptimize(png.data());
+  }
+  state.counters["bytes"] = static_cast<double>(png.size());
+}
+
 // The whole panel, labelled, as `render` draws it (the pictures of each
 // gauge are loaded before the loop).
 void DrawPanel(benchmark::State& state) {
@@ -100,6 +122,8 @@ const int kRegistered = [] {
         ->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((std::string("EncodeFast/") + name).c_str(), Encode, name,
                                  bench::PngSpeed::kFast)
+        ->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("EncodeFrame/") + name).c_str(), EncodeFrame, name)
         ->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((std::string("EncodeSmall/") + name).c_str(), Encode, name,
                                  bench::PngSpeed::kSmall)

@@ -1,12 +1,14 @@
 // Pictures as PNG files, enlarged, and compared: what the golden tests rest on.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bench/drawing/image.h"
+#include "bench/drawing/png_frames.h"
 #include "bench/file_write.h"
 
 namespace {
@@ -86,6 +88,102 @@ TEST(Image, EachPngDependsOnlyOnItsPicture) {
     EXPECT_TRUE(read.pixels() == cases[i].image.pixels()) << cases[i].what << ": pixels changed";
   }
   std::filesystem::remove(file);
+}
+
+// A PNG read as strictly as the format allows: every chunk's checksum, and
+// the zlib stream's (which lenient readers skip). Returns the rows as
+// stored, or says what is wrong.
+std::string StrictRows(const std::string& png, std::string* wrong) {
+  auto u32 = [&](size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(png[at])) << 24 |
+           static_cast<uint32_t>(static_cast<uint8_t>(png[at + 1])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(png[at + 2])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(png[at + 3]));
+  };
+  std::string idat;
+  uint32_t width = 0, height = 0, channels = 0;
+  for (size_t at = 8; at + 12 <= png.size();) {
+    const uint32_t length = u32(at);
+    const std::string type = png.substr(at + 4, 4);
+    if (at + 12 + length > png.size()) return *wrong = type + " runs past the end", "";
+    const auto* bytes = reinterpret_cast<const Bytef*>(png.data() + at + 4);
+    if (crc32(0, bytes, length + 4) != u32(at + 8 + length)) return *wrong = type + " checksum", "";
+    if (type == "IHDR") {
+      width = u32(at + 8);
+      height = u32(at + 12);
+      channels = png[at + 17] == 6 ? 4 : 3;
+    }
+    if (type == "IDAT") idat += png.substr(at + 8, length);
+    at += 12 + length;
+  }
+  std::string rows(static_cast<size_t>(height) * (1 + width * channels), '\0');
+  uLongf size = rows.size();
+  const int result = uncompress(reinterpret_cast<Bytef*>(rows.data()), &size,
+                                reinterpret_cast<const Bytef*>(idat.data()), idat.size());
+  if (result != Z_OK || size != rows.size()) {
+    return *wrong = "zlib stream: " + std::to_string(result) + ", " + std::to_string(size) + " bytes", "";
+  }
+  return rows;
+}
+
+// The live panel's frames: each the PNG of its own picture, whether its
+// bands are compressed anew or taken from the frame before.
+TEST(PngFrames, EachFrameIsThePngOfItsPictureWhateverCameBefore) {
+  auto noise = [](int width, int height, uint32_t seed) {
+    Image image(width, height);
+    for (Rgba& p : image.pixels()) {
+      seed = seed * 1664525u + 1013904223u;
+      // Runs of a colour, as on a gauge face, so that zlib finds matches.
+      const auto v = static_cast<uint8_t>((seed >> 28) * 17);
+      p = {v, static_cast<uint8_t>(v / 2), static_cast<uint8_t>(255 - v), 255};
+    }
+    return image;
+  };
+  const Image base = noise(300, 400, 1);  // 72 rows a band: 6 bands
+  auto changed = [&](int from_row, int rows) {
+    Image image = base;
+    for (int y = from_row; y < from_row + rows; ++y) image.at(7, y) = {1, 2, 3, 255};
+    return image;
+  };
+  Image with_alpha = base;
+  with_alpha.at(5, 5).a = 0;
+  // As wide as a picture may be, with alpha: a row is more than a band.
+  Image widest = noise(1 << 14, 3, 3);
+  widest.at(0, 0).a = 254;
+  const struct {
+    const char* what;
+    Image image;
+  } frames[] = {
+      {"first", base},
+      {"unchanged", base},
+      {"a line of text changed", changed(100, 12)},
+      {"back as it was", base},
+      {"the last row changed", changed(399, 1)},
+      {"rows across two bands changed", changed(60, 30)},
+      {"a pixel not opaque", with_alpha},
+      {"another size", noise(50, 20, 2)},
+      {"a row wider than a band", widest},
+      {"the first again", base},
+  };
+  bench::PngFrames running;
+  for (const auto& frame : frames) {
+    SCOPED_TRACE(frame.what);
+    std::string png, fresh, error;
+    ASSERT_TRUE(running.Encode(frame.image, &png, &error)) << error;
+    ASSERT_TRUE(bench::PngFrames().Encode(frame.image, &fresh, &error)) << error;
+    EXPECT_TRUE(png == fresh) << "differs from the same picture encoded on its own";
+    std::string wrong;
+    const std::string rows = StrictRows(png, &wrong);
+    EXPECT_EQ(wrong, "");
+    Image read;
+    ASSERT_TRUE(bench::DecodePng(reinterpret_cast<const uint8_t*>(png.data()), png.size(), &read,
+                                 &error))
+        << error;
+    EXPECT_TRUE(read.pixels() == frame.image.pixels()) << "pixels changed";
+  }
+  std::string png, error;
+  EXPECT_FALSE(running.Encode(Image(), &png, &error));
+  EXPECT_EQ(error, "the picture is empty");
 }
 
 TEST(Image, EnlargeRepeatsEachPixel) {

@@ -40,15 +40,15 @@ std::vector<PictureCache::Ahead> PictureCache::DrawAhead(const std::vector<size_
     Slot& slot = slots_[index];
     for (auto it = slot.asked.begin(); it != slot.asked.end();) {
       if (now - it->second > kAskedRecently) {
-        slot.canvas.erase(it->first);
+        slot.kept.erase(it->first);
         it = slot.asked.erase(it);
         continue;
       }
       const bench::RenderOptions render{ambient, it->first / 2, it->first % 2 != 0};
-      bench::Image image = std::move(slot.canvas[it->first]);
-      if (drawing_.Render(*panel_.gauges()[index], render, &image)) {
+      Kept kept = std::move(slot.kept[it->first]);
+      if (drawing_.Render(*panel_.gauges()[index], render, &kept.image)) {
         slot.encoded[it->first] = {slot.version, nullptr, true};
-        ahead.push_back({index, slot.version, it->first, std::move(image)});
+        ahead.push_back({index, slot.version, it->first, std::move(kept)});
       }
       ++it;
     }
@@ -58,9 +58,9 @@ std::vector<PictureCache::Ahead> PictureCache::DrawAhead(const std::vector<size_
 
 void PictureCache::EncodeAhead(std::vector<Ahead>& ahead) {
   std::vector<std::shared_ptr<const std::string>> pngs;
-  for (const Ahead& picture : ahead) {
+  for (Ahead& picture : ahead) {
     std::string png, error;
-    pngs.push_back(bench::EncodePng(picture.image, bench::PngSpeed::kFast, &png, &error)
+    pngs.push_back(picture.kept.frames.Encode(picture.kept.image, &png, &error)
                        ? std::make_shared<const std::string>(std::move(png))
                        : nullptr);
   }
@@ -68,7 +68,7 @@ void PictureCache::EncodeAhead(std::vector<Ahead>& ahead) {
   for (size_t i = 0; i < ahead.size(); ++i) {
     Slot& slot = slots_[ahead[i].index];
     if (slot.asked.count(ahead[i].variant) != 0) {
-      slot.canvas[ahead[i].variant] = std::move(ahead[i].image);
+      slot.kept[ahead[i].variant] = std::move(ahead[i].kept);
     }
     auto& encoded = slot.encoded;
     const auto it = encoded.find(ahead[i].variant);

@@ -22,18 +22,28 @@
 
 #include "bench/drawing/image.h"
 #include "bench/drawing/panel_pictures.h"
+#include "bench/drawing/png_frames.h"
 #include "bench/panel.h"
 
 namespace viewer {
 
 class PictureCache {
  public:
+  // What each variant of a gauge's picture keeps from one drawing to the
+  // next while it is asked for: the canvas drawn into again (a picture this
+  // size, asked anew of the system each time, costs more than drawing it
+  // on some systems), and the encoder, which compresses again only the
+  // bands of rows that changed.
+  struct Kept {
+    bench::Image image;
+    bench::PngFrames frames;
+  };
   // A picture drawn by the update, to be encoded before anyone asks.
   struct Ahead {
     size_t index;
     uint64_t version;
     int variant;
-    bench::Image image;
+    Kept kept;
   };
   // What a page's request finds: the picture's version, and its PNG if one
   // is encoded at that version (else null: the request draws and encodes).
@@ -94,10 +104,7 @@ class PictureCache {
     };
     std::map<int, Encoded> encoded;  // by Variant()
     std::map<int, Clock::time_point> asked;  // when each variant was last asked for
-    // Each variant's picture last drawn ahead, drawn into again by the next
-    // (a picture the size of this one, asked anew of the system each time,
-    // costs more than drawing it on some systems). Kept while asked for.
-    std::map<int, bench::Image> canvas;
+    std::map<int, Kept> kept;  // by Variant(), while asked for
   };
 
   bench::Panel& panel_;

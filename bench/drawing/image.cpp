@@ -10,6 +10,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "bench/drawing/png_frames.h"
 #include "bench/file_write.h"
 #include "formats/file_read.h"
 
@@ -199,6 +200,7 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
     if (error) *error = "the picture is empty";
     return false;
   }
+  if (speed == PngSpeed::kFast) return PngFrames().Encode(image, out, error);
   static_assert(sizeof(Rgba) == 4);
   const std::lock_guard<std::mutex> lock(png_settings);
   // Opaque pictures (every gauge picture) are written without alpha.
@@ -221,11 +223,9 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
     pixels = rgb;
     channels = 3;
   }
-  // kSmall: zlib's default level and the best filter for each row. kFast,
-  // for pictures sent once and soon replaced: zlib's fastest level and no
-  // filter.
-  stbi_write_png_compression_level = speed == PngSpeed::kFast ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION;
-  stbi_write_force_png_filter = speed == PngSpeed::kFast ? 0 : -1;
+  // zlib's default level and the best filter for each row.
+  stbi_write_png_compression_level = Z_DEFAULT_COMPRESSION;
+  stbi_write_force_png_filter = -1;
   int size = 0;
   unsigned char* png = stbi_write_png_to_mem(pixels, 0, image.width(), image.height(), channels, &size);
   PngGive(rgb);
@@ -238,19 +238,15 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
   return true;
 }
 
-bool ReadPng(const std::filesystem::path& file, Image* image, std::string* error) {
+bool DecodePng(const uint8_t* data, size_t size, Image* image, std::string* error) {
   auto fail = [&](const std::string& why) {
-    if (error) *error = "cannot read " + file.string() + ": " + why;
+    if (error) *error = why;
     return false;
   };
-  std::vector<uint8_t> bytes;
-  formats::FileReadError not_read;
-  if (!formats::ReadRegularFile(file, kLargestPngFile, "PNG file", &bytes, &not_read)) {
-    return fail(not_read.message);
-  }
-  const int length = static_cast<int>(bytes.size());
+  if (size > kLargestPngFile) return fail("larger than any picture this bench draws");
+  const int length = static_cast<int>(size);
   int width = 0, height = 0, channels = 0;
-  if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels)) {
+  if (!stbi_info_from_memory(data, length, &width, &height, &channels)) {
     return fail(std::string("not a PNG picture (") + stbi_failure_reason() + ")");
   }
   // Refuse pictures no gauge panel has, rather than allocate without limit.
@@ -259,14 +255,26 @@ bool ReadPng(const std::filesystem::path& file, Image* image, std::string* error
     return fail(std::to_string(width) + " x " + std::to_string(height) +
                 " pixels is not a size this bench draws");
   }
-  unsigned char* rgba =
-      stbi_load_from_memory(bytes.data(), length, &width, &height, &channels, 4);
+  unsigned char* rgba = stbi_load_from_memory(data, length, &width, &height, &channels, 4);
   if (rgba == nullptr) return fail(std::string("a broken PNG (") + stbi_failure_reason() + ")");
   Image read(width, height);
   std::copy_n(rgba, read.pixels().size() * 4, reinterpret_cast<unsigned char*>(read.pixels().data()));
   stbi_image_free(rgba);
   *image = std::move(read);
   return true;
+}
+
+bool ReadPng(const std::filesystem::path& file, Image* image, std::string* error) {
+  std::vector<uint8_t> bytes;
+  formats::FileReadError not_read;
+  std::string why;
+  if (!formats::ReadRegularFile(file, kLargestPngFile, "PNG file", &bytes, &not_read)) {
+    why = not_read.message;
+  } else if (DecodePng(bytes.data(), bytes.size(), image, &why)) {
+    return true;
+  }
+  if (error) *error = "cannot read " + file.string() + ": " + why;
+  return false;
 }
 Image Enlarge(const Image& image, int factor) {
   if (factor <= 1 || image.empty()) return image;

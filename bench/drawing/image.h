@@ -1,6 +1,7 @@
 // Pictures in memory, and as PNG files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -39,10 +40,14 @@ class Image {
 
 bool WritePng(const Image& image, const std::filesystem::path& file, std::string* error);
 // The picture as PNG in memory. kFast trades size for speed: for pictures
-// sent once and soon replaced, such as the live panel's frames.
+// sent once and soon replaced, such as the live panel's frames (which
+// bench/drawing/png_frames.h encodes one after another).
 enum class PngSpeed { kSmall, kFast };
 bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string* error);
 bool ReadPng(const std::filesystem::path& file, Image* image, std::string* error);
+// The same from memory: false (and `error` says why) for anything but a
+// PNG picture of a size the bench draws.
+bool DecodePng(const uint8_t* data, size_t size, Image* image, std::string* error);
 
 // Each pixel repeated `factor` times across and down.
 Image Enlarge(const Image& image, int factor);
