@@ -186,6 +186,74 @@ TEST(PngFrames, EachFrameIsThePngOfItsPictureWhateverCameBefore) {
   EXPECT_EQ(error, "the picture is empty");
 }
 
+// PNG files as a careless or hostile hand may make them: each is read, or
+// refused with a reason, and none makes the reader ask for memory out of
+// proportion to what it holds.
+TEST(Image, DecodePngReadsWhatItCanAndSaysWhyNot) {
+  auto chunk = [](const std::string& type, const std::string& data) {
+    std::string out;
+    auto put32 = [&](uint32_t v) {
+      for (int shift : {24, 16, 8, 0}) out += static_cast<char>(v >> shift);
+    };
+    put32(static_cast<uint32_t>(data.size()));
+    out += type + data;
+    put32(static_cast<uint32_t>(crc32(crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4),
+                                      reinterpret_cast<const Bytef*>(data.data()),
+                                      static_cast<uInt>(data.size()))));
+    return out;
+  };
+  auto header = [&](uint32_t width, uint32_t height) {
+    std::string data;
+    for (uint32_t v : {width, height}) {
+      for (int shift : {24, 16, 8, 0}) data += static_cast<char>(v >> shift);
+    }
+    data += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
+    return "\x89PNG\r\n\x1a\n" + chunk("IHDR", data);
+  };
+  auto deflated = [](const std::string& rows) {
+    std::string out(compressBound(rows.size()), '\0');
+    uLongf size = out.size();
+    compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(rows.data()),
+             rows.size());
+    return out.substr(0, size);
+  };
+  const std::string two_by_one = std::string("\0", 1) + "\x10\x20\x30\x40\x50\x60";
+  const std::string good = header(2, 1) + chunk("IDAT", deflated(two_by_one)) + chunk("IEND", "");
+  std::string lying_length = good;
+  lying_length[33 + 3] = '\x7f';  // the IDAT chunk's length, now far past the end
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* error;  // "" for read
+  } cases[] = {
+      {"a good picture", good, ""},
+      {"not a PNG", "GIF89a", "not a PNG picture"},
+      {"only the signature", good.substr(0, 8), "no header (IHDR)"},
+      {"cut short", good.substr(0, 40), "cut short"},
+      {"without its end", good.substr(0, good.size() - 12), "cut short"},
+      {"a chunk longer than the file", lying_length, "cut short"},
+      {"a large size in a few bytes",
+       header(8000, 8000) + chunk("IDAT", deflated(std::string(1000, '\0'))) + chunk("IEND", ""),
+       "more than they can hold"},
+      {"too large to draw", header(20000, 10) + chunk("IEND", ""), "not a size this bench draws"},
+  };
+  for (const auto& c : cases) {
+    Image image;
+    std::string error;
+    const bool read = bench::DecodePng(reinterpret_cast<const uint8_t*>(c.bytes.data()),
+                                       c.bytes.size(), &image, &error);
+    if (*c.error == '\0') {
+      EXPECT_TRUE(read) << c.what << ": " << error;
+      EXPECT_EQ(image.width(), 2) << c.what;
+      EXPECT_TRUE(image.at(1, 0) == (Rgba{0x40, 0x50, 0x60, 255})) << c.what;
+    } else {
+      EXPECT_FALSE(read) << c.what;
+      EXPECT_NE(error.find(c.error), std::string::npos)
+          << c.what << ": expected the reason to say \"" << c.error << "\", got \"" << error << "\"";
+    }
+  }
+}
+
 TEST(Image, EnlargeRepeatsEachPixel) {
   Image image(2, 1);
   image.at(0, 0) = {1, 2, 3, 255};

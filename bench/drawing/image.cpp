@@ -155,7 +155,16 @@ unsigned PngCrc(const unsigned char* data, int length) {
 #define STBI_NO_STDIO
 // Refuse pictures no gauge panel has, rather than allocate without limit.
 #define STBI_MAX_DIMENSIONS (1 << 14)
+// For an empty IDAT chunk first, stb_image copies no bytes from a null
+// pointer: harmless, but undefined to the letter, and the sanitizers' null
+// check stops on it. Not for us to change in the library; told here.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((no_sanitize("nonnull-attribute"))), apply_to = function)
+#endif
 #include <stb/stb_image.h>
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
 
 namespace bench {
 
@@ -238,24 +247,73 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
   return true;
 }
 
+namespace {
+
+uint32_t Big32(const uint8_t* at) {
+  return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | uint32_t{at[3]};
+}
+
+// What stb_image takes on trust, checked first: a PNG file's signature and
+// header, a size the bench draws, each chunk lying within the file (it asks
+// for memory by a chunk's length before reading it), and compressed rows
+// that can hold the picture's size (it asks for memory by the size first).
+// Deflate makes at most 1032 bytes of one, and a row holds at least its
+// filter byte and a bit per pixel: so a file's cost stays in proportion to
+// what it honestly holds.
+bool CheckPngFile(const uint8_t* data, size_t size, std::string* why) {
+  static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  if (size < 8 || std::memcmp(data, kSignature, 8) != 0) {
+    *why = "not a PNG picture (no PNG signature)";
+    return false;
+  }
+  if (size < 8 + 8 + 13 || std::memcmp(data + 12, "IHDR", 4) != 0) {
+    *why = "cut short, or broken: no header (IHDR) after the signature";
+    return false;
+  }
+  const uint32_t width = Big32(data + 16), height = Big32(data + 20);
+  // Refuse pictures no gauge panel has, rather than allocate without limit.
+  constexpr uint32_t kLargest = 1 << 14;
+  if (width == 0 || height == 0 || width > kLargest || height > kLargest ||
+      int64_t{width} * height > kLargestCanvasPixels) {
+    *why = std::to_string(width) + " x " + std::to_string(height) +
+           " pixels is not a size this bench draws";
+    return false;
+  }
+  uint64_t compressed = 0;
+  bool ended = false;
+  for (size_t at = 8; at < size && !ended;) {
+    if (size - at < 12) break;
+    const uint32_t length = Big32(data + at);
+    if (length > size - at - 12) break;
+    if (std::memcmp(data + at + 4, "IDAT", 4) == 0) compressed += length;
+    ended = std::memcmp(data + at + 4, "IEND", 4) == 0;
+    at += 12 + size_t{length};
+  }
+  if (!ended) {
+    *why = "cut short: the file ends inside a chunk, before the end chunk (IEND)";
+    return false;
+  }
+  const uint64_t least = uint64_t{height} * (1 + (uint64_t{width} + 7) / 8);
+  if (least > compressed * 1032 + 1024) {
+    *why = std::to_string(width) + " x " + std::to_string(height) + " pixels in " +
+           std::to_string(compressed) + " bytes of compressed rows: more than they can hold";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool DecodePng(const uint8_t* data, size_t size, Image* image, std::string* error) {
   auto fail = [&](const std::string& why) {
     if (error) *error = why;
     return false;
   };
   if (size > kLargestPngFile) return fail("larger than any picture this bench draws");
-  const int length = static_cast<int>(size);
+  if (std::string why; !CheckPngFile(data, size, &why)) return fail(why);
   int width = 0, height = 0, channels = 0;
-  if (!stbi_info_from_memory(data, length, &width, &height, &channels)) {
-    return fail(std::string("not a PNG picture (") + stbi_failure_reason() + ")");
-  }
-  // Refuse pictures no gauge panel has, rather than allocate without limit.
-  constexpr int kLargest = 1 << 14;
-  if (width <= 0 || height <= 0 || width > kLargest || height > kLargest) {
-    return fail(std::to_string(width) + " x " + std::to_string(height) +
-                " pixels is not a size this bench draws");
-  }
-  unsigned char* rgba = stbi_load_from_memory(data, length, &width, &height, &channels, 4);
+  unsigned char* rgba =
+      stbi_load_from_memory(data, static_cast<int>(size), &width, &height, &channels, 4);
   if (rgba == nullptr) return fail(std::string("a broken PNG (") + stbi_failure_reason() + ")");
   Image read(width, height);
   std::copy_n(rgba, read.pixels().size() * 4, reinterpret_cast<unsigned char*>(read.pixels().data()));

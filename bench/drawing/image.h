@@ -9,6 +9,12 @@
 
 namespace bench {
 
+// The largest picture the bench draws or reads, in pixels (a gauge or the
+// whole panel, at its scale): 8192 x 8192, 256 MiB, the largest face a
+// gauge file can hold (formats::kLargestBitmapSide each way) drawn at
+// scale 2.
+inline constexpr int64_t kLargestCanvasPixels = int64_t{8192} * 8192;
+
 struct Rgba {
   uint8_t r = 0, g = 0, b = 0, a = 0;
   bool operator==(const Rgba&) const = default;

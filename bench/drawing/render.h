@@ -99,14 +99,10 @@ class Fonts {
   std::unique_ptr<Impl> impl_;
 };
 
-// The largest picture the bench draws, in pixels (a gauge or the whole
-// panel, at its scale): 8192 x 8192, 256 MiB, the largest face a gauge file
-// can hold (formats::kLargestBitmapSide each way) drawn at scale 2. Callers
-// that take a size from outside (a scale, a face) check it here before
-// drawing.
-inline constexpr int64_t kLargestCanvasPixels = int64_t{8192} * 8192;
 // Whether a picture of width x height face pixels, drawn `scale` times
-// larger, is within that bound; if not, `why` says so and what to do.
+// larger, is within kLargestCanvasPixels (bench/drawing/image.h); if not,
+// `why` says so and what to do. Callers that take a size from outside (a
+// scale, a face) check it here before drawing.
 bool CanvasFits(int64_t width, int64_t height, int scale, std::string* why);
 
 // Draws one gauge from the drawing the host produced at its last draw.
