@@ -9,7 +9,7 @@
 #include "host/text_format.h"
 
 namespace panel_bench {
-namespace {
+namespace areas_command {
 
 void AddOptions(CLI::App* command, std::vector<std::string>* words) {
   command->add_option("gauge", *words);
@@ -57,7 +57,7 @@ int Run(const Line& line) {
   return kExitOk;
 }
 
-}  // namespace
+}  // namespace areas_command
 
 extern const Command kAreasCommand = {
     "areas",
@@ -68,6 +68,6 @@ extern const Command kAreasCommand = {
     "'click <gauge> area <n>' takes): its rectangle, its kind, the key events its\n"
     "press sends and the click it plays. Each area is tried on a fresh load of\n"
     "the module.\n",
-    AddOptions, Run};
+    areas_command::AddOptions, areas_command::Run};
 
 }  // namespace panel_bench

@@ -12,7 +12,7 @@
 #include "host/text_format.h"
 
 namespace panel_bench {
-namespace {
+namespace click_command {
 
 // What the line gave click's options.
 struct Given {
@@ -180,7 +180,7 @@ int Run(const Line& line) {
   return kExitOk;
 }
 
-}  // namespace
+}  // namespace click_command
 
 extern const Command kClickCommand = {
     "click",
@@ -198,6 +198,6 @@ extern const Command kClickCommand = {
     "                  areas take them)\n"
     "  --state S       as for render (default day)\n"
     "  --updates N     updates before the click (default 100)\n",
-    AddOptions, Run};
+    click_command::AddOptions, click_command::Run};
 
 }  // namespace panel_bench

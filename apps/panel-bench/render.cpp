@@ -11,7 +11,7 @@
 #include "bench/drawing/render.h"
 
 namespace panel_bench {
-namespace {
+namespace render_command {
 
 // What the line gave render's options.
 struct Given {
@@ -100,7 +100,7 @@ int Run(const Line& line) {
   return kExitOk;
 }
 
-}  // namespace
+}  // namespace render_command
 
 extern const Command kRenderCommand = {
     "render",
@@ -125,6 +125,6 @@ extern const Command kRenderCommand = {
     "  --overlay       outline every mouse area with its key event\n"
     "  --out DIR       where the files go (default build/pictures in the\n"
     "                  working folder)\n",
-    AddOptions, Run};
+    render_command::AddOptions, render_command::Run};
 
 }  // namespace panel_bench

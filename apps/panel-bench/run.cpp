@@ -17,7 +17,7 @@
 #include "bench/scripts/scenario.h"
 
 namespace panel_bench {
-namespace {
+namespace run_command {
 
 // What the line gave run's options ("" or unset: the default).
 struct Given {
@@ -146,7 +146,7 @@ int Run(const Line& line) {
   return failed != 0 ? kExitFailed : kExitOk;
 }
 
-}  // namespace
+}  // namespace run_command
 
 extern const Command kRunCommand = {
     "run",
@@ -175,6 +175,6 @@ extern const Command kRunCommand = {
     "Exit code 0 if every script passed, 1 if an expectation failed, 2 for a\n"
     "wrong command line (a report named as one of the scripts among them), 3\n"
     "if a script could not run or a report could not be written.\n",
-    AddOptions, Run};
+    run_command::AddOptions, run_command::Run};
 
 }  // namespace panel_bench

@@ -6,7 +6,7 @@
 #include "viewer/serve.h"
 
 namespace panel_bench {
-namespace {
+namespace serve_command {
 
 // What the line gave serve's options (-1 or "": the default).
 struct Given {
@@ -31,7 +31,7 @@ int Run(const Line& line) {
   return code == 0 ? kExitOk : kExitCannot;
 }
 
-}  // namespace
+}  // namespace serve_command
 
 extern const Command kServeCommand = {
     "serve",
@@ -45,6 +45,6 @@ extern const Command kServeCommand = {
     "  --address A     the address to listen on (default 127.0.0.1)\n"
     "  --web DIR       the page's files (default: web/ beside the program, else viewer/web\n"
     "                  of the source tree)\n",
-    AddOptions, Run};
+    serve_command::AddOptions, serve_command::Run};
 
 }  // namespace panel_bench

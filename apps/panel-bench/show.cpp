@@ -13,7 +13,7 @@
 #include "host/host.h"
 
 namespace panel_bench {
-namespace {
+namespace show_command {
 
 using bench::Aircraft;
 namespace var = bench::var;
@@ -120,7 +120,7 @@ int Run(const Line& line) {
   return kExitCannot;
 }
 
-}  // namespace
+}  // namespace show_command
 
 extern const Command kShowCommand = {
     "show",
@@ -133,6 +133,6 @@ extern const Command kShowCommand = {
     "registered), runs 80 updates, clicks a few areas and prints what each gauge\n"
     "shows (texts, pictures, lamps, the needle) and what it sent (key events and\n"
     "clicks).\n",
-    nullptr, Run};
+    nullptr, show_command::Run};
 
 }  // namespace panel_bench
