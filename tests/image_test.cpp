@@ -40,8 +40,9 @@ TEST(Image, PngKeepsEveryPixel) {
   EXPECT_FALSE(bench::WritePng(image, "/proc/no-such-dir/x.png", &error));
 }
 
-// The encoder keeps its large working memory from one picture to the next:
-// what it encoded before, larger or smaller, opaque or not, must not show.
+// Pictures encoded one after another (the small encoder's settings are the
+// whole program's, the fast one starts anew): what came before, larger or
+// smaller, opaque or not, must not show.
 TEST(Image, EachPngDependsOnlyOnItsPicture) {
   auto noise = [](int width, int height, bool opaque, uint32_t seed) {
     Image image(width, height);

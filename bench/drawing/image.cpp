@@ -17,113 +17,18 @@
 namespace bench {
 namespace {
 
-// The PNG encoder's working memory: the filtered rows, zlib's output and
-// the file are each as large as the picture. A block of that size, freshly
-// asked of the system and handed back after every picture, costs more than
-// the encoding on some systems (each of its pages is faulted in anew, and
-// Windows' heap returns large blocks at once): so large blocks handed back
-// are kept here for the next picture, a few at a time. Used only with
-// png_settings held (every encoding goes through it).
-class PngMemory {
- public:
-  void* Take(size_t size) {
-    if (size < kKeptFrom) return Allocate(size);
-    // The smallest kept block that holds `size`.
-    int best = -1;
-    for (int i = 0; i < count_; ++i) {
-      if (Capacity(kept_[i]) >= size && (best < 0 || Capacity(kept_[i]) < Capacity(kept_[best]))) {
-        best = i;
-      }
-    }
-    if (best < 0) return Allocate(size);
-    void* block = kept_[best];
-    kept_[best] = kept_[--count_];
-    return Data(block);
-  }
-  void Give(void* data) {
-    if (data == nullptr) return;
-    void* block = Block(data);
-    const size_t capacity = Capacity(block);
-    if (capacity < kKeptFrom || capacity > kKeptUpTo) return std::free(block);
-    if (count_ == kKept) {
-      // Full: the smallest of the kept blocks and this one goes.
-      int smallest = 0;
-      for (int i = 1; i < count_; ++i) {
-        if (Capacity(kept_[i]) < Capacity(kept_[smallest])) smallest = i;
-      }
-      if (Capacity(kept_[smallest]) >= capacity) return std::free(block);
-      std::free(kept_[smallest]);
-      kept_[smallest] = kept_[--count_];
-    }
-    kept_[count_++] = block;
-  }
-  void* Resize(void* data, size_t old_size, size_t size) {
-    if (data != nullptr && Capacity(Block(data)) >= size) return data;
-    void* larger = Take(size);
-    if (larger != nullptr && data != nullptr) std::memcpy(larger, data, std::min(old_size, size));
-    if (larger != nullptr) Give(data);
-    return larger;
-  }
-
- private:
-  // Blocks smaller than this the heap keeps well by itself; blocks larger
-  // than kKeptUpTo (a picture far larger than the live panel's) are not
-  // worth holding on to.
-  static constexpr size_t kKeptFrom = 64 << 10;
-  static constexpr size_t kKeptUpTo = 32 << 20;
-  static constexpr int kKept = 6;
-  // Each block starts with its capacity, the data after it (aligned as
-  // malloc's).
-  static constexpr size_t kHead = alignof(std::max_align_t);
-
-  static void* Allocate(size_t size) {
-    if (size > kKeptUpTo * 2) return Exact(size);
-    // Kept blocks are whole 64 KiB: pictures a little apart in size then
-    // share them.
-    if (size >= kKeptFrom) size = (size + kKeptFrom - 1) / kKeptFrom * kKeptFrom;
-    return Exact(size);
-  }
-  static void* Exact(size_t size) {
-    if (size > SIZE_MAX - kHead) return nullptr;
-    void* block = std::malloc(kHead + size);
-    if (block == nullptr) return nullptr;
-    std::memcpy(block, &size, sizeof size);
-    return Data(block);
-  }
-  static void* Data(void* block) { return static_cast<unsigned char*>(block) + kHead; }
-  static void* Block(void* data) { return static_cast<unsigned char*>(data) - kHead; }
-  static size_t Capacity(void* block) {
-    size_t size;
-    std::memcpy(&size, block, sizeof size);
-    return size;
-  }
-
-  void* kept_[kKept] = {};
-  int count_ = 0;
-};
-
 // stb_image_write takes its PNG settings (zlib level, row filter) from
-// variables of the whole program: one encoding at a time sets and uses
-// them, and with them png_memory.
+// variables of the whole program: one encoding at a time sets and uses them.
 std::mutex png_settings;
-PngMemory png_memory;
-
-void* PngTake(size_t size) { return png_memory.Take(size); }
-void PngGive(void* data) { png_memory.Give(data); }
-// (stb_image_write grows memory only in its own deflate, which Deflate
-// replaces.)
-[[maybe_unused]] void* PngResize(void* data, size_t old_size, size_t size) {
-  return png_memory.Resize(data, old_size, size);
-}
 
 // stb_image_write's deflate, done by zlib at `level`: smaller and faster
-// than its own. The result is handed back by stb_image_write (PngGive).
+// than its own. The result is freed by stb_image_write (free()).
 unsigned char* Deflate(unsigned char* data, int length, int* out_length, int level) {
   uLongf size = compressBound(static_cast<uLong>(length));
-  auto* out = static_cast<unsigned char*>(PngTake(size));
+  auto* out = static_cast<unsigned char*>(std::malloc(size));
   if (out == nullptr) return nullptr;
   if (compress2(out, &size, data, static_cast<uLong>(length), level) != Z_OK) {
-    PngGive(out);
+    std::free(out);
     return nullptr;
   }
   *out_length = static_cast<int>(size);
@@ -144,9 +49,6 @@ unsigned PngCrc(const unsigned char* data, int length) {
 #define STBI_WRITE_NO_STDIO
 #define STBIW_ZLIB_COMPRESS bench::Deflate
 #define STBIW_CRC32 bench::PngCrc
-#define STBIW_MALLOC(size) bench::PngTake(size)
-#define STBIW_REALLOC_SIZED(data, old_size, size) bench::PngResize(data, old_size, size)
-#define STBIW_FREE(data) bench::PngGive(data)
 #include <stb/stb_image_write.h>
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -170,6 +72,10 @@ namespace bench {
 
 Image::Image(int width, int height, Rgba fill) { Reset(width, height, fill); }
 
+bool Image::opaque() const {
+  return std::all_of(pixels_.begin(), pixels_.end(), [](const Rgba& p) { return p.a == 255; });
+}
+
 void Image::Reset(int width, int height, Rgba fill) {
   if (width <= 0 || height <= 0) {
     width_ = height_ = 0;
@@ -182,11 +88,6 @@ void Image::Reset(int width, int height, Rgba fill) {
 }
 
 namespace {
-
-bool Opaque(const Image& image) {
-  return std::all_of(image.pixels().begin(), image.pixels().end(),
-                     [](const Rgba& p) { return p.a == 255; });
-}
 
 // Far past the PNG of any picture the bench draws.
 constexpr uint64_t kLargestPngFile = 256u << 20;
@@ -215,21 +116,17 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
   // Opaque pictures (every gauge picture) are written without alpha.
   const auto* pixels = reinterpret_cast<const unsigned char*>(image.pixels().data());
   int channels = 4;
-  unsigned char* rgb = nullptr;
-  if (Opaque(image)) {
-    rgb = static_cast<unsigned char*>(PngTake(image.pixels().size() * 3));
-    if (rgb == nullptr) {
-      if (error) *error = "not enough memory to encode it";
-      return false;
-    }
-    unsigned char* to = rgb;
+  std::vector<unsigned char> rgb;
+  if (image.opaque()) {
+    rgb.resize(image.pixels().size() * 3);
+    unsigned char* to = rgb.data();
     for (const Rgba& p : image.pixels()) {
       to[0] = p.r;
       to[1] = p.g;
       to[2] = p.b;
       to += 3;
     }
-    pixels = rgb;
+    pixels = rgb.data();
     channels = 3;
   }
   // zlib's default level and the best filter for each row.
@@ -237,13 +134,12 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
   stbi_write_force_png_filter = -1;
   int size = 0;
   unsigned char* png = stbi_write_png_to_mem(pixels, 0, image.width(), image.height(), channels, &size);
-  PngGive(rgb);
   if (png == nullptr) {
     if (error) *error = "not enough memory to encode it";
     return false;
   }
   out->assign(reinterpret_cast<const char*>(png), static_cast<size_t>(size));
-  PngGive(png);
+  std::free(png);
   return true;
 }
 

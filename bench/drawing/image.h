@@ -35,6 +35,9 @@ class Image {
   Rgba& at(int x, int y) { return pixels_[static_cast<size_t>(y) * width_ + x]; }
   const Rgba& at(int x, int y) const { return pixels_[static_cast<size_t>(y) * width_ + x]; }
   bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+  // Every pixel fully opaque (as every gauge picture is): written without
+  // alpha.
+  bool opaque() const;
   std::vector<Rgba>& pixels() { return pixels_; }
   const std::vector<Rgba>& pixels() const { return pixels_; }
 

@@ -101,9 +101,7 @@ bool PngFrames::Encode(const Image& image, std::string* out, std::string* error)
     if (error) *error = "the picture is empty";
     return false;
   }
-  // Opaque pictures (every gauge picture) are written without alpha.
-  const bool opaque = std::all_of(image.pixels().begin(), image.pixels().end(),
-                                  [](const Rgba& p) { return p.a == 255; });
+  const bool opaque = image.opaque();
   const int channels = opaque ? 3 : 4;
   if (image.width() != width_ || image.height() != height_ || channels != channels_) {
     bands_.clear();
