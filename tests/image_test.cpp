@@ -16,6 +16,23 @@ namespace {
 using bench::Image;
 using bench::Rgba;
 
+// A picture of runs of colour, as on a gauge face (so that zlib finds
+// matches), the same for the same seed; not opaque, its alpha varies too.
+Image Noise(int width, int height, uint32_t seed, bool opaque = true) {
+  Image image(width, height);
+  for (Rgba& p : image.pixels()) {
+    seed = seed * 1664525u + 1013904223u;
+    const auto v = static_cast<uint8_t>((seed >> 28) * 17);
+    p = {v, static_cast<uint8_t>(v / 2), static_cast<uint8_t>(255 - v),
+         opaque ? uint8_t{255} : static_cast<uint8_t>(seed)};
+  }
+  return image;
+}
+
+void PutBig32(std::string* out, uint32_t value) {
+  for (int shift : {24, 16, 8, 0}) *out += static_cast<char>(value >> shift);
+}
+
 TEST(Image, PngKeepsEveryPixel) {
   Image image(3, 2, {10, 20, 30, 255});
   image.at(2, 1) = {255, 0, 128, 255};
@@ -44,26 +61,17 @@ TEST(Image, PngKeepsEveryPixel) {
 // whole program's, the fast one starts anew): what came before, larger or
 // smaller, opaque or not, must not show.
 TEST(Image, EachPngDependsOnlyOnItsPicture) {
-  auto noise = [](int width, int height, bool opaque, uint32_t seed) {
-    Image image(width, height);
-    for (Rgba& p : image.pixels()) {
-      seed = seed * 1664525u + 1013904223u;
-      p = {static_cast<uint8_t>(seed >> 24), static_cast<uint8_t>(seed >> 16),
-           static_cast<uint8_t>(seed >> 8), opaque ? uint8_t{255} : static_cast<uint8_t>(seed)};
-    }
-    return image;
-  };
   struct Case {
     const char* what;
     Image image;
     bench::PngSpeed speed;
   };
   const Case cases[] = {
-      {"large opaque, fast", noise(700, 500, true, 1), bench::PngSpeed::kFast},
+      {"large opaque, fast", Noise(700, 500, 1), bench::PngSpeed::kFast},
       {"small, fast", Image(3, 2, {10, 20, 30, 255}), bench::PngSpeed::kFast},
-      {"larger with alpha, small", noise(900, 600, false, 2), bench::PngSpeed::kSmall},
-      {"medium opaque, small", noise(300, 200, true, 3), bench::PngSpeed::kSmall},
-      {"large opaque again, fast", noise(700, 500, true, 1), bench::PngSpeed::kFast},
+      {"larger with alpha, small", Noise(900, 600, 2, false), bench::PngSpeed::kSmall},
+      {"medium opaque, small", Noise(300, 200, 3), bench::PngSpeed::kSmall},
+      {"large opaque again, fast", Noise(700, 500, 1), bench::PngSpeed::kFast},
   };
   std::vector<std::string> first;
   for (const Case& c : cases) {
@@ -122,7 +130,8 @@ std::string StrictRows(const std::string& png, std::string* wrong) {
   const int result = uncompress(reinterpret_cast<Bytef*>(rows.data()), &size,
                                 reinterpret_cast<const Bytef*>(idat.data()), idat.size());
   if (result != Z_OK || size != rows.size()) {
-    return *wrong = "zlib stream: " + std::to_string(result) + ", " + std::to_string(size) + " bytes", "";
+    *wrong = "zlib stream: " + std::to_string(result) + ", " + std::to_string(size) + " bytes";
+    return "";
   }
   return rows;
 }
@@ -130,17 +139,7 @@ std::string StrictRows(const std::string& png, std::string* wrong) {
 // The live panel's frames: each the PNG of its own picture, whether its
 // bands are compressed anew or taken from the frame before.
 TEST(PngFrames, EachFrameIsThePngOfItsPictureWhateverCameBefore) {
-  auto noise = [](int width, int height, uint32_t seed) {
-    Image image(width, height);
-    for (Rgba& p : image.pixels()) {
-      seed = seed * 1664525u + 1013904223u;
-      // Runs of a colour, as on a gauge face, so that zlib finds matches.
-      const auto v = static_cast<uint8_t>((seed >> 28) * 17);
-      p = {v, static_cast<uint8_t>(v / 2), static_cast<uint8_t>(255 - v), 255};
-    }
-    return image;
-  };
-  const Image base = noise(300, 400, 1);  // 72 rows a band: 6 bands
+  const Image base = Noise(300, 400, 1);  // 72 rows a band: 6 bands
   auto changed = [&](int from_row, int rows) {
     Image image = base;
     for (int y = from_row; y < from_row + rows; ++y) image.at(7, y) = {1, 2, 3, 255};
@@ -149,7 +148,7 @@ TEST(PngFrames, EachFrameIsThePngOfItsPictureWhateverCameBefore) {
   Image with_alpha = base;
   with_alpha.at(5, 5).a = 0;
   // As wide as a picture may be, with alpha: a row is more than a band.
-  Image widest = noise(1 << 14, 3, 3);
+  Image widest = Noise(1 << 14, 3, 3);
   widest.at(0, 0).a = 254;
   const struct {
     const char* what;
@@ -162,7 +161,7 @@ TEST(PngFrames, EachFrameIsThePngOfItsPictureWhateverCameBefore) {
       {"the last row changed", changed(399, 1)},
       {"rows across two bands changed", changed(60, 30)},
       {"a pixel not opaque", with_alpha},
-      {"another size", noise(50, 20, 2)},
+      {"another size", Noise(50, 20, 2)},
       {"a row wider than a band", widest},
       {"the first again", base},
   };
@@ -193,29 +192,24 @@ TEST(PngFrames, EachFrameIsThePngOfItsPictureWhateverCameBefore) {
 TEST(Image, DecodePngReadsWhatItCanAndSaysWhyNot) {
   auto chunk = [](const std::string& type, const std::string& data) {
     std::string out;
-    auto put32 = [&](uint32_t v) {
-      for (int shift : {24, 16, 8, 0}) out += static_cast<char>(v >> shift);
-    };
-    put32(static_cast<uint32_t>(data.size()));
+    PutBig32(&out, static_cast<uint32_t>(data.size()));
     out += type + data;
-    put32(static_cast<uint32_t>(crc32(crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4),
-                                      reinterpret_cast<const Bytef*>(data.data()),
-                                      static_cast<uInt>(data.size()))));
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(out.data() + 4), 4 + data.size());
+    PutBig32(&out, static_cast<uint32_t>(crc));
     return out;
   };
   auto header = [&](uint32_t width, uint32_t height) {
     std::string data;
-    for (uint32_t v : {width, height}) {
-      for (int shift : {24, 16, 8, 0}) data += static_cast<char>(v >> shift);
-    }
+    PutBig32(&data, width);
+    PutBig32(&data, height);
     data += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB
     return "\x89PNG\r\n\x1a\n" + chunk("IHDR", data);
   };
   auto deflated = [](const std::string& rows) {
     std::string out(compressBound(rows.size()), '\0');
     uLongf size = out.size();
-    compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(rows.data()),
-             rows.size());
+    compress(reinterpret_cast<Bytef*>(out.data()), &size,
+             reinterpret_cast<const Bytef*>(rows.data()), rows.size());
     return out.substr(0, size);
   };
   const std::string two_by_one = std::string("\0", 1) + "\x10\x20\x30\x40\x50\x60";
@@ -250,7 +244,8 @@ TEST(Image, DecodePngReadsWhatItCanAndSaysWhyNot) {
     } else {
       EXPECT_FALSE(read) << c.what;
       EXPECT_NE(error.find(c.error), std::string::npos)
-          << c.what << ": expected the reason to say \"" << c.error << "\", got \"" << error << "\"";
+          << c.what << ": expected the reason to say \"" << c.error << "\", got \"" << error
+          << "\"";
     }
   }
 }

@@ -40,6 +40,8 @@ extern const Command kServeCommand = {
     "\n"
     "Runs the four gauges on the bench's aircraft at the simulator's pace and\n"
     "serves them to a browser on this machine (docs/live-panel.md) until Ctrl-C.\n"
+    "The page plays the gauges' clicks (\"Mute clicks\" silences them); the bench\n"
+    "itself plays none aloud.\n"
     "\n"
     "  --port N        the port (default 8018; 0 for any free one, printed)\n"
     "  --address A     the address to listen on (default 127.0.0.1)\n"

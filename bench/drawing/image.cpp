@@ -21,6 +21,9 @@ namespace {
 // variables of the whole program: one encoding at a time sets and uses them.
 std::mutex png_settings;
 
+// The widest and tallest PNG read: no gauge panel comes near it.
+constexpr uint32_t kLargestPngSide = 1 << 14;
+
 // stb_image_write's deflate, done by zlib at `level`: smaller and faster
 // than its own. The result is freed by stb_image_write (free()).
 unsigned char* Deflate(unsigned char* data, int length, int* out_length, int level) {
@@ -56,7 +59,7 @@ unsigned PngCrc(const unsigned char* data, int length) {
 #define STBI_ONLY_PNG
 #define STBI_NO_STDIO
 // Refuse pictures no gauge panel has, rather than allocate without limit.
-#define STBI_MAX_DIMENSIONS (1 << 14)
+#define STBI_MAX_DIMENSIONS bench::kLargestPngSide
 // For an empty IDAT chunk first, stb_image copies no bytes from a null
 // pointer: harmless, but undefined to the letter, and the sanitizers' null
 // check stops on it. Not for us to change in the library; told here.
@@ -133,7 +136,8 @@ bool EncodePng(const Image& image, PngSpeed speed, std::string* out, std::string
   stbi_write_png_compression_level = Z_DEFAULT_COMPRESSION;
   stbi_write_force_png_filter = -1;
   int size = 0;
-  unsigned char* png = stbi_write_png_to_mem(pixels, 0, image.width(), image.height(), channels, &size);
+  unsigned char* png =
+      stbi_write_png_to_mem(pixels, 0, image.width(), image.height(), channels, &size);
   if (png == nullptr) {
     if (error) *error = "not enough memory to encode it";
     return false;
@@ -168,8 +172,7 @@ bool CheckPngFile(const uint8_t* data, size_t size, std::string* why) {
   }
   const uint32_t width = Big32(data + 16), height = Big32(data + 20);
   // Refuse pictures no gauge panel has, rather than allocate without limit.
-  constexpr uint32_t kLargest = 1 << 14;
-  if (width == 0 || height == 0 || width > kLargest || height > kLargest ||
+  if (width == 0 || height == 0 || width > kLargestPngSide || height > kLargestPngSide ||
       int64_t{width} * height > kLargestCanvasPixels) {
     *why = std::to_string(width) + " x " + std::to_string(height) +
            " pixels is not a size this bench draws";
